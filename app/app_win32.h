@@ -37,6 +37,10 @@ void show_info(HWND owner, const char* text, const char* caption);
 // port or thread failure with caption "ZAV-Setup" and returns false then.
 bool start_transaction(HWND owner, uint8_t command, uint8_t block_length);
 
+// True while the configuration or the setup window exists (they are the
+// requesting window for as long as they live).
+bool editor_window_open();
+
 // True while a transaction that window started is outstanding: only then do
 // its progress and end messages mean anything to it.
 bool transaction_outstanding_for(HWND window);
