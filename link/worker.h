@@ -1,13 +1,31 @@
 // The four device transactions as portable state machines.
 //
-// A worker thread (link/worker_thread_win32.cpp) owns one machine. It calls
-// worker_start once, then waits up to 500 ms at a time for the frame event or
-// the stop event and reports what happened: a frame (worker_on_frame) or a
-// wait that ended without one (worker_on_timeout). After each call it performs
-// the machine's actions in order (write the transmit buffer, post a message)
-// until the machine reaches the finished state, where only the stop event is
-// awaited. The machine never blocks and never touches the platform, so tests
-// drive it against a scripted device on a virtual clock.
+// A worker thread (link/worker_thread_win32.cpp) owns one machine and drives
+// it like this:
+//
+//   worker_init(w, bindings, command); signal the worker started event;
+//   worker_start(w, actions); perform(actions);
+//   while (!worker_finished(w)) {
+//       wait up to 500 ms for the frame event (a counting semaphore: one
+//       wake-up per stored frame) or the stop event;
+//       stop:     end the thread (nothing is posted);
+//       frame:    slot = take_frame(ring); copy the slot; signal slot taken;
+//                 worker_on_frame(w, copy, actions); perform(actions);
+//       time-out: worker_on_timeout(w, actions); perform(actions);
+//   }
+//   then wait for the stop event only.
+//
+// perform runs the actions in order: kSend writes transmit[0 ..
+// transmit_length) to the port (a write that fails at once is simply a send
+// that gets no answer); kPost posts (message, wparam, 0) to the window that
+// started the worker, unless the stop event is set.
+//
+// Each call yields at most one kSend, and the transmit buffer holds its
+// frame until the next call, so the thread needs no copy. The machine runs
+// every step that needs no answer before it returns, so the thread only
+// ever sees waiting states or the finished state. It never blocks and never
+// touches the platform, so tests drive it against a scripted device on a
+// virtual clock.
 #pragma once
 
 #include <cstddef>
@@ -90,9 +108,11 @@ struct Worker {
 };
 
 // Sets up a machine for command; the transaction state must already be 0.
+// A command byte that names no transaction ends it at once with result 0.
 void worker_init(Worker& worker, const WorkerBindings& bind, CommandRecord command);
 
 // Runs from the current state until the machine waits or has finished.
+// worker_on_frame and worker_on_timeout do nothing once it has finished.
 void worker_start(Worker& worker, WorkerActions& out);
 
 // A frame was taken from the ring (slot: length byte, then the payload).
