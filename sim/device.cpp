@@ -1,0 +1,289 @@
+#include "sim/device.h"
+
+#include <cstring>
+
+namespace zav::sim {
+namespace {
+
+constexpr uint8_t kIdentify = '+';
+constexpr uint8_t kRead = '-';
+constexpr uint8_t kProgram = '.';
+constexpr uint8_t kSetupWrite = '*';
+constexpr uint8_t kAck = 0xF0;
+constexpr uint8_t kReject = 0xF1;
+constexpr uint8_t kBlockTaken = 0x60;
+constexpr uint8_t kBlockRequest = 0x63;
+
+// The read sends 13 ordinary blocks of 8 bytes (0..103), then the last block
+// with the remaining record bytes, the sum and the complement.
+constexpr uint32_t kReadBlocks = 13;
+// Programming sends 6 ordinary blocks of 16 bytes, then the last block with
+// the remaining 12 record bytes.
+constexpr size_t kProgramLastPosition = 96;
+
+void send(Device& device, const uint8_t* payload, size_t length) {
+    if (device.log) device.log(device.log_context, true, payload, length);
+    // A frame is at most twice its payload plus two; drop what would not fit
+    // rather than overrun the queue (the front end empties it after every call).
+    if (device.output_length + 2 * length + 2 > kOutputBytes) return;
+    device.output_length += encode_frame(payload, length, device.output + device.output_length);
+}
+
+void send_byte(Device& device, uint8_t byte) { send(device, &byte, 1); }
+
+void send_setup(Device& device) {
+    uint8_t block[kSetupBytes];
+    std::memcpy(block, device.setup, kSetupBytes);
+    if (device.faults.bad_check) block[2] = static_cast<uint8_t>(setup_check(block[0], block[1]) ^ 0x15);
+    size_t length = kSetupBytes;
+    if (device.faults.wrong_length_idents > 0) {
+        --device.faults.wrong_length_idents;
+        length = kSetupBytes - 1;
+    }
+    send(device, block, length);
+}
+
+void send_read_block(Device& device, uint32_t number) {
+    uint8_t payload[2 + kReadBlockBytes];
+    size_t position = (number == kLastBlock ? kReadBlocks : number) * kReadBlockBytes;
+    for (size_t i = 0; i < kReadBlockBytes; ++i) {
+        size_t at = position + i;
+        payload[2 + i] = at < kStoredBytes ? device.stored[at] : 0xFF;
+    }
+    payload[0] = static_cast<uint8_t>(number & 0xFF);
+    payload[1] = static_cast<uint8_t>(number >> 8);
+    send(device, payload, sizeof payload);
+    device.block_sent = number;
+}
+
+uint32_t block_after(uint32_t number) { return number + 1 >= kReadBlocks ? kLastBlock : number + 1; }
+
+bool read_stops_after(const Device& device, uint32_t number) {
+    return device.faults.read_silent_after != kNoBlock &&
+           static_cast<uint32_t>(device.faults.read_silent_after) == number;
+}
+
+void start_command(Device& device, uint8_t command) {
+    if (device.faults.reject_commands) {
+        device.mode = Mode::idle;
+        send_byte(device, kReject);
+        return;
+    }
+    switch (command) {
+        case kIdentify:
+            send_byte(device, kAck);
+            send_setup(device);
+            device.mode = Mode::identifying;
+            break;
+        case kRead:
+            send_byte(device, kAck);
+            device.mode = Mode::reading;
+            send_read_block(device, device.faults.read_out_of_order ? 1 : 0);
+            break;
+        case kProgram:
+            send_byte(device, kAck);
+            device.mode = Mode::programming;
+            device.request_used = false;
+            break;
+        case kSetupWrite:
+            send_byte(device, kAck);
+            device.mode = Mode::setup_writing;
+            break;
+        default:
+            break;
+    }
+}
+
+void on_identification_answer(Device& device, uint8_t answer) {
+    if (answer == kReject) {
+        send_setup(device);  // the program asks for the frame again
+    } else if (answer == kAck) {
+        device.mode = Mode::idle;
+    }
+}
+
+void on_read_answer(Device& device, const uint8_t* payload, size_t length) {
+    if (payload[0] == kBlockRequest && length >= 3) {
+        send_read_block(device, static_cast<uint32_t>(payload[1] | payload[2] << 8));
+        return;
+    }
+    if (payload[0] != kBlockTaken) return;
+    if (device.block_sent == kLastBlock) {
+        device.mode = Mode::idle;
+        ++device.reads;
+        return;
+    }
+    if (read_stops_after(device, device.block_sent)) {
+        device.mode = Mode::idle;
+        return;
+    }
+    send_read_block(device, block_after(device.block_sent));
+}
+
+void on_program_block(Device& device, const uint8_t* payload, size_t length) {
+    if (length != 2 + kProgramBlockBytes) return;
+    uint32_t number = static_cast<uint32_t>(payload[0] | payload[1] << 8);
+    const Faults& faults = device.faults;
+    if (faults.program_silent_block != kNoBlock && static_cast<uint32_t>(faults.program_silent_block) == number)
+        return;
+    if (!device.request_used && faults.program_request_block != kNoBlock &&
+        static_cast<uint32_t>(faults.program_request_block) == number) {
+        device.request_used = true;
+        uint32_t wanted = static_cast<uint32_t>(faults.program_requested);
+        // The firmware puts one byte between the request byte and the number.
+        const uint8_t request[4] = {kBlockRequest, 0x00, static_cast<uint8_t>(wanted & 0xFF),
+                                    static_cast<uint8_t>(wanted >> 8)};
+        send(device, request, sizeof request);
+        return;
+    }
+    send_byte(device, kAck);
+    if (faults.program_refuse_block != kNoBlock && static_cast<uint32_t>(faults.program_refuse_block) == number) {
+        send_byte(device, kReject);
+        device.mode = Mode::idle;
+        return;
+    }
+    size_t position = number == kLastBlock ? kProgramLastPosition : number * kProgramBlockBytes;
+    for (size_t i = 0; i < kProgramBlockBytes && position + i < kRecordBytes; ++i)
+        device.stored[position + i] = payload[2 + i];
+    send_byte(device, kBlockTaken);
+    if (number == kLastBlock) {
+        // The check bytes are written once the whole record has arrived, so a
+        // programming broken off midway leaves a copy that fails its check.
+        uint8_t sum = 0;
+        for (size_t i = 0; i < kRecordBytes; ++i) sum = static_cast<uint8_t>(sum + device.stored[i]);
+        device.stored[kRecordBytes] = sum;
+        device.stored[kRecordBytes + 1] = static_cast<uint8_t>(255 - sum);
+        device.mode = Mode::idle;
+        ++device.programmings;
+    }
+}
+
+void on_setup_block(Device& device, const uint8_t* payload, size_t length) {
+    if (length != kSetupBytes) return;
+    send_byte(device, kAck);
+    if (device.faults.refuse_setup) {
+        send_byte(device, kReject);
+    } else {
+        if (!device.faults.ignore_setup) std::memcpy(device.setup, payload, kSetupBytes);
+        send_byte(device, kBlockTaken);
+        ++device.setup_writes;
+    }
+    device.mode = Mode::idle;
+}
+
+bool is_command(uint8_t byte) {
+    return byte == kIdentify || byte == kRead || byte == kProgram || byte == kSetupWrite;
+}
+
+void on_frame(Device& device, const uint8_t* payload, size_t length) {
+    if (device.log) device.log(device.log_context, false, payload, length);
+    if (device.faults.silent || length == 0) return;
+    // A one-byte command starts over whatever the device was doing: the
+    // program sends commands only at the start of a transaction.
+    if (length == 1 && is_command(payload[0])) {
+        start_command(device, payload[0]);
+        return;
+    }
+    switch (device.mode) {
+        case Mode::identifying:
+            if (length == 1) on_identification_answer(device, payload[0]);
+            break;
+        case Mode::reading:
+            on_read_answer(device, payload, length);
+            break;
+        case Mode::programming:
+            on_program_block(device, payload, length);
+            break;
+        case Mode::setup_writing:
+            on_setup_block(device, payload, length);
+            break;
+        case Mode::idle:
+            break;
+    }
+}
+
+void on_frame_stored(void* context) {
+    Device& device = *static_cast<Device*>(context);
+    const uint8_t* slot = take_frame(device.frames.ring);
+    on_frame(device, slot + 1, slot[0]);
+}
+
+}  // namespace
+
+uint8_t setup_check(uint8_t setup_byte1, uint8_t setup_byte2) {
+    uint32_t reg = static_cast<uint32_t>(setup_byte1) | static_cast<uint32_t>(setup_byte2) << 8;
+    for (int i = 0; i < 23; ++i) {
+        reg <<= 1;
+        if (reg & (1u << 23)) reg ^= 0xA1u << 16;
+    }
+    return static_cast<uint8_t>(reg >> 16);
+}
+
+void seal_setup(uint8_t* setup) { setup[2] = setup_check(setup[0], setup[1]); }
+
+void clear_faults(Faults& faults) {
+    std::memset(&faults, 0, sizeof faults);
+    faults.read_silent_after = kNoBlock;
+    faults.program_request_block = kNoBlock;
+    faults.program_requested = kNoBlock;
+    faults.program_refuse_block = kNoBlock;
+    faults.program_silent_block = kNoBlock;
+}
+
+void default_record(uint8_t* record) {
+    std::memset(record, 0xFF, kRecordBytes);
+    static const char kAddresses[] = "12345" "23456" "34567";
+    record[0] = 3;
+    std::memcpy(record + 1, kAddresses, 15);
+    // Alarm action lists: alarm 0 switches output 1 on, alarm 1 output 2 on
+    // and 3 off, alarm 2 an H action with its parameter; 3 and 4 are empty.
+    const uint8_t lists[5][3] = {{0x41, 0xFF, 0xFF}, {0x42, 0x03, 0xFF}, {0x85, 0x10, 0xFF},
+                                 {0xFF, 0xFF, 0xFF}, {0xFF, 0xFF, 0xFF}};
+    for (size_t a = 0; a < 5; ++a) std::memcpy(record + 51 + 9 * a, lists[a], 3);
+    record[96] = 10;   // dead time
+    record[97] = 5;    // alarm pause
+    record[98] = 1;    // alarm memory "1"
+    record[99] = 0;    // manual alarm: alarm 0
+    record[100] = 0x0F; record[101] = 5;   // relay 0: 5-tone entry 0, 5 s
+    record[102] = 0xF1; record[103] = 20;  // relay 1: alarm 1, 20 s
+    record[104] = 0xFF; record[105] = 0;
+    record[106] = 0xFF; record[107] = 0;
+}
+
+void store_record(Device& device, const uint8_t* record) {
+    std::memcpy(device.stored, record, kRecordBytes);
+    uint8_t sum = 0;
+    for (size_t i = 0; i < kRecordBytes; ++i) sum = static_cast<uint8_t>(sum + record[i]);
+    device.stored[kRecordBytes] = sum;
+    device.stored[kRecordBytes + 1] = static_cast<uint8_t>(255 - sum);
+}
+
+void erase_record(Device& device) { std::memset(device.stored, 0xFF, kStoredBytes); }
+
+bool stored_record_valid(const Device& device) {
+    uint8_t sum = 0;
+    for (size_t i = 0; i < kRecordBytes; ++i) sum = static_cast<uint8_t>(sum + device.stored[i]);
+    return device.stored[kRecordBytes] == sum && sum + device.stored[kRecordBytes + 1] == 255;
+}
+
+void device_init(Device& device) {
+    std::memset(&device, 0, sizeof device);
+    // Alarms 0..4 fitted, 10 addresses, relays up to 2; set A; version 2.30.
+    device.setup[0] = 0x1F | 0x20 | 0x40;
+    device.setup[1] = 0x01;
+    device.setup[3] = 2;
+    device.setup[4] = 30;
+    seal_setup(device.setup);
+    uint8_t record[kRecordBytes];
+    default_record(record);
+    store_record(device, record);
+    clear_faults(device.faults);
+    device.mode = Mode::idle;
+    clear_shared_state(device.codec_state);
+}
+
+void device_receive(Device& device, const uint8_t* bytes, size_t n) {
+    decode_bytes(device.codec_state, device.frames, bytes, n, on_frame_stored, &device);
+}
+
+}  // namespace zav::sim

@@ -1,0 +1,91 @@
+// The virtual ZAV 160: the device's side of the serial protocol, without any
+// I/O. A front end feeds it the bytes it reads from the line and writes out
+// what the device has queued in `output`.
+//
+// The device is purely reactive: every answer it gives is triggered by a
+// frame from the program, so it needs no clock. Faults are set between
+// transactions to make it misbehave in the ways a real device or a bad line
+// can.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "app/shared_state.h"
+#include "link/frame_codec.h"
+
+namespace zav::sim {
+
+constexpr size_t kSetupBytes = 5;
+constexpr size_t kRecordBytes = 108;
+constexpr size_t kStoredBytes = 110;  // record, sum byte, complement byte
+constexpr size_t kReadBlockBytes = 8;
+constexpr size_t kProgramBlockBytes = 16;
+constexpr uint32_t kLastBlock = 0xFFFF;
+constexpr int32_t kNoBlock = -1;
+constexpr size_t kOutputBytes = 4096;
+
+// Every fault stays in force until cleared, unless it says otherwise.
+struct Faults {
+    bool silent;                     // answers nothing at all
+    bool reject_commands;            // answers every command with F1
+    uint32_t wrong_length_idents;    // the next so many identification frames are 4 bytes long
+    bool bad_check;                  // reports its setup block with a wrong check byte
+    bool read_out_of_order;          // each read starts with block 1 instead of block 0
+    int32_t read_silent_after;       // read: sends nothing after this block
+    int32_t program_request_block;   // programming: answers this block once with a block request...
+    int32_t program_requested;       // ...for this block
+    int32_t program_refuse_block;    // programming: F1 instead of 60 after acknowledging this block
+    int32_t program_silent_block;    // programming: no answer at all to this block
+    bool refuse_setup;               // setup write: F1 instead of 60 after the acknowledgement
+    bool ignore_setup;               // setup write: acknowledges and completes, keeps the old block
+};
+
+enum class Mode : uint8_t { idle, identifying, reading, programming, setup_writing };
+
+// Called for every frame in either direction, with its payload.
+using FrameLogHook = void (*)(void* context, bool from_device, const uint8_t* payload, size_t length);
+
+struct Device {
+    uint8_t setup[kSetupBytes];
+    uint8_t stored[kStoredBytes];   // what a read returns; a programming replaces it
+    Faults faults;
+    Mode mode;
+    uint32_t block_sent;            // read: the block last sent
+    bool request_used;              // programming: the one block request has been made
+    uint32_t reads, programmings, setup_writes;  // completed transactions, for tests
+
+    uint8_t output[kOutputBytes];   // bytes for the line, appended until the front end takes them
+    size_t output_length;
+
+    FrameLogHook log;
+    void* log_context;
+
+    SharedState codec_state;        // the device decodes with its own instances
+    FrameBuffers frames;
+};
+
+// A plausible device: all five double-tone alarms, 10 addresses, relays up to
+// 2, set A, version 2.30, and a sensible configuration.
+void device_init(Device& device);
+void clear_faults(Faults& faults);
+
+// Consumes bytes from the line; answers are appended to device.output.
+void device_receive(Device& device, const uint8_t* bytes, size_t n);
+
+// The 7-bit check byte of a setup word (x^7 + x^5 + 1), as the device's
+// firmware computes it.
+uint8_t setup_check(uint8_t setup_byte1, uint8_t setup_byte2);
+// Gives a setup block the check byte that fits its first two bytes.
+void seal_setup(uint8_t* setup);
+
+// Writes a record into the device's memory with fitting sum and complement.
+void store_record(Device& device, const uint8_t* record);
+// Leaves the device with an erased configuration memory (all 0xFF).
+void erase_record(Device& device);
+bool stored_record_valid(const Device& device);
+
+// The default configuration the device starts with.
+void default_record(uint8_t* record);
+
+}  // namespace zav::sim

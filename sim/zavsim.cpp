@@ -1,0 +1,502 @@
+// zavsim: the virtual ZAV 160 on a pseudo-terminal.
+//
+// One thread, one poll loop over the pty master, the control listener and
+// its clients. The program under Wine talks to the pty slave (through a
+// dosdevices/comN link); a test talks to the control port to set faults
+// between transactions and to read back the frame log and what the device
+// stored.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "sim/device.h"
+
+namespace {
+
+using zav::sim::Device;
+
+const char kUsage[] =
+    "Usage: zavsim [options]\n"
+    "The virtual ZAV 160 on a pseudo-terminal: it answers identification ('+'),\n"
+    "configuration read ('-'), programming ('.') and setup write ('*') at 2400 8N1.\n"
+    "\n"
+    "  --link PATH        make PATH a symbolic link to the device's terminal, for\n"
+    "                     example $WINEPREFIX/dosdevices/com1 (replaces what is there)\n"
+    "  --control PORT     listen for control commands on 127.0.0.1:PORT (0: any free port)\n"
+    "  --control-file F   write the control port number to F once listening\n"
+    "  --log FILE         log every frame in both directions with a timestamp\n"
+    "  --setup HEX        the setup block, 10 hex digits (byte 1, byte 2, check, major, minor)\n"
+    "  --options HEX      setup bytes 1 and 2 (4 hex digits); the check byte is computed\n"
+    "  --version M.m      the software version it reports, for example 3.1\n"
+    "  --record HEX       the stored configuration record, 216 hex digits (sum is added)\n"
+    "  --erased           start with an erased configuration memory (all FF)\n"
+    "  --fault SPEC       misbehave; may be repeated (see FAULTS)\n"
+    "  --pace             send at the pace of 2400 baud (about 4.17 ms a byte)\n"
+    "  --quiet            print nothing but errors\n"
+    "  --help             this text\n"
+    "\n"
+    "Default device: alarms 0..4 fitted, 10 addresses, relays up to 2, set A,\n"
+    "version 2.30, three 5-tone addresses and a few alarm actions.\n"
+    "\n"
+    "FAULTS\n"
+    "  silent              answer nothing\n"
+    "  reject              answer every command with F1\n"
+    "  wrong-length K      send the next K identification frames with 4 bytes\n"
+    "  bad-check           report the setup block with a wrong check byte\n"
+    "  out-of-order        start every read with block 1 instead of block 0\n"
+    "  read-silent-after N read: send nothing more after block N\n"
+    "  request N [M]       programming: answer block N once with a request for block M (default N)\n"
+    "  refuse-block N      programming: F1 instead of 60 after acknowledging block N (65535: last)\n"
+    "  silent-block N      programming: no answer to block N\n"
+    "  refuse-setup        setup write: F1 instead of 60 after the acknowledgement\n"
+    "  ignore-setup        setup write: complete it but keep the old setup block\n"
+    "\n"
+    "CONTROL COMMANDS (one per line; each answer line starts with 'ok' or 'error')\n"
+    "  ping | reset | clear              reset: default device, no faults, empty log\n"
+    "  fault SPEC                        add a fault (as above); clear removes all\n"
+    "  setup HEX | options HEX | version M.m | record HEX | erase | pace on|off\n"
+    "  get setup | get record | get stats    record: 110 bytes with sum and complement\n"
+    "  log          'ok N' and then N lines 'SECONDS pc>dev|dev>pc HEX...'\n"
+    "  log clear    empty the frame log\n";
+
+struct Client {
+    int fd;
+    std::string input;
+};
+
+struct Sim {
+    Device device;
+    int master = -1;
+    int slave = -1;
+    int listener = -1;
+    std::vector<Client> clients;
+    FILE* log_file = nullptr;
+    std::vector<std::string> log;  // the frame log the control channel hands out
+    bool pace = false;
+    bool quiet = false;
+    timespec start{};
+};
+
+Sim g_sim;
+volatile sig_atomic_t g_stop = 0;
+
+void on_signal(int) { g_stop = 1; }
+
+double seconds_since_start() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec - g_sim.start.tv_sec) +
+           static_cast<double>(now.tv_nsec - g_sim.start.tv_nsec) / 1e9;
+}
+
+std::string hex(const uint8_t* bytes, size_t n, const char* separator) {
+    std::string text;
+    char digits[4];
+    for (size_t i = 0; i < n; ++i) {
+        if (i) text += separator;
+        snprintf(digits, sizeof digits, "%02X", bytes[i]);
+        text += digits;
+    }
+    return text;
+}
+
+bool parse_hex(const std::string& text, uint8_t* out, size_t n) {
+    if (text.size() != 2 * n) return false;
+    for (size_t i = 0; i < n; ++i) {
+        char pair[3] = {text[2 * i], text[2 * i + 1], 0};
+        char* end = nullptr;
+        unsigned long value = strtoul(pair, &end, 16);
+        if (*end != 0) return false;
+        out[i] = static_cast<uint8_t>(value);
+    }
+    return true;
+}
+
+bool parse_number(const std::string& text, long& value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    value = strtol(text.c_str(), &end, 0);
+    return *end == 0;
+}
+
+void log_frame(void*, bool from_device, const uint8_t* payload, size_t length) {
+    char stamp[32];
+    snprintf(stamp, sizeof stamp, "%.3f", seconds_since_start());
+    std::string line = std::string(stamp) + (from_device ? " dev>pc " : " pc>dev ") + hex(payload, length, " ");
+    g_sim.log.push_back(line);
+    if (g_sim.log_file) {
+        fprintf(g_sim.log_file, "%s\n", line.c_str());
+        fflush(g_sim.log_file);
+    }
+}
+
+void reset_device() {
+    zav::sim::device_init(g_sim.device);
+    g_sim.device.log = log_frame;
+}
+
+std::vector<std::string> split(const std::string& text) {
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r')) ++i;
+        size_t begin = i;
+        while (i < text.size() && text[i] != ' ' && text[i] != '\t' && text[i] != '\r') ++i;
+        if (i > begin) words.push_back(text.substr(begin, i - begin));
+    }
+    return words;
+}
+
+// Applies one fault given as words; false when it is not understood.
+bool add_fault(const std::vector<std::string>& words) {
+    zav::sim::Faults& faults = g_sim.device.faults;
+    if (words.empty()) return false;
+    const std::string& name = words[0];
+    long n = 0, m = 0;
+    bool has_n = words.size() >= 2 && parse_number(words[1], n);
+    if (name == "silent") faults.silent = true;
+    else if (name == "reject") faults.reject_commands = true;
+    else if (name == "bad-check") faults.bad_check = true;
+    else if (name == "out-of-order") faults.read_out_of_order = true;
+    else if (name == "refuse-setup") faults.refuse_setup = true;
+    else if (name == "ignore-setup") faults.ignore_setup = true;
+    else if (name == "wrong-length" && has_n) faults.wrong_length_idents = static_cast<uint32_t>(n);
+    else if (name == "read-silent-after" && has_n) faults.read_silent_after = static_cast<int32_t>(n);
+    else if (name == "refuse-block" && has_n) faults.program_refuse_block = static_cast<int32_t>(n);
+    else if (name == "silent-block" && has_n) faults.program_silent_block = static_cast<int32_t>(n);
+    else if (name == "request" && has_n) {
+        faults.program_request_block = static_cast<int32_t>(n);
+        faults.program_requested = static_cast<int32_t>(n);
+        if (words.size() >= 3) {
+            if (!parse_number(words[2], m)) return false;
+            faults.program_requested = static_cast<int32_t>(m);
+        }
+    } else return false;
+    return true;
+}
+
+bool set_version(const std::string& text) {
+    unsigned major = 0, minor = 0;
+    char tail = 0;
+    if (sscanf(text.c_str(), "%u.%u%c", &major, &minor, &tail) != 2 || major > 255 || minor > 255) return false;
+    g_sim.device.setup[3] = static_cast<uint8_t>(major);
+    g_sim.device.setup[4] = static_cast<uint8_t>(minor);
+    return true;
+}
+
+bool set_options(const std::string& text) {
+    uint8_t bytes[2];
+    if (!parse_hex(text, bytes, 2)) return false;
+    g_sim.device.setup[0] = bytes[0];
+    g_sim.device.setup[1] = bytes[1];
+    zav::sim::seal_setup(g_sim.device.setup);
+    return true;
+}
+
+bool set_record(const std::string& text) {
+    uint8_t record[zav::sim::kRecordBytes];
+    if (!parse_hex(text, record, sizeof record)) return false;
+    zav::sim::store_record(g_sim.device, record);
+    return true;
+}
+
+// Carries out one control command; the answer's lines end in '\n'.
+std::string control(const std::string& line) {
+    std::vector<std::string> words = split(line);
+    if (words.empty()) return "error empty command\n";
+    const std::string& verb = words[0];
+    std::string argument = words.size() >= 2 ? words[1] : "";
+    Device& device = g_sim.device;
+    if (verb == "ping") return "ok\n";
+    if (verb == "reset") {
+        reset_device();
+        g_sim.log.clear();
+        return "ok\n";
+    }
+    if (verb == "clear") {
+        zav::sim::clear_faults(device.faults);
+        return "ok\n";
+    }
+    if (verb == "fault") {
+        std::vector<std::string> spec(words.begin() + 1, words.end());
+        return add_fault(spec) ? "ok\n" : "error unknown fault\n";
+    }
+    if (verb == "setup") return parse_hex(argument, device.setup, zav::sim::kSetupBytes) ? "ok\n" : "error setup HEX\n";
+    if (verb == "options") return set_options(argument) ? "ok\n" : "error options HEX\n";
+    if (verb == "version") return set_version(argument) ? "ok\n" : "error version M.m\n";
+    if (verb == "record") return set_record(argument) ? "ok\n" : "error record HEX\n";
+    if (verb == "erase") {
+        zav::sim::erase_record(device);
+        return "ok\n";
+    }
+    if (verb == "pace") {
+        g_sim.pace = argument == "on";
+        return "ok\n";
+    }
+    if (verb == "get" && argument == "setup") return "ok " + hex(device.setup, zav::sim::kSetupBytes, "") + "\n";
+    if (verb == "get" && argument == "record")
+        return "ok " + hex(device.stored, zav::sim::kStoredBytes, "") + "\n";
+    if (verb == "get" && argument == "stats") {
+        char text[128];
+        snprintf(text, sizeof text, "ok reads=%u programmings=%u setup_writes=%u\n", device.reads,
+                 device.programmings, device.setup_writes);
+        return text;
+    }
+    if (verb == "log" && argument == "clear") {
+        g_sim.log.clear();
+        return "ok\n";
+    }
+    if (verb == "log") {
+        std::string answer = "ok " + std::to_string(g_sim.log.size()) + "\n";
+        for (const std::string& entry : g_sim.log) answer += entry + "\n";
+        return answer;
+    }
+    return "error unknown command\n";
+}
+
+void write_all(int fd, const uint8_t* bytes, size_t n) {
+    size_t done = 0;
+    while (done < n) {
+        ssize_t written = write(fd, bytes + done, n - done);
+        if (written > 0) {
+            done += static_cast<size_t>(written);
+        } else if (written < 0 && (errno == EAGAIN || errno == EINTR)) {
+            pollfd wait{fd, POLLOUT, 0};
+            poll(&wait, 1, 100);
+        } else {
+            return;
+        }
+    }
+}
+
+void flush_device_output() {
+    Device& device = g_sim.device;
+    if (g_sim.pace) {
+        // One byte at a time at 2400 baud, 10 bits a byte.
+        for (size_t i = 0; i < device.output_length; ++i) {
+            write_all(g_sim.master, device.output + i, 1);
+            timespec byte_time{0, 4166667};
+            nanosleep(&byte_time, nullptr);
+        }
+    } else {
+        write_all(g_sim.master, device.output, device.output_length);
+    }
+    device.output_length = 0;
+}
+
+void on_line_readable() {
+    uint8_t buffer[256];
+    ssize_t n = read(g_sim.master, buffer, sizeof buffer);
+    if (n <= 0) return;
+    zav::sim::device_receive(g_sim.device, buffer, static_cast<size_t>(n));
+    flush_device_output();
+}
+
+void on_client_readable(Client& client) {
+    char buffer[4096];
+    ssize_t n = read(client.fd, buffer, sizeof buffer);
+    if (n <= 0) {
+        close(client.fd);
+        client.fd = -1;
+        return;
+    }
+    client.input.append(buffer, static_cast<size_t>(n));
+    size_t end;
+    while ((end = client.input.find('\n')) != std::string::npos) {
+        std::string answer = control(client.input.substr(0, end));
+        client.input.erase(0, end + 1);
+        write_all(client.fd, reinterpret_cast<const uint8_t*>(answer.data()), answer.size());
+    }
+}
+
+bool open_terminal(std::string& slave_name) {
+    g_sim.master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (g_sim.master < 0 || grantpt(g_sim.master) != 0 || unlockpt(g_sim.master) != 0) return false;
+    slave_name = ptsname(g_sim.master);
+    // Holding the slave open keeps the master readable while the program has
+    // the port closed (between transactions); otherwise it reads EIO.
+    g_sim.slave = open(slave_name.c_str(), O_RDWR | O_NOCTTY);
+    if (g_sim.slave < 0) return false;
+    termios raw;
+    tcgetattr(g_sim.slave, &raw);
+    cfmakeraw(&raw);
+    cfsetispeed(&raw, B2400);
+    cfsetospeed(&raw, B2400);
+    tcsetattr(g_sim.slave, TCSANOW, &raw);
+    fcntl(g_sim.master, F_SETFL, fcntl(g_sim.master, F_GETFL) | O_NONBLOCK);
+    return true;
+}
+
+int open_control(int port) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) return -1;
+    int yes = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 8) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+int bound_port(int fd) {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    return ntohs(address.sin_port);
+}
+
+void run_loop() {
+    while (!g_stop) {
+        std::vector<pollfd> fds;
+        fds.push_back({g_sim.master, POLLIN, 0});
+        if (g_sim.listener >= 0) fds.push_back({g_sim.listener, POLLIN, 0});
+        for (const Client& client : g_sim.clients) fds.push_back({client.fd, POLLIN, 0});
+        if (poll(fds.data(), fds.size(), 500) <= 0) continue;
+        if (fds[0].revents & POLLIN) on_line_readable();
+        size_t next = 1;
+        if (g_sim.listener >= 0) {
+            if (fds[next].revents & POLLIN) {
+                int fd = accept(g_sim.listener, nullptr, nullptr);
+                if (fd >= 0) g_sim.clients.push_back({fd, std::string()});
+            }
+            ++next;
+        }
+        for (size_t i = 0; next + i < fds.size(); ++i) {
+            if (fds[next + i].revents & (POLLIN | POLLHUP | POLLERR)) on_client_readable(g_sim.clients[i]);
+        }
+        std::vector<Client> open_clients;
+        for (Client& client : g_sim.clients)
+            if (client.fd >= 0) open_clients.push_back(client);
+        g_sim.clients.swap(open_clients);
+    }
+}
+
+bool need_value(int argc, int i) {
+    if (i + 1 < argc) return true;
+    fprintf(stderr, "zavsim: option needs a value\n");
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    clock_gettime(CLOCK_MONOTONIC, &g_sim.start);
+    reset_device();
+    std::string link_path, control_file, log_path;
+    int control_port = -1;
+    for (int i = 1; i < argc; ++i) {
+        std::string option = argv[i];
+        bool ok = true;
+        if (option == "--help" || option == "-h") {
+            fputs(kUsage, stdout);
+            return 0;
+        } else if (option == "--pace") {
+            g_sim.pace = true;
+        } else if (option == "--quiet") {
+            g_sim.quiet = true;
+        } else if (option == "--erased") {
+            zav::sim::erase_record(g_sim.device);
+        } else if (!need_value(argc, i)) {
+            return 2;
+        } else {
+            std::string value = argv[++i];
+            if (option == "--link") link_path = value;
+            else if (option == "--control") control_port = atoi(value.c_str());
+            else if (option == "--control-file") control_file = value;
+            else if (option == "--log") log_path = value;
+            else if (option == "--setup") ok = parse_hex(value, g_sim.device.setup, zav::sim::kSetupBytes);
+            else if (option == "--options") ok = set_options(value);
+            else if (option == "--version") ok = set_version(value);
+            else if (option == "--record") ok = set_record(value);
+            else if (option == "--fault") ok = add_fault(split(value));
+            else {
+                fprintf(stderr, "zavsim: unknown option %s (see --help)\n", option.c_str());
+                return 2;
+            }
+        }
+        if (!ok) {
+            fprintf(stderr, "zavsim: bad value for %s (see --help)\n", option.c_str());
+            return 2;
+        }
+    }
+
+    std::string slave_name;
+    if (!open_terminal(slave_name)) {
+        fprintf(stderr, "zavsim: cannot open a pseudo-terminal: %s\n", strerror(errno));
+        return 1;
+    }
+    if (!log_path.empty()) {
+        g_sim.log_file = fopen(log_path.c_str(), "w");
+        if (!g_sim.log_file) {
+            fprintf(stderr, "zavsim: cannot write %s\n", log_path.c_str());
+            return 1;
+        }
+    }
+    if (control_port >= 0) {
+        g_sim.listener = open_control(control_port);
+        if (g_sim.listener < 0) {
+            fprintf(stderr, "zavsim: cannot listen on 127.0.0.1:%d\n", control_port);
+            return 1;
+        }
+        control_port = bound_port(g_sim.listener);
+    }
+    if (!link_path.empty()) {
+        unlink(link_path.c_str());
+        if (symlink(slave_name.c_str(), link_path.c_str()) != 0) {
+            fprintf(stderr, "zavsim: cannot link %s: %s\n", link_path.c_str(), strerror(errno));
+            return 1;
+        }
+    }
+    // Written last: whoever waits for this file may use the device at once.
+    if (!control_file.empty()) {
+        std::string temporary = control_file + ".tmp";
+        FILE* file = fopen(temporary.c_str(), "w");
+        if (!file) return 1;
+        fprintf(file, "%d\n", control_port);
+        fclose(file);
+        rename(temporary.c_str(), control_file.c_str());
+    }
+    if (!g_sim.quiet) {
+        printf("zavsim: ZAV 160 (V%u.%u) attached to %s", g_sim.device.setup[3], g_sim.device.setup[4],
+               slave_name.c_str());
+        if (!link_path.empty()) printf(", linked as %s", link_path.c_str());
+        if (control_port >= 0) printf(", control on 127.0.0.1:%d", control_port);
+        printf("\n");
+        fflush(stdout);
+    }
+
+    struct sigaction action{};
+    action.sa_handler = on_signal;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    run_loop();
+
+    if (!link_path.empty()) {
+        char target[256] = {};
+        ssize_t n = readlink(link_path.c_str(), target, sizeof target - 1);
+        if (n > 0 && slave_name == target) unlink(link_path.c_str());
+    }
+    if (g_sim.log_file) fclose(g_sim.log_file);
+    return 0;
+}
