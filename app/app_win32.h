@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commdlg.h>  // OPENFILENAMEA, left out by WIN32_LEAN_AND_MEAN
 
 #include <cstdint>
 
