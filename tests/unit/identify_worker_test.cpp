@@ -45,7 +45,8 @@ TEST(Identification, ARefusedCommandIsSentAgainAtOnceFiveTimesAtMost) {
     device.answer_every_send([](const Bytes&) { return Answer{say(0xF1)}; });
     device.run(kIdentifyCommand);
 
-    EXPECT_EQ(std::vector<Bytes>(5, kIdentify), device.sent_wire());
+    ASSERT_EQ(std::vector<Bytes>(5, kIdentify), device.sent_wire());
+    ASSERT_EQ(5u, device.delivered.size());
     for (size_t i = 1; i < device.sent.size(); ++i)
         EXPECT_EQ(device.delivered[i - 1].at_ms, device.sent[i].at_ms) << "send " << i;
     EXPECT_EQ(kResultFailed, device.result());
