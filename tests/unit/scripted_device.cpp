@@ -46,8 +46,10 @@ Bytes wire_of(const Bytes& payload) {
 }
 
 Bytes block_frame(uint16_t number, const Bytes& data) {
-    Bytes payload{static_cast<uint8_t>(number & 0xFF), static_cast<uint8_t>(number >> 8)};
-    payload.insert(payload.end(), data.begin(), data.end());
+    Bytes payload(2 + data.size());
+    payload[0] = static_cast<uint8_t>(number & 0xFF);
+    payload[1] = static_cast<uint8_t>(number >> 8);
+    for (size_t i = 0; i < data.size(); ++i) payload[2 + i] = data[i];
     return payload;
 }
 
