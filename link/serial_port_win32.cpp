@@ -32,8 +32,9 @@ constexpr DWORD kWorkerStartWait = 200;
 constexpr DWORD kReadWait = 500;
 constexpr DWORD kSlotTakenWait = 100;
 constexpr DWORD kStopWait = 1000;
-// A read that fails at once (the adapter has gone) would otherwise be
-// re-issued in a tight loop; this pause also lets the stop event through.
+// A read that fails or returns nothing at once (the adapter has gone) would
+// otherwise be re-issued in a tight loop; this pause also lets the stop
+// event through.
 constexpr DWORD kFailedReadPause = 10;
 
 HANDLE g_receiver_thread;  // UI thread
@@ -68,10 +69,9 @@ ReadOutcome await_read(HANDLE port, OVERLAPPED& read) {
         const DWORD woken = WaitForMultipleObjects(2, wait_list, FALSE, kReadWait);
         DWORD count = 0;
         if (woken == WAIT_OBJECT_0) {
-            if (GetOverlappedResult(port, &read, &count, FALSE)) {
-                hand_to_decoder(count);
-                return ReadOutcome::kNextRead;
-            }
+            const bool read_ok = GetOverlappedResult(port, &read, &count, FALSE) != 0;
+            if (read_ok) hand_to_decoder(count);
+            if (read_ok && count > 0) return ReadOutcome::kNextRead;
             return pause_after_failed_read() ? ReadOutcome::kStop : ReadOutcome::kNextRead;
         }
         if (woken == WAIT_OBJECT_0 + 1) {
@@ -110,6 +110,8 @@ DWORD WINAPI receiver_thread(void* parameter) {
             DWORD count = 0;
             GetOverlappedResult(port, &read, &count, FALSE);
             hand_to_decoder(count);
+            // An empty read that returns at once would come straight back.
+            if (count == 0 && pause_after_failed_read()) break;
             continue;
         }
         if (GetLastError() != ERROR_IO_PENDING) {
