@@ -205,6 +205,18 @@ void fill_fixed_lists() {
     }
 }
 
+// The control after id in the Tab cycle. A disabled one (the relay
+// double-tone choice without a 5-tone trigger, the buttons during a
+// transaction) cannot take the focus, and stopping at it would trap the
+// keyboard in front of it: it is passed over.
+HWND next_focus_control(int id) {
+    for (int step = 1; step < kFocusControlCount; ++step) {
+        HWND next = g_handles.controls[(id + step) % kFocusControlCount];
+        if (IsWindowEnabled(next)) return next;
+    }
+    return g_handles.controls[id];
+}
+
 // The focus-handling procedure of the 18 fields and buttons. The program's
 // message loop has no dialog navigation, so Tab is done here: forward to the
 // next id, from the last back to the first, with or without Shift.
@@ -214,7 +226,7 @@ LRESULT CALLBACK FocusHandlingProcedure(HWND control, UINT message, WPARAM wpara
         return DefWindowProcA(control, message, wparam, lparam);
     }
     if (message == WM_KEYDOWN && wparam == VK_TAB) {
-        SetFocus(g_handles.controls[(id + 1) % kFocusControlCount]);
+        SetFocus(next_focus_control(id));
     } else if (message == WM_LBUTTONDOWN && wparam == MK_LBUTTON) {
         SetFocus(control);
     }
