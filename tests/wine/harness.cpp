@@ -320,6 +320,11 @@ bool read_menu(const Program& program, HWND window, std::vector<MenuEntry>& entr
     return true;
 }
 
+bool sync_with_program(const Program& program, HWND window) {
+    std::string answer;
+    return ask_probe(window ? window : program.main_window, kProbeMenu, 0, answer);
+}
+
 ItemState menu_item_state(const Program& program, int id) {
     std::vector<MenuEntry> entries;
     if (!read_menu(program, program.main_window, entries)) return ItemState::unknown;

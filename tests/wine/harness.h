@@ -139,6 +139,11 @@ struct MenuEntry {
 // The whole menu of a window of the program, read inside the program.
 bool read_menu(const Program& program, HWND window, std::vector<MenuEntry>& entries);
 
+// Returns once the program's UI thread has taken every message posted to it
+// before this call (through window, or the main window): a barrier for
+// checking that something did NOT happen, without sleeping.
+bool sync_with_program(const Program& program, HWND window = nullptr);
+
 enum class ItemState { missing, enabled, grayed, unknown };
 // The state of the menu item with this id in the main window's menu.
 ItemState menu_item_state(const Program& program, int id);

@@ -39,8 +39,9 @@ zav_wine_environment() {
 
 # Makes a fresh Wine prefix in $1 and exports WINEPREFIX. Without a window
 # manager Wine would wait about 2 s after every closed dialog unless its X11
-# windows are unmanaged. COM1 is left to zav_map_com1; COM2 to COM12 are
-# mapped to nothing, so that opening them fails on every machine.
+# windows are unmanaged. COM1 is left to zav_map_com1. (Wine opens any port
+# that has an entry under Wine\Ports, even one mapped to nothing; the other
+# ports exist only where the machine has a /dev/ttyS* for them.)
 zav_make_prefix() {
     zav_wine_environment "$1"
     rm -rf "$WINEPREFIX"
@@ -52,10 +53,6 @@ zav_make_prefix() {
         echo
         echo '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]'
         echo '"Managed"="N"'
-        echo
-        echo '[HKEY_LOCAL_MACHINE\Software\Wine\Ports]'
-        local n
-        for n in $(seq 2 12); do echo "\"COM$n\"=\"\""; done
     } >"$WINEPREFIX/zav.reg"
     wine regedit /S "$(zav_windows_path "$WINEPREFIX/zav.reg")" >/dev/null 2>&1
     wineserver -w
