@@ -26,8 +26,8 @@ protected:
         post_menu_command(kMenuInfo);
         if (!wait_until([&] { return (info = find_child_by_class(main(), "Display")) != nullptr; }))
             return ::testing::AssertionFailure() << "no info window";
-        list = find_child_by_class(info, "ListBox");
-        if (list == nullptr) return ::testing::AssertionFailure() << "no list box";
+        if (!wait_until([&] { return (list = find_child_by_class(info, "ListBox")) != nullptr; }))
+            return ::testing::AssertionFailure() << "no list box";
         return ::testing::AssertionSuccess();
     }
 
@@ -177,6 +177,7 @@ TEST_F(InfoWindowTest, ClosingBesideTheSetupWindowLeavesItsItemsGrey) {
     post_menu_command(kMenuSetup);
     HWND setup = nullptr;
     ASSERT_TRUE(wait_until([&] { return (setup = find_child_by_class(main(), "Setup")) != nullptr; }));
+    ASSERT_TRUE(wait_until([&] { return find_child(setup, 17) != nullptr; }));
     ASSERT_TRUE(open_info());
     close_info();
     EXPECT_EQ(ItemState::enabled, item(kMenuInfo));

@@ -37,6 +37,10 @@ protected:
         post_menu_command(kMenuSetup);
         if (!wait_until([&] { return (setup = find_child_by_class(main(), "Setup")) != nullptr; }))
             return ::testing::AssertionFailure() << "no setup window";
+        // The window is visible from inside its creation handler on; the
+        // last control made tells that the handler has finished.
+        if (!wait_until([&] { return control(kProgramButton) != nullptr; }))
+            return ::testing::AssertionFailure() << "setup window without its buttons";
         return ::testing::AssertionSuccess();
     }
 
