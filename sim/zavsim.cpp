@@ -43,7 +43,7 @@ const char kUsage[] =
     "  --version M.m      the software version it reports, for example 3.1\n"
     "  --record HEX       the stored configuration record, 216 hex digits (sum is added)\n"
     "  --erased           start with an erased configuration memory (all FF)\n"
-    "  --fault SPEC       misbehave; may be repeated (see FAULTS)\n"
+    "  --fault FAULT      misbehave; may be repeated (see FAULTS)\n"
     "  --pace             send at the pace of 2400 baud (about 4.17 ms a byte)\n"
     "  --quiet            print nothing but errors\n"
     "  --help             this text\n"
@@ -65,8 +65,8 @@ const char kUsage[] =
     "  ignore-setup        setup write: complete it but keep the old setup block\n"
     "\n"
     "CONTROL COMMANDS (one per line; each answer line starts with 'ok' or 'error')\n"
-    "  ping | reset | clear              reset: default device, no faults, empty log\n"
-    "  fault SPEC                        add a fault (as above); clear removes all\n"
+    "  ping | reset | clear              reset: default device, no faults, empty log, pace as started\n"
+    "  fault FAULT                       add a fault (as above); clear removes all\n"
     "  setup HEX | options HEX | version M.m | record HEX | erase | pace on|off\n"
     "  get setup | get record | get stats    record: 110 bytes with sum and complement\n"
     "  log          'ok N' and then N lines 'SECONDS pc>dev|dev>pc HEX...'\n"
@@ -86,6 +86,7 @@ struct Sim {
     FILE* log_file = nullptr;
     std::vector<std::string> log;  // the frame log the control channel hands out
     bool pace = false;
+    bool pace_at_start = false;  // what "reset" returns to
     bool quiet = false;
     timespec start{};
 };
@@ -224,6 +225,7 @@ std::string control(const std::string& line) {
     if (verb == "reset") {
         reset_device();
         g_sim.log.clear();
+        g_sim.pace = g_sim.pace_at_start;
         return "ok\n";
     }
     if (verb == "clear") {
@@ -231,8 +233,8 @@ std::string control(const std::string& line) {
         return "ok\n";
     }
     if (verb == "fault") {
-        std::vector<std::string> spec(words.begin() + 1, words.end());
-        return add_fault(spec) ? "ok\n" : "error unknown fault\n";
+        std::vector<std::string> fault_words(words.begin() + 1, words.end());
+        return add_fault(fault_words) ? "ok\n" : "error unknown fault\n";
     }
     if (verb == "setup") return parse_hex(argument, device.setup, zav::sim::kSetupBytes) ? "ok\n" : "error setup HEX\n";
     if (verb == "options") return set_options(argument) ? "ok\n" : "error options HEX\n";
@@ -409,7 +411,7 @@ int main(int argc, char** argv) {
             fputs(kUsage, stdout);
             return 0;
         } else if (option == "--pace") {
-            g_sim.pace = true;
+            g_sim.pace = g_sim.pace_at_start = true;
         } else if (option == "--quiet") {
             g_sim.quiet = true;
         } else if (option == "--erased") {

@@ -81,6 +81,16 @@ INSTANTIATE_TEST_SUITE_P(WithAndWithoutAccessCode, ConnectTest, ::testing::Bool(
                              return info.param ? std::string("ServiceMode") : std::string("NormalMode");
                          });
 
+TEST_F(ProgramTest, DeviceSendingAtTheLinePaceIsRecognised) {
+    // At 2400 baud the frames arrive byte by byte, split over many reads.
+    ASSERT_TRUE(sim("pace on"));
+    ASSERT_TRUE(start());
+    MessageBoxInfo box;
+    ASSERT_TRUE(connect(program, box));
+    EXPECT_EQ("ZAV 160 erkannt", box.text);
+    ASSERT_TRUE(press_ok(box));
+}
+
 TEST_F(ProgramTest, ConnectFailureKeepsTheDeviceDataInvalid) {
     ASSERT_TRUE(start());
     MessageBoxInfo box;
