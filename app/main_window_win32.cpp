@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include "app/app_win32.h"
+#include "app/connect_outcome.h"
 #include "app/messages.h"
 #include "app/port_dialog_win32.h"
 #include "link/link_win32.h"
@@ -23,8 +24,6 @@ constexpr DWORD kChildWindowStyle = WS_CHILD | WS_VISIBLE | WS_CAPTION | WS_SYSM
 
 constexpr const char kCommonControlsMissing[] = "Erforderliche DLL kann nicht geladen werden !";
 constexpr const char kNoDeviceFound[] = "Kein ZAV 160 gefunden !";
-constexpr const char kVersionRejected[] =
-    "Ungültige ZAV160-Version (V%d.%d)->V2.x bzw. V4.x erforderlich !";
 constexpr const char kDeviceRecognised[] = "ZAV 160 erkannt";
 constexpr const char kNoInfo[] = "Keine Infos vorhanden !";
 constexpr const char kVersionText[] = "V2.30 zavkonfig-Projekt";
@@ -144,26 +143,31 @@ LRESULT OnCommand(HWND window, WPARAM wparam, LPARAM lparam) {
     return 0;
 }
 
-// Judges the setup block the '+' worker stored before it posted its end
-// message. The device counts only once the user has seen it recognised.
-void judge_identified_device(HWND window) {
-    const uint8_t* block = &g_image.bytes[kSetupBlock];
-    if (!setup_block_valid(block)) {
-        show_error(window, kSetupDataInvalid, kCaptionConnect);
-        return;
-    }
-    if (!software_version_accepted(g_image.bytes[kVersionMajor])) {
-        char text[80];
-        wsprintfA(text, kVersionRejected, static_cast<unsigned>(g_image.bytes[kVersionMajor]),
-                  static_cast<unsigned>(g_image.bytes[kVersionMinor]));
-        show_error(window, text, kCaptionConnect);
-        return;
-    }
-    show_info(window, kDeviceRecognised, kCaptionConnect);
-    g_shared.device_data_valid = 1;
-    enable_item(kMenuConfiguration, true);
-    if (g_shared.info_window_open) {
-        PostMessageA(static_cast<HWND>(g_shared.info_window), WM_USER, 0, 0);
+// The device counts only once the user has seen it recognised.
+void report_connect(HWND window, uint32_t result) {
+    switch (judge_connect(result, g_image)) {
+        case ConnectOutcome::kNotFound:
+            show_error(window, kNoDeviceFound, kCaptionConnect);
+            break;
+        case ConnectOutcome::kSetupInvalid:
+            show_error(window, kSetupDataInvalid, kCaptionConnect);
+            break;
+        case ConnectOutcome::kVersionRejected: {
+            char text[kVersionMessageBytes];
+            format_version_rejected(g_image, text, sizeof text);
+            show_error(window, text, kCaptionConnect);
+            break;
+        }
+        case ConnectOutcome::kRecognised:
+            show_info(window, kDeviceRecognised, kCaptionConnect);
+            g_shared.device_data_valid = 1;
+            enable_item(kMenuConfiguration, true);
+            if (g_shared.info_window_open) {
+                PostMessageA(static_cast<HWND>(g_shared.info_window), WM_USER, 0, 0);
+            }
+            break;
+        case ConnectOutcome::kNothing:
+            break;
     }
 }
 
@@ -176,16 +180,7 @@ LRESULT OnIdentificationEnd(HWND window, WPARAM wparam, LPARAM lparam) {
         enable_setup_item_by_mode();
         enable_item(kMenuConnect, true);
         g_shared.device_data_valid = 0;
-        switch (static_cast<uint32_t>(wparam)) {
-            case kResultFailed:
-                show_error(window, kNoDeviceFound, kCaptionConnect);
-                break;
-            case kResultIdentified:
-                judge_identified_device(window);
-                break;
-            default:
-                break;
-        }
+        report_connect(window, static_cast<uint32_t>(wparam));
     }
     return DefWindowProcA(window, kEndMessage, wparam, lparam);
 }
