@@ -17,6 +17,12 @@ namespace zav {
 
 namespace {
 
+// The resource script names the menu ids through res/resource_ids.h.
+static_assert(IDM_CONFIGURATION == kMenuConfiguration && IDM_CONNECT == kMenuConnect &&
+                  IDM_SETUP == kMenuSetup && IDM_PORT == kMenuPort && IDM_VERSION == kMenuVersion &&
+                  IDM_INFO == kMenuInfo,
+              "menu ids of the resource script and the code differ");
+
 constexpr int kOuterWidthChars = 73;
 constexpr int kOuterHeightLines = 25;
 
