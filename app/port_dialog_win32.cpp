@@ -10,6 +10,9 @@ namespace zav {
 
 namespace {
 
+static_assert(IDC_PORT_FIRST == kFirstPortButton && IDC_PORT_LAST == kFirstPortButton + kPortCount - 1,
+              "port buttons of the dialog template and the port table differ");
+
 void check_port_button(HWND dialog, int index) {
     CheckRadioButton(dialog, IDC_PORT_FIRST, IDC_PORT_LAST, kFirstPortButton + index);
 }
