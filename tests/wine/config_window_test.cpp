@@ -142,21 +142,7 @@ protected:
 
     HWND control(int id) const { return find_child(config, id); }
     std::string text(int id) const { return window_text(control(id)); }
-    // Read as wide text: Wine hands an ANSI CB_GETLBTEXT between processes
-    // back with its first character only.
-    std::vector<std::string> items(int id) const {
-        HWND combo = control(id);
-        std::vector<std::string> result;
-        const LRESULT count = SendMessageA(combo, CB_GETCOUNT, 0, 0);
-        for (LRESULT i = 0; i < count; ++i) {
-            wchar_t wide[256] = {};
-            SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(wide));
-            char text[256] = {};
-            WideCharToMultiByte(1252, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-            result.push_back(text);
-        }
-        return result;
-    }
+    std::vector<std::string> items(int id) const { return combo_items(control(id)); }
     int selected(int id) const { return combo_selection(control(id)); }
 
     Fields fields() const {

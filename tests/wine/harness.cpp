@@ -238,36 +238,40 @@ HWND find_child_by_class(HWND parent, const char* class_name, const char* captio
     return search.found.empty() ? nullptr : search.found.front();
 }
 
-std::vector<std::string> list_box_items(HWND list) {
+namespace {
+
+// Item texts of another process's list or combo box. Wine hands the ANSI
+// LB_GETTEXT / CB_GETLBTEXT between processes back unconverted (only the
+// first character arrives), so read the wide text and convert it to the
+// program's code page ourselves.
+std::vector<std::string> item_texts(HWND control, UINT count_message, UINT length_message, UINT text_message) {
     std::vector<std::string> items;
-    LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+    const LRESULT count = SendMessageW(control, count_message, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
-        char text[1024] = {};
-        if (SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0) >= static_cast<LRESULT>(sizeof text)) {
+        wchar_t wide[1024] = {};
+        if (SendMessageW(control, length_message, static_cast<WPARAM>(i), 0) >=
+            static_cast<LRESULT>(sizeof wide / sizeof wide[0])) {
             items.push_back("<too long>");
             continue;
         }
-        SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+        SendMessageW(control, text_message, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(wide));
+        char text[1024] = {};
+        WideCharToMultiByte(1252, 0, wide, -1, text, sizeof text, nullptr, nullptr);
         items.push_back(text);
     }
     return items;
 }
 
+}  // namespace
+
+std::vector<std::string> list_box_items(HWND list) {
+    return item_texts(list, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
+}
+
 int list_box_selection(HWND list) { return static_cast<int>(SendMessageA(list, LB_GETCURSEL, 0, 0)); }
 
 std::vector<std::string> combo_items(HWND combo) {
-    std::vector<std::string> items;
-    LRESULT count = SendMessageA(combo, CB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        char text[1024] = {};
-        if (SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0) >= static_cast<LRESULT>(sizeof text)) {
-            items.push_back("<too long>");
-            continue;
-        }
-        SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
-        items.push_back(text);
-    }
-    return items;
+    return item_texts(combo, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
 }
 
 int combo_selection(HWND combo) { return static_cast<int>(SendMessageA(combo, CB_GETCURSEL, 0, 0)); }

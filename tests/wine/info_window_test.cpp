@@ -31,21 +31,7 @@ protected:
         return ::testing::AssertionSuccess();
     }
 
-    // Read through the wide message: Wine hands an ANSI LB_GETTEXT from
-    // another process back unconverted.
-    Lines items() const {
-        Lines lines;
-        const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-        for (LRESULT i = 0; i < count; ++i) {
-            wchar_t wide[256] = {};
-            if (SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0) >= 256) return {"<too long>"};
-            SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(wide));
-            char text[256] = {};
-            WideCharToMultiByte(1252, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-            lines.push_back(text);
-        }
-        return lines;
-    }
+    Lines items() const { return list_box_items(list); }
 
     // The list is filled by a message the window posts to itself.
     Lines lines_once_filled(const Lines& expected) {
