@@ -1,8 +1,8 @@
 // One transaction machine (ZAV_FUZZ_COMMAND) driven as the worker thread
 // drives it, against a device that sends whatever the fuzzer says.
 //
-// Input: one byte choosing the block length (mostly the window's own), then
-// events until the input ends:
+// Input: one byte whose bit 7 says that the next byte is the block length
+// (else the window's own length is used), then events until the input ends:
 //   op & 3 == 0   a 500 ms wait ended in silence
 //   op & 3 == 1   the device sends a frame: a length byte (low 7 bits), the
 //                 payload; with op bit 7 the wait times out just as it arrives
@@ -13,11 +13,14 @@
 // number of waits. Frames travel through the encoder, the decoder and the
 // receive ring, as on the line.
 //
-// Checked after every call: at most one frame sent, a sent frame well formed,
+// Checked after every call: at most one frame sent, a sent frame well formed
+// and carrying a payload of this transaction (the block numbered and filled
+// from the record, the request naming the expected block),
 // only waiting or finished states, exactly one end message with a result the
 // transaction can give, nothing done after it, the image untouched except the
 // setup block by a successful identification, and the read-back buffer
-// (exactly its size on the heap) only written by the read.
+// (exactly its size on the heap) only written by the read, and by it only
+// at the place of the expected block.
 #include "fuzz_check.h"
 #include "link/frame_codec.h"
 #include "link/worker.h"
@@ -129,18 +132,67 @@ struct Rig {
         check_image();
     }
 
-    // A sent frame is a complete frame of one to 127 payload bytes.
+    // A sent frame is a complete frame of one to 127 payload bytes, and its
+    // payload is one the transaction sends.
     void check_sent_frame() {
         const uint32_t length = shared->transmit_length;
         FUZZ_CHECK(length >= 3 && length <= kTransmitBytes);
         const uint8_t* t = frames->transmit;
         FUZZ_CHECK(t[0] == kFrameStart && t[length - 1] == kFrameEnd);
-        size_t payload = 0;
+        uint8_t payload[kSlotBytes];
+        size_t n = 0;
         for (uint32_t i = 1; i + 1 < length; ++i) {
             FUZZ_CHECK(t[i] != kFrameStart && t[i] != kFrameEnd);
-            if (t[i] != kFrameEscape) ++payload;
+            if (t[i] == kFrameEscape) {
+                FUZZ_CHECK(i + 2 < length);
+                payload[n++] = static_cast<uint8_t>(t[++i] | 0x80);
+            } else {
+                payload[n++] = t[i];
+            }
+            FUZZ_CHECK(n <= kSlotBytes - 1);
         }
-        FUZZ_CHECK(payload >= 1 && payload <= kSlotBytes - 1);
+        FUZZ_CHECK(n >= 1);
+        check_sent_payload(payload, n);
+    }
+
+    void check_sent_payload(const uint8_t* p, size_t n) {
+        static const Untouched untouched;
+        if (n == 1) {
+            switch (kCommand) {
+                case kIdentifyCommand: FUZZ_CHECK(p[0] == kCommand || p[0] == kAcknowledge || p[0] == kReject); break;
+                case kReadCommand: FUZZ_CHECK(p[0] == kCommand || p[0] == kBlockTaken); break;
+                default: FUZZ_CHECK(p[0] == kCommand); break;
+            }
+            return;
+        }
+        switch (kCommand) {
+            case kReadCommand:
+                // The request names the block the worker expects.
+                FUZZ_CHECK(n == 3 && p[0] == kBlockRequest);
+                FUZZ_CHECK((p[1] | (p[2] << 8)) == (worker->block_number & 0xFFFF));
+                break;
+            case kSetupWriteCommand:
+                FUZZ_CHECK(n == kSetupBlockBytes);
+                FUZZ_CHECK(std::memcmp(p, untouched.image + kSetupBlock, kSetupBlockBytes) == 0);
+                break;
+            case kProgramCommand: {
+                // Block number, then the record from number x length on,
+                // padded with 0xFF past its end in the last block.
+                const size_t length = worker->command.block_length;
+                FUZZ_CHECK(n == 2 + length);
+                const uint32_t number = p[0] | (p[1] << 8);
+                FUZZ_CHECK(number == worker->block_number);
+                if (number != kLastBlock) {
+                    FUZZ_CHECK(number * length + length <= kRecordBytes);
+                    FUZZ_CHECK(std::memcmp(p + 2, untouched.image + number * length, length) == 0);
+                } else {
+                    FUZZ_CHECK(p[n - 1] == 0xFF);
+                }
+                break;
+            }
+            default:
+                FUZZ_CHECK(false);
+        }
     }
 
     void check_image() {
@@ -173,9 +225,20 @@ struct Rig {
         uint8_t* copy = static_cast<uint8_t*>(std::malloc(kSlotBytes));
         std::memcpy(copy, slot, kSlotBytes);
         FUZZ_CHECK(copy[0] <= kSlotBytes - 1);
+        const uint32_t expected_block = rig.worker->block_number;
+        static uint8_t before[kReadBackBytes];
+        if (kCommand == kReadCommand) std::memcpy(before, rig.read_back, kReadBackBytes);
         WorkerActions out{};
         worker_on_frame(*rig.worker, copy, out);
         rig.check(out, false);
+        if (kCommand == kReadCommand) {
+            // A block lands at expected block x block length, nowhere else.
+            const size_t length = rig.worker->command.block_length;
+            const uint64_t first = static_cast<uint64_t>(expected_block) * length;
+            for (size_t i = 0; i < kReadBackBytes; ++i) {
+                if (rig.read_back[i] != before[i]) FUZZ_CHECK(i >= first && i < first + length);
+            }
+        }
         if (rig.result == kResultIdentified && out.count > 0) {
             // The stored setup block is the payload of the frame that ended it.
             FUZZ_CHECK(copy[0] == kSetupBlockBytes);
@@ -201,9 +264,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Input in{data, size};
     Rig rig;
 
-    const uint8_t length_choice = in.byte();
+    // The window always asks for its own block length; any other comes from
+    // the next byte.
     const uint8_t usual = kCommand == kReadCommand ? kReadBlockLength : kProgramBlockLength;
-    const uint8_t block_length = length_choice < 0xC0 ? usual : static_cast<uint8_t>(length_choice * 7);
+    const uint8_t block_length = (in.byte() & 0x80) ? in.byte() : usual;
 
     rig.shared->transaction_state = 0;
     WorkerBindings bind{rig.shared.p, rig.frames.p, rig.image.p, rig.read_back};
