@@ -146,6 +146,10 @@ void format_alarm_text(const uint8_t* list, char* text) {
 }
 
 long long decimal_text_value(const char* text, size_t max_chars) {
+    // The fields take at most five characters; eighteen is where the value
+    // of a longer text would stop fitting the result.
+    constexpr size_t kMaxCharsThatFit = 18;
+    if (max_chars > kMaxCharsThatFit) max_chars = kMaxCharsThatFit;
     size_t length = 0;
     while (length < max_chars && text[length] != '\0') ++length;
     long long value = 0;

@@ -125,6 +125,8 @@ TEST(DecimalTextValue, CountsEachCharacterWithItsCodeMinus48) {
     EXPECT_EQ(100, decimal_text_value("1000", 3));       // only the first three count
     EXPECT_EQ(10 + ('a' - 48), decimal_text_value("1a", 2));
     EXPECT_EQ((' ' - 48) * 10 + 5, decimal_text_value(" 5", 2));
+    // A long text must not overflow the value; its first eighteen characters count.
+    EXPECT_EQ(999999999999999999LL, decimal_text_value("99999999999999999999999", 40));
     EXPECT_TRUE(is_digit_text("0123456789", 10));
     EXPECT_TRUE(is_digit_text("12x", 2));
     EXPECT_FALSE(is_digit_text("1x", 2));
