@@ -9,7 +9,8 @@ ZAV_XVFB_PID=""
 
 zav_note() { echo "$*" >&2; }
 
-# Starts Xvfb on a free display when there is no DISPLAY.
+# Starts Xvfb on a free display when there is no DISPLAY (screen size
+# ZAV_XVFB_SCREEN, default 1280x1024x24).
 zav_ensure_display() {
     if [ -n "${DISPLAY:-}" ]; then
         return 0
@@ -18,7 +19,7 @@ zav_ensure_display() {
     while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do
         n=$((n + 1))
     done
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$n" -screen 0 "${ZAV_XVFB_SCREEN:-1280x1024x24}" -nolisten tcp >/dev/null 2>&1 &
     ZAV_XVFB_PID=$!
     ZAV_STARTED_PIDS="$ZAV_STARTED_PIDS $ZAV_XVFB_PID"
     local i
