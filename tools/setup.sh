@@ -1,11 +1,15 @@
-# Shared steps of tools/test and tools/run: install what is missing, build
-# the presets. Source this file from the repository root.
+# Shared steps of tools/test, tools/run, tools/package and tools/screenshots:
+# install what is missing, build the presets. Source this file from the
+# repository root.
 
-ZAV_PACKAGES="cmake ninja-build g++ libgtest-dev googletest g++-mingw-w64-x86-64-posix mingw-w64-tools
-wine wine64 xvfb xauth imagemagick python3"
+# The 32-bit program runs under the 32-bit Wine (wine32:i386) beside the
+# 64-bit one; python3-markdown renders the user guide for the release.
+ZAV_PACKAGES="cmake ninja-build g++ libgtest-dev googletest g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+mingw-w64-tools wine wine64 wine32:i386 xvfb xauth imagemagick python3 python3-markdown"
 
 # Installs the Debian packages that are not installed yet; nothing (and no
-# network) when all are there.
+# network) when all are there. A package for i386 first needs that
+# architecture in dpkg's list.
 zav_install_missing() {
     local missing="" package
     for package in $ZAV_PACKAGES; do
@@ -15,18 +19,31 @@ zav_install_missing() {
     done
     [ -z "$missing" ] && return 0
     echo "Installing:$missing" >&2
+    echo "(the first time this downloads about 600 MB and takes several minutes)" >&2
     local sudo=""
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
     export DEBIAN_FRONTEND=noninteractive
+    case "$missing" in
+        *:i386*)
+            if ! dpkg --print-foreign-architectures | grep -qx i386; then
+                $sudo dpkg --add-architecture i386 || return 1
+            fi
+            ;;
+    esac
     $sudo apt-get update -q >&2 || return 1
     # shellcheck disable=SC2086
     $sudo apt-get install -y -q --no-install-recommends $missing >&2
 }
 
-# Configures and builds one preset (native or windows); extra arguments go to
-# the build (for example --target zavsim).
+# Configures and builds one preset (native, windows or windows32); extra
+# arguments go to the build (for example --target zavsim).
 zav_build_preset() {
     local preset="$1"
     shift
     cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" "$@"
+}
+
+# The program's version, from the project's CMake file (2.30).
+zav_version() {
+    sed -n 's/^project(zavkonfig VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt
 }

@@ -6,7 +6,11 @@
 #     --native-build DIR   the native preset's build with sim/zavsim (default build/native)
 #     --work DIR           prefix, logs and results (default <windows build>/wine-e2e)
 #     --xml FILE           write the GoogleTest XML report to FILE
+#     --program FILE       the zavkonfig.exe to test (default <windows build>/zavkonfig.exe)
+#     --test-program FILE  the test program (default <windows build>/tests/wine/wine_tests.exe)
 #   Further arguments go to the test program, e.g. --gtest_filter=ProgramTest.*
+#   The windows build may be either preset's (windows or windows32): the test
+#   program and its probe DLL must have the program's word size.
 #
 # Starts Xvfb when there is no DISPLAY, makes a private Wine prefix (or uses
 # ZAV_WINEPREFIX when it names a ready one), starts zavsim linked as COM1 and
@@ -19,6 +23,8 @@ windows_build="$root/build/windows"
 native_build="$root/build/native"
 work=""
 xml=""
+exe=""
+tests=""
 test_args=()
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -26,7 +32,9 @@ while [ $# -gt 0 ]; do
         --native-build) native_build=$(cd "$2" && pwd); shift 2 ;;
         --work) work="$2"; shift 2 ;;
         --xml) xml="$2"; shift 2 ;;
-        -h|--help) sed -n '2,14p' "$0"; exit 0 ;;
+        --program) exe=$(cd "$(dirname "$2")" && pwd)/$(basename "$2"); shift 2 ;;
+        --test-program) tests=$(cd "$(dirname "$2")" && pwd)/$(basename "$2"); shift 2 ;;
+        -h|--help) sed -n '2,19p' "$0"; exit 0 ;;
         --) shift; test_args+=("$@"); break ;;
         *) test_args+=("$1"); shift ;;
     esac
@@ -35,8 +43,8 @@ done
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
 
-exe="$windows_build/zavkonfig.exe"
-tests="$windows_build/tests/wine/wine_tests.exe"
+[ -n "$exe" ] || exe="$windows_build/zavkonfig.exe"
+[ -n "$tests" ] || tests="$windows_build/tests/wine/wine_tests.exe"
 probe="$windows_build/tests/wine/menu_probe.dll"
 zavsim="$native_build/sim/zavsim"
 for f in "$exe" "$tests" "$probe" "$zavsim"; do
