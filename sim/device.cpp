@@ -21,12 +21,91 @@ constexpr uint32_t kReadBlocks = 13;
 // the remaining 12 record bytes.
 constexpr size_t kProgramLastPosition = 96;
 
-void send(Device& device, const uint8_t* payload, size_t length) {
-    if (device.log) device.log(device.log_context, true, payload, length);
+uint32_t next_random(LineNoise& noise) {
+    uint32_t x = noise.state;
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    noise.state = x;
+    return x;
+}
+
+// What the line does to the next frame in this direction.
+NoiseKind noise_for(Device& device, bool to_device) {
+    LineNoise& noise = device.noise;
+    if (noise.kind != NoiseKind::none && noise.to_device == to_device) {
+        if (noise.countdown == 0) {
+            const NoiseKind kind = noise.kind;
+            noise.kind = NoiseKind::none;
+            ++noise.hits;
+            return kind;
+        }
+        --noise.countdown;
+    }
+    if (noise.random_percent > 0 && next_random(noise) % 100 < noise.random_percent) {
+        ++noise.hits;
+        if (to_device) return next_random(noise) % 2 ? NoiseKind::drop : NoiseKind::duplicate;
+        static const NoiseKind kKinds[] = {NoiseKind::garbage, NoiseKind::corrupt, NoiseKind::drop,
+                                           NoiseKind::duplicate};
+        return kKinds[next_random(noise) % 4];
+    }
+    return NoiseKind::none;
+}
+
+bool output_has_room(const Device& device, size_t bytes) { return device.output_length + bytes <= kOutputBytes; }
+
+void append_frame(Device& device, const uint8_t* payload, size_t length) {
     // A frame is at most twice its payload plus two; drop what would not fit
     // rather than overrun the queue (the front end empties it after every call).
-    if (device.output_length + 2 * length + 2 > kOutputBytes) return;
+    if (!output_has_room(device, 2 * length + 2)) return;
     device.output_length += encode_frame(payload, length, device.output + device.output_length);
+}
+
+// One to eight bytes of rubbish before the frame. None is a start byte, so
+// a sound receiver skips them all.
+void append_garbage(Device& device) {
+    const size_t count = 1 + next_random(device.noise) % 8;
+    if (!output_has_room(device, count)) return;
+    for (size_t i = 0; i < count; ++i) {
+        uint8_t byte = static_cast<uint8_t>(next_random(device.noise));
+        if (byte == kFrameStart) byte = 0x00;
+        device.output[device.output_length++] = byte;
+    }
+}
+
+// The frame with one byte on the wire changed, start and end bytes included.
+void append_corrupted(Device& device, const uint8_t* payload, size_t length) {
+    const size_t before = device.output_length;
+    append_frame(device, payload, length);
+    const size_t wire = device.output_length - before;
+    if (wire == 0) return;
+    const size_t at = before + next_random(device.noise) % wire;
+    uint8_t flip = static_cast<uint8_t>(next_random(device.noise));
+    if (flip == 0) flip = 0x01;
+    device.output[at] = static_cast<uint8_t>(device.output[at] ^ flip);
+}
+
+// The log shows what the device meant to send; the noise comes after it.
+void send(Device& device, const uint8_t* payload, size_t length) {
+    if (device.log) device.log(device.log_context, true, payload, length);
+    switch (noise_for(device, false)) {
+        case NoiseKind::drop:
+            return;
+        case NoiseKind::garbage:
+            append_garbage(device);
+            append_frame(device, payload, length);
+            return;
+        case NoiseKind::corrupt:
+            append_corrupted(device, payload, length);
+            return;
+        case NoiseKind::duplicate:
+            append_frame(device, payload, length);
+            append_frame(device, payload, length);
+            return;
+        case NoiseKind::none:
+            append_frame(device, payload, length);
+            return;
+    }
 }
 
 void send_byte(Device& device, uint8_t byte) { send(device, &byte, 1); }
@@ -175,8 +254,8 @@ bool is_command(uint8_t byte) {
     return byte == kIdentify || byte == kRead || byte == kProgram || byte == kSetupWrite;
 }
 
-void on_frame(Device& device, const uint8_t* payload, size_t length) {
-    if (device.log) device.log(device.log_context, false, payload, length);
+// A frame as the program sent it, after the line has had its way.
+void on_sound_frame(Device& device, const uint8_t* payload, size_t length) {
     if (device.faults.silent || length == 0) return;
     // A one-byte command starts over whatever the device was doing: the
     // program sends commands only at the start of a transaction.
@@ -199,6 +278,27 @@ void on_frame(Device& device, const uint8_t* payload, size_t length) {
             break;
         case Mode::idle:
             break;
+    }
+}
+
+void on_frame(Device& device, const uint8_t* payload, size_t length) {
+    if (device.vanish_now) return;  // the line is dead; nothing more arrives
+    if (device.log) device.log(device.log_context, false, payload, length);
+    if (device.faults.vanish_after_frames > 0 && --device.faults.vanish_after_frames == 0) {
+        device.faults.vanish_after_frames = kNoBlock;
+        device.vanish_now = true;
+        return;
+    }
+    switch (noise_for(device, true)) {
+        case NoiseKind::drop:
+            return;
+        case NoiseKind::duplicate:
+            on_sound_frame(device, payload, length);
+            on_sound_frame(device, payload, length);
+            return;
+        default:
+            on_sound_frame(device, payload, length);
+            return;
     }
 }
 
@@ -228,6 +328,30 @@ void clear_faults(Faults& faults) {
     faults.program_requested = kNoBlock;
     faults.program_refuse_block = kNoBlock;
     faults.program_silent_block = kNoBlock;
+    faults.vanish_after_frames = kNoBlock;
+}
+
+void set_noise_seed(LineNoise& noise, uint32_t seed) { noise.state = seed == 0 ? 1 : seed; }
+
+void set_one_shot_noise(LineNoise& noise, NoiseKind kind, bool to_device, uint32_t frames_first) {
+    noise.kind = kind;
+    noise.to_device = to_device;
+    noise.countdown = frames_first;
+}
+
+void clear_noise(LineNoise& noise) {
+    const uint32_t hits = noise.hits;
+    std::memset(&noise, 0, sizeof noise);
+    noise.state = 1;
+    noise.hits = hits;
+}
+
+void device_restart(Device& device) {
+    device.mode = Mode::idle;
+    device.output_length = 0;
+    device.vanish_now = false;
+    clear_shared_state(device.codec_state);
+    std::memset(&device.frames, 0, sizeof device.frames);
 }
 
 void default_record(uint8_t* record) {
@@ -278,6 +402,7 @@ void device_init(Device& device) {
     default_record(record);
     store_record(device, record);
     clear_faults(device.faults);
+    clear_noise(device.noise);
     device.mode = Mode::idle;
     clear_shared_state(device.codec_state);
 }

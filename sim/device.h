@@ -39,6 +39,24 @@ struct Faults {
     int32_t program_silent_block;    // programming: no answer at all to this block
     bool refuse_setup;               // setup write: F1 instead of 60 after the acknowledgement
     bool ignore_setup;               // setup write: acknowledges and completes, keeps the old block
+    int32_t vanish_after_frames;     // the line goes dead when this many more program frames have come
+};
+
+// What a bad line does to one frame.
+enum class NoiseKind : uint8_t { none, garbage, corrupt, drop, duplicate };
+
+// Line noise between the device and the program, from a seeded generator so
+// that a failing run can be repeated. A one-shot fault hits one chosen frame;
+// the random mode hits any frame with a given chance. Frames from the program
+// are only dropped or duplicated: a data byte changed on its way to the
+// device would be stored, and no answer of the device could show it.
+struct LineNoise {
+    NoiseKind kind;          // one-shot: what happens to the chosen frame (none: no one-shot)
+    bool to_device;          // one-shot: it hits a frame from the program, else one from the device
+    uint32_t countdown;      // one-shot: frames of that direction to let pass first
+    uint32_t random_percent; // random mode: chance of a fault per frame, either direction (0: off)
+    uint32_t state;          // xorshift32 state, never 0
+    uint32_t hits;           // faults applied so far
 };
 
 enum class Mode : uint8_t { idle, identifying, reading, programming, setup_writing };
@@ -54,6 +72,8 @@ struct Device {
     uint32_t block_sent;            // read: the block last sent
     bool request_used;              // programming: the one block request has been made
     uint32_t reads, programmings, setup_writes;  // completed transactions, for tests
+    LineNoise noise;
+    bool vanish_now;                // the front end must hang the line up (vanish_after_frames ran out)
 
     uint8_t output[kOutputBytes];   // bytes for the line, appended until the front end takes them
     size_t output_length;
@@ -69,6 +89,15 @@ struct Device {
 // 2, set A, version 2.30, and a sensible configuration.
 void device_init(Device& device);
 void clear_faults(Faults& faults);
+
+// Starts line noise from this seed (0 is taken as 1). A one-shot fault:
+// kind, direction and the number of frames of that direction to let pass.
+void set_noise_seed(LineNoise& noise, uint32_t seed);
+void set_one_shot_noise(LineNoise& noise, NoiseKind kind, bool to_device, uint32_t frames_first);
+void clear_noise(LineNoise& noise);
+// The same device after a power cycle: mid-transaction state and half
+// received frames are gone, memory and faults stay.
+void device_restart(Device& device);
 
 // Consumes bytes from the line; answers are appended to device.output.
 void device_receive(Device& device, const uint8_t* bytes, size_t n);

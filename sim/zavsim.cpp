@@ -10,7 +10,9 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -63,6 +65,9 @@ const char kUsage[] =
     "  silent-block N      programming: no answer to block N\n"
     "  refuse-setup        setup write: F1 instead of 60 after the acknowledgement\n"
     "  ignore-setup        setup write: complete it but keep the old setup block\n"
+    "  vanish-after-frames N  hang the line up when the Nth program frame from now\n"
+    "                      arrives (1: the next one), without answering it\n"
+    "  vanish-after-bytes N   hang the line up once N more bytes have arrived\n"
     "\n"
     "CONTROL COMMANDS (one per line; each answer line starts with 'ok' or 'error')\n"
     "  ping | reset | clear              reset: default device, no faults, empty log, pace as started\n"
@@ -70,7 +75,19 @@ const char kUsage[] =
     "  setup HEX | options HEX | version M.m | record HEX | erase | pace on|off\n"
     "  get setup | get record | get stats    record: 110 bytes with sum and complement\n"
     "  log          'ok N' and then N lines 'SECONDS pc>dev|dev>pc HEX...'\n"
-    "  log clear    empty the frame log\n";
+    "  log clear    empty the frame log\n"
+    "  vanish       hang the line up now: the terminal is closed and the link removed,\n"
+    "               as when a USB adapter is pulled; the device loses what it was doing\n"
+    "  appear       bring the line back on a new terminal behind the same link\n"
+    "  noise seed S                     seed the line noise (printed by tests to repeat a run)\n"
+    "  noise KIND to-program|to-device N   one frame hit: let N frames of that direction\n"
+    "                                   pass, then garbage (rubbish bytes before it),\n"
+    "                                   corrupt (one wire byte changed), drop or duplicate;\n"
+    "                                   frames to the device are only dropped or duplicated\n"
+    "  noise random PERCENT             hit any frame with this chance\n"
+    "  noise off                        no more noise\n"
+    "The frame log shows what each side meant to send, before the noise.\n"
+    "'reset' also brings a vanished line back and ends the noise.\n";
 
 struct Client {
     int fd;
@@ -89,6 +106,10 @@ struct Sim {
     bool pace_at_start = false;  // what "reset" returns to
     bool quiet = false;
     timespec start{};
+    std::string link_path;        // where the terminal is linked, if anywhere
+    std::string slave_name;
+    bool vanished = false;        // the line is hung up
+    long vanish_after_bytes = -1; // bytes still let through before the line dies
 };
 
 Sim g_sim;
@@ -176,6 +197,8 @@ bool add_fault(const std::vector<std::string>& words) {
     else if (name == "ignore-setup") faults.ignore_setup = true;
     else if (name == "wrong-length" && has_n) faults.wrong_length_idents = static_cast<uint32_t>(n);
     else if (name == "read-silent-after" && has_n) faults.read_silent_after = static_cast<int32_t>(n);
+    else if (name == "vanish-after-frames" && has_n && n >= 1)
+        faults.vanish_after_frames = static_cast<int32_t>(n);
     else if (name == "refuse-block" && has_n) faults.program_refuse_block = static_cast<int32_t>(n);
     else if (name == "silent-block" && has_n) faults.program_silent_block = static_cast<int32_t>(n);
     else if (name == "request" && has_n) {
@@ -214,6 +237,38 @@ bool set_record(const std::string& text) {
     return true;
 }
 
+bool open_terminal(std::string& slave_name);
+void hang_up();
+bool appear();
+
+bool set_noise(const std::vector<std::string>& words) {
+    zav::sim::LineNoise& noise = g_sim.device.noise;
+    long n = 0;
+    if (words.size() == 2 && words[1] == "off") {
+        zav::sim::clear_noise(noise);
+        return true;
+    }
+    if (words.size() == 3 && words[1] == "seed" && parse_number(words[2], n)) {
+        zav::sim::set_noise_seed(noise, static_cast<uint32_t>(n));
+        return true;
+    }
+    if (words.size() == 3 && words[1] == "random" && parse_number(words[2], n) && n >= 0 && n <= 100) {
+        noise.random_percent = static_cast<uint32_t>(n);
+        return true;
+    }
+    if (words.size() != 4 || !parse_number(words[3], n) || n < 0) return false;
+    const bool to_device = words[2] == "to-device";
+    if (!to_device && words[2] != "to-program") return false;
+    zav::sim::NoiseKind kind;
+    if (words[1] == "garbage" && !to_device) kind = zav::sim::NoiseKind::garbage;
+    else if (words[1] == "corrupt" && !to_device) kind = zav::sim::NoiseKind::corrupt;
+    else if (words[1] == "drop") kind = zav::sim::NoiseKind::drop;
+    else if (words[1] == "duplicate") kind = zav::sim::NoiseKind::duplicate;
+    else return false;
+    zav::sim::set_one_shot_noise(noise, kind, to_device, static_cast<uint32_t>(n));
+    return true;
+}
+
 // Carries out one control command; the answer's lines end in '\n'.
 std::string control(const std::string& line) {
     std::vector<std::string> words = split(line);
@@ -223,13 +278,31 @@ std::string control(const std::string& line) {
     Device& device = g_sim.device;
     if (verb == "ping") return "ok\n";
     if (verb == "reset") {
+        if (g_sim.vanished && !appear()) return "error cannot open a terminal\n";
+        g_sim.vanish_after_bytes = -1;
         reset_device();
         g_sim.log.clear();
         g_sim.pace = g_sim.pace_at_start;
         return "ok\n";
     }
     if (verb == "clear") {
+        g_sim.vanish_after_bytes = -1;
         zav::sim::clear_faults(device.faults);
+        return "ok\n";
+    }
+    if (verb == "vanish") {
+        if (!g_sim.vanished) hang_up();
+        return "ok\n";
+    }
+    if (verb == "appear") {
+        if (!g_sim.vanished) return "ok\n";
+        return appear() ? "ok\n" : "error cannot open a terminal\n";
+    }
+    if (verb == "noise") return set_noise(words) ? "ok\n" : "error noise: see --help\n";
+    if (verb == "fault" && words.size() == 3 && words[1] == "vanish-after-bytes") {
+        long n = 0;
+        if (!parse_number(words[2], n) || n < 1) return "error vanish-after-bytes N\n";
+        g_sim.vanish_after_bytes = n;
         return "ok\n";
     }
     if (verb == "fault") {
@@ -253,8 +326,9 @@ std::string control(const std::string& line) {
         return "ok " + hex(device.stored, zav::sim::kStoredBytes, "") + "\n";
     if (verb == "get" && argument == "stats") {
         char text[128];
-        snprintf(text, sizeof text, "ok reads=%u programmings=%u setup_writes=%u\n", device.reads,
-                 device.programmings, device.setup_writes);
+        snprintf(text, sizeof text, "ok reads=%u programmings=%u setup_writes=%u noise_hits=%u line=%s\n",
+                 device.reads, device.programmings, device.setup_writes, device.noise.hits,
+                 g_sim.vanished ? "down" : "up");
         return text;
     }
     if (verb == "log" && argument == "clear") {
@@ -303,8 +377,67 @@ void on_line_readable() {
     uint8_t buffer[256];
     ssize_t n = read(g_sim.master, buffer, sizeof buffer);
     if (n <= 0) return;
-    zav::sim::device_receive(g_sim.device, buffer, static_cast<size_t>(n));
+    size_t taken = static_cast<size_t>(n);
+    bool dies = false;
+    if (g_sim.vanish_after_bytes > 0) {
+        if (static_cast<long>(taken) >= g_sim.vanish_after_bytes) {
+            taken = static_cast<size_t>(g_sim.vanish_after_bytes);
+            dies = true;
+        }
+        g_sim.vanish_after_bytes -= static_cast<long>(taken);
+    }
+    zav::sim::device_receive(g_sim.device, buffer, taken);
+    if (g_sim.device.vanish_now) {
+        g_sim.device.output_length = 0;
+        dies = true;
+    }
+    if (dies) {
+        g_sim.vanish_after_bytes = -1;
+        hang_up();
+        return;
+    }
     flush_device_output();
+}
+
+void say(const char* what) {
+    if (g_sim.quiet) return;
+    printf("zavsim: %s\n", what);
+    fflush(stdout);
+}
+
+// Points the link at target (atomically, so an open never finds no link).
+bool relink(const std::string& target) {
+    std::string temporary = g_sim.link_path + ".new";
+    unlink(temporary.c_str());
+    return symlink(target.c_str(), temporary.c_str()) == 0 && rename(temporary.c_str(), g_sim.link_path.c_str()) == 0;
+}
+
+// Closing the master hangs the program's side up. The link then points at a
+// folder, so opening the port fails until the line comes back, as with a
+// pulled adapter. (Without any link Wine would fall back to /dev/ttyS0.)
+void hang_up() {
+    if (g_sim.master >= 0) close(g_sim.master);
+    if (g_sim.slave >= 0) close(g_sim.slave);
+    g_sim.master = g_sim.slave = -1;
+    if (!g_sim.link_path.empty()) {
+        const std::string gone = g_sim.link_path + ".gone";
+        mkdir(gone.c_str(), 0700);
+        relink(gone);
+    }
+    zav::sim::device_restart(g_sim.device);
+    g_sim.vanished = true;
+    say("line hung up");
+}
+
+bool appear() {
+    std::string slave_name;
+    if (!open_terminal(slave_name)) return false;
+    g_sim.slave_name = slave_name;
+    if (!g_sim.link_path.empty() && !relink(slave_name)) return false;
+    zav::sim::device_restart(g_sim.device);
+    g_sim.vanished = false;
+    say(("line back on " + slave_name).c_str());
+    return true;
 }
 
 void on_client_readable(Client& client) {
@@ -332,6 +465,10 @@ bool open_terminal(std::string& slave_name) {
     // the port closed (between transactions); otherwise it reads EIO.
     g_sim.slave = open(slave_name.c_str(), O_RDWR | O_NOCTTY);
     if (g_sim.slave < 0) return false;
+    // The terminal becomes our own controlling terminal, so that no process
+    // of the program's side (Wine's server opens ports without O_NOCTTY)
+    // takes it as its own and is sent SIGHUP when the line is hung up.
+    ioctl(g_sim.slave, TIOCSCTTY, 0);
     termios raw;
     tcgetattr(g_sim.slave, &raw);
     cfmakeraw(&raw);
@@ -368,11 +505,12 @@ int bound_port(int fd) {
 void run_loop() {
     while (!g_stop) {
         std::vector<pollfd> fds;
+        // While the line is down, a placeholder keeps the indices fixed.
         fds.push_back({g_sim.master, POLLIN, 0});
         if (g_sim.listener >= 0) fds.push_back({g_sim.listener, POLLIN, 0});
         for (const Client& client : g_sim.clients) fds.push_back({client.fd, POLLIN, 0});
         if (poll(fds.data(), fds.size(), 500) <= 0) continue;
-        if (fds[0].revents & POLLIN) on_line_readable();
+        if (g_sim.master >= 0 && (fds[0].revents & POLLIN)) on_line_readable();
         size_t next = 1;
         if (g_sim.listener >= 0) {
             if (fds[next].revents & POLLIN) {
@@ -401,6 +539,9 @@ bool need_value(int argc, int i) {
 
 int main(int argc, char** argv) {
     clock_gettime(CLOCK_MONOTONIC, &g_sim.start);
+    // A session of our own, so that the device's terminal can be ours
+    // (open_terminal); fails harmlessly when we lead a process group already.
+    setsid();
     reset_device();
     std::string link_path, control_file, log_path;
     int control_port = -1;
@@ -440,7 +581,8 @@ int main(int argc, char** argv) {
         }
     }
 
-    std::string slave_name;
+    std::string& slave_name = g_sim.slave_name;
+    g_sim.link_path = link_path;
     if (!open_terminal(slave_name)) {
         fprintf(stderr, "zavsim: cannot open a pseudo-terminal: %s\n", strerror(errno));
         return 1;
@@ -489,15 +631,18 @@ int main(int argc, char** argv) {
     action.sa_handler = on_signal;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
+    // Hanging up our own terminal sends us SIGHUP (see open_terminal).
+    signal(SIGHUP, SIG_IGN);
     signal(SIGPIPE, SIG_IGN);
 
     run_loop();
 
     if (!link_path.empty()) {
         char target[256] = {};
+        const std::string gone = link_path + ".gone";
         ssize_t n = readlink(link_path.c_str(), target, sizeof target - 1);
-        if (n > 0 && slave_name == target) unlink(link_path.c_str());
+        if (n > 0 && (g_sim.slave_name == target || gone == target)) unlink(link_path.c_str());
+        rmdir(gone.c_str());
     }
     if (g_sim.log_file) fclose(g_sim.log_file);
     return 0;

@@ -518,6 +518,101 @@ bool sim_bytes(const char* what, size_t n, std::vector<uint8_t>& bytes) {
 bool sim_stored_record(std::vector<uint8_t>& bytes) { return sim_bytes("record", 110, bytes); }
 bool sim_setup_block(std::vector<uint8_t>& bytes) { return sim_bytes("setup", 5, bytes); }
 
+// ---- The program's Unix process ----
+
+namespace {
+
+// A whole /proc file read through Wine's Z: drive; /proc files report size 0,
+// so read until the end.
+bool read_proc_file(const std::string& path, std::string& text) {
+    text.clear();
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+    CloseHandle(file);
+    return true;
+}
+
+int count_entries(const std::string& folder) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return -1;
+    int count = 0;
+    do {
+        if (std::strcmp(found.cFileName, ".") != 0 && std::strcmp(found.cFileName, "..") != 0) ++count;
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return count;
+}
+
+// The first Unix process in our prefix whose command line contains needle.
+int find_unix_process(const char* needle) {
+    const std::string prefix = "WINEPREFIX=" + environment("WINEPREFIX");
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA("Z:\\proc\\*", &found);
+    if (search == INVALID_HANDLE_VALUE) return -1;
+    int pid = -1;
+    do {
+        const char* name = found.cFileName;
+        if (name[0] < '1' || name[0] > '9' || std::strspn(name, "0123456789") != std::strlen(name)) continue;
+        const std::string folder = std::string("Z:\\proc\\") + name;
+        std::string command_line, env;
+        if (!read_proc_file(folder + "\\cmdline", command_line) ||
+            command_line.find(needle) == std::string::npos)
+            continue;
+        if (!read_proc_file(folder + "\\environ", env)) continue;
+        env.push_back('\0');
+        if (env.find(prefix + '\0') == std::string::npos) continue;
+        pid = std::atoi(name);
+        break;
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return pid;
+}
+
+}  // namespace
+
+int program_unix_pid(const Program& program) {
+    if (!program_running(program)) return -1;
+    return find_unix_process("zavkonfig.exe");
+}
+
+int wineserver_unix_pid() { return find_unix_process("wineserver"); }
+
+bool unix_usage(int pid, UnixUsage& usage) {
+    usage = UnixUsage();
+    if (pid <= 0) return false;
+    const std::string folder = "Z:\\proc\\" + std::to_string(pid);
+    std::string stat;
+    if (!read_proc_file(folder + "\\stat", stat)) return false;
+    // Fields after the command name in parentheses: state is field 3,
+    // utime and stime are fields 14 and 15.
+    size_t close = stat.rfind(')');
+    if (close == std::string::npos) return false;
+    unsigned long long utime = 0, stime = 0;
+    if (std::sscanf(stat.c_str() + close + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime,
+                    &stime) != 2)
+        return false;
+    usage.cpu_seconds = static_cast<double>(utime + stime) / 100.0;  // USER_HZ
+    usage.threads = count_entries(folder + "\\task");
+    usage.descriptors = count_entries(folder + "\\fd");
+    std::string status;
+    if (read_proc_file(folder + "\\status", status)) {
+        size_t at = status.find("VmRSS:");
+        if (at != std::string::npos) usage.rss_kb = std::atol(status.c_str() + at + 6);
+    }
+    return true;
+}
+
+long program_handle_count(const Program& program) {
+    DWORD count = 0;
+    if (!program.process.hProcess || !GetProcessHandleCount(program.process.hProcess, &count)) return -1;
+    return static_cast<long>(count);
+}
+
 // ---- Layout ----
 
 void layout_units(int& char_width, int& line_height) {

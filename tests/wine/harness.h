@@ -192,6 +192,27 @@ int count_program_frames(const std::vector<SimFrame>& frames, uint8_t first_byte
 bool sim_stored_record(std::vector<uint8_t>& bytes);  // 110 bytes: record, sum, complement
 bool sim_setup_block(std::vector<uint8_t>& bytes);    // 5 bytes
 
+// ---- The program's Unix process ----------------------------------------------
+// Wine runs each Windows process as one Unix process and each Windows thread
+// as one of its Unix threads, so /proc (seen as Z:\\proc) tells what the
+// program costs: CPU time, threads, open descriptors, resident memory.
+
+struct UnixUsage {
+    double cpu_seconds = 0;   // user + system time
+    int threads = -1;         // entries of /proc/PID/task
+    int descriptors = -1;     // entries of /proc/PID/fd
+    long rss_kb = -1;         // VmRSS
+};
+
+// The Unix pid of the running program: the process whose command line names
+// zavkonfig.exe and whose WINEPREFIX is ours; -1 when none is found.
+int program_unix_pid(const Program& program);
+// The pid of this prefix's wineserver; -1 when none is found.
+int wineserver_unix_pid();
+bool unix_usage(int pid, UnixUsage& usage);
+// Windows handles the program holds, as Wine counts them; -1 if unknown.
+long program_handle_count(const Program& program);
+
 // ---- Layout ---------------------------------------------------------------
 
 // The layout units the program uses: the system fixed font's average
