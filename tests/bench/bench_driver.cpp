@@ -17,10 +17,19 @@
 //   click CHILD_CLASS ID CAPTION          done T_POST T_BOX TEXT   (button, then its box)
 //   user CAPTION                          done T_POST T_BOX TEXT   (WM_USER to the main window)
 //   ok                                    okd              (presses OK on the last box)
+//   poll SECONDS                          polled           (polls for a box that never comes)
+//   reference_read PORT                   read_done T_COMMAND T_END BLOCKS
 //   quit
+//
+// reference_read is the yardstick for the link: one thread that opens the
+// port as the program does (overlapped, 1 ms read interval), sends the read
+// command, answers every block with 60 and stops after the last block and
+// 500 ms of silence. No receiver thread, no worker, no window: what it costs
+// per byte is what Wine's serial reads cost.
 #include <windows.h>
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -185,6 +194,100 @@ void press_ok() {
     answer("okd");
 }
 
+void poll_nothing(const std::vector<std::string>& words) {
+    const double seconds = words.size() > 1 ? std::atof(words[1].c_str()) : 1.0;
+    poll_for([] { return visible_window("#32770", "ZavBenchNothing"); }, static_cast<int>(seconds * 1000));
+    answer("polled");
+}
+
+bool write_frame(HANDLE port, OVERLAPPED& write, const uint8_t* bytes, DWORD n) {
+    write.Offset = write.OffsetHigh = 0;
+    DWORD written = 0;
+    if (WriteFile(port, bytes, n, nullptr, &write)) return true;
+    if (GetLastError() != ERROR_IO_PENDING) return false;
+    return GetOverlappedResult(port, &write, &written, TRUE) != 0;
+}
+
+void reference_read(const std::vector<std::string>& words) {
+    if (words.size() < 2) return answer("error reference_read PORT");
+    const std::string path = "\\\\.\\" + words[1];
+    HANDLE port = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (port == INVALID_HANDLE_VALUE) return answer("error cannot open %s (%lu)", words[1].c_str(), GetLastError());
+    SetCommMask(port, EV_RXCHAR);
+    SetupComm(port, 1024, 1024);
+    PurgeComm(port, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+    COMMTIMEOUTS timeouts = {1, 0, 0, 10, 100};
+    SetCommTimeouts(port, &timeouts);
+    DCB line = {};
+    line.DCBlength = sizeof line;
+    GetCommState(port, &line);
+    line.BaudRate = CBR_2400;
+    line.ByteSize = 8;
+    line.Parity = NOPARITY;
+    line.StopBits = ONESTOPBIT;
+    line.fBinary = 1;
+    line.fOutxCtsFlow = line.fOutxDsrFlow = 0;
+    line.fDtrControl = DTR_CONTROL_DISABLE;
+    line.fRtsControl = RTS_CONTROL_DISABLE;
+    line.fOutX = line.fInX = 0;
+    SetCommState(port, &line);
+
+    OVERLAPPED read = {};
+    OVERLAPPED write = {};
+    read.hEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    write.hEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    static const uint8_t kCommand[3] = {0xFF, 0x2D, 0xFE};
+    static const uint8_t kTaken[3] = {0xFF, 0x60, 0xFE};
+    const double commanded = now_seconds();
+    write_frame(port, write, kCommand, sizeof kCommand);
+
+    uint8_t input[256];
+    uint8_t frame[128];
+    size_t length = 0;
+    bool in_frame = false, escaped = false, last_block = false;
+    int blocks = 0;
+    for (;;) {
+        read.Offset = read.OffsetHigh = 0;
+        DWORD count = 0;
+        if (!ReadFile(port, input, sizeof input, nullptr, &read)) {
+            if (GetLastError() != ERROR_IO_PENDING) break;
+            if (WaitForSingleObject(read.hEvent, 500) == WAIT_TIMEOUT) {
+                CancelIo(port);
+                GetOverlappedResult(port, &read, &count, TRUE);
+                if (last_block) break;
+                continue;
+            }
+        }
+        if (!GetOverlappedResult(port, &read, &count, FALSE)) continue;
+        for (DWORD i = 0; i < count; ++i) {
+            const uint8_t byte = input[i];
+            if (byte == 0xFF) {
+                in_frame = true;
+                escaped = false;
+                length = 0;
+            } else if (byte == 0xFD) {
+                escaped = true;
+            } else if (byte == 0xFE && in_frame) {
+                in_frame = false;
+                if (length >= 2 && frame[0] != 0xF0) {
+                    ++blocks;
+                    if (frame[0] == 0xFF && frame[1] == 0xFF) last_block = true;
+                    write_frame(port, write, kTaken, sizeof kTaken);
+                }
+            } else if (in_frame && length < sizeof frame) {
+                frame[length++] = escaped ? static_cast<uint8_t>(byte | 0x80) : byte;
+                escaped = false;
+            }
+        }
+    }
+    const double ended = now_seconds();
+    CloseHandle(read.hEvent);
+    CloseHandle(write.hEvent);
+    CloseHandle(port);
+    answer("read_done %.6f %.6f %d", commanded, ended, blocks);
+}
+
 std::vector<std::string> split(const char* line) {
     std::vector<std::string> words;
     std::string word;
@@ -224,6 +327,8 @@ int main() {
             if (words.size() < 2) answer("error user CAPTION");
             else post_and_time_box(g_target.main_window, WM_USER, 0, 0, words[1].c_str());
         } else if (verb == "ok") press_ok();
+        else if (verb == "poll") poll_nothing(words);
+        else if (verb == "reference_read") reference_read(words);
         else if (verb == "quit") break;
         else answer("error unknown command %s", verb.c_str());
     }
