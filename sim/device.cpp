@@ -216,6 +216,8 @@ void on_program_block(Device& device, const uint8_t* payload, size_t length) {
         return;
     }
     send_byte(device, kAck);
+    if (faults.program_stall_block != kNoBlock && static_cast<uint32_t>(faults.program_stall_block) == number)
+        return;
     if (faults.program_refuse_block != kNoBlock && static_cast<uint32_t>(faults.program_refuse_block) == number) {
         send_byte(device, kReject);
         device.mode = Mode::idle;
@@ -240,6 +242,7 @@ void on_program_block(Device& device, const uint8_t* payload, size_t length) {
 void on_setup_block(Device& device, const uint8_t* payload, size_t length) {
     if (length != kSetupBytes) return;
     send_byte(device, kAck);
+    if (device.faults.stall_setup) return;
     if (device.faults.refuse_setup) {
         send_byte(device, kReject);
     } else {
@@ -329,6 +332,7 @@ void clear_faults(Faults& faults) {
     faults.program_refuse_block = kNoBlock;
     faults.program_silent_block = kNoBlock;
     faults.vanish_after_frames = kNoBlock;
+    faults.program_stall_block = kNoBlock;
 }
 
 void set_noise_seed(LineNoise& noise, uint32_t seed) { noise.state = seed == 0 ? 1 : seed; }

@@ -40,6 +40,8 @@ struct Faults {
     bool refuse_setup;               // setup write: F1 instead of 60 after the acknowledgement
     bool ignore_setup;               // setup write: acknowledges and completes, keeps the old block
     int32_t vanish_after_frames;     // the line goes dead when this many more program frames have come
+    int32_t program_stall_block;     // programming: acknowledges this block but never confirms it
+    bool stall_setup;                // setup write: acknowledges the block but never confirms it
 };
 
 // What a bad line does to one frame.

@@ -65,6 +65,8 @@ const char kUsage[] =
     "  silent-block N      programming: no answer to block N\n"
     "  refuse-setup        setup write: F1 instead of 60 after the acknowledgement\n"
     "  ignore-setup        setup write: complete it but keep the old setup block\n"
+    "  stall-block N       programming: acknowledge block N, then never confirm it\n"
+    "  stall-setup         setup write: acknowledge the block, then never confirm it\n"
     "  vanish-after-frames N  hang the line up when the Nth program frame from now\n"
     "                      arrives (1: the next one), without answering it\n"
     "  vanish-after-bytes N   hang the line up once N more bytes have arrived\n"
@@ -195,6 +197,8 @@ bool add_fault(const std::vector<std::string>& words) {
     else if (name == "out-of-order") faults.read_out_of_order = true;
     else if (name == "refuse-setup") faults.refuse_setup = true;
     else if (name == "ignore-setup") faults.ignore_setup = true;
+    else if (name == "stall-setup") faults.stall_setup = true;
+    else if (name == "stall-block" && has_n) faults.program_stall_block = static_cast<int32_t>(n);
     else if (name == "wrong-length" && has_n) faults.wrong_length_idents = static_cast<uint32_t>(n);
     else if (name == "read-silent-after" && has_n) faults.read_silent_after = static_cast<int32_t>(n);
     else if (name == "vanish-after-frames" && has_n && n >= 1)

@@ -197,7 +197,13 @@ protected:
     // filled from the device (a valid "Lesen").
     ::testing::AssertionResult setup_ready() {
         ::testing::AssertionResult result = start(kAccessCode);
-        if (result) result = open_setup();
+        if (!result) return result;
+        return setup_reopened();
+    }
+
+    // The setup window (again) open in the running program, read from the device.
+    ::testing::AssertionResult setup_reopened() {
+        ::testing::AssertionResult result = open_setup();
         if (!result) return result;
         Outcome outcome = run_setup(kSetupRead);
         if (outcome.text != "Setup gelesen !")
