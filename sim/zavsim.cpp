@@ -81,6 +81,9 @@ const char kUsage[] =
     "  vanish       hang the line up now: the terminal is closed and the link removed,\n"
     "               as when a USB adapter is pulled; the device loses what it was doing\n"
     "  appear       bring the line back on a new terminal behind the same link\n"
+    "  hold         the port is taken: the link points at a folder, so opening it\n"
+    "               fails, while the device and an open line stay as they are\n"
+    "  release      the port is free again\n"
     "  noise seed S                     seed the line noise (printed by tests to repeat a run)\n"
     "  noise KIND to-program|to-device N   one frame hit: let N frames of that direction\n"
     "                                   pass, then garbage (rubbish bytes before it),\n"
@@ -242,6 +245,8 @@ bool set_record(const std::string& text) {
 }
 
 bool open_terminal(std::string& slave_name);
+bool relink(const std::string& target);
+bool point_link_at_folder();
 void hang_up();
 bool appear();
 
@@ -283,6 +288,7 @@ std::string control(const std::string& line) {
     if (verb == "ping") return "ok\n";
     if (verb == "reset") {
         if (g_sim.vanished && !appear()) return "error cannot open a terminal\n";
+        if (!g_sim.link_path.empty()) relink(g_sim.slave_name);
         g_sim.vanish_after_bytes = -1;
         reset_device();
         g_sim.log.clear();
@@ -301,6 +307,14 @@ std::string control(const std::string& line) {
     if (verb == "appear") {
         if (!g_sim.vanished) return "ok\n";
         return appear() ? "ok\n" : "error cannot open a terminal\n";
+    }
+    if (verb == "hold") {
+        if (g_sim.link_path.empty()) return "error no --link\n";
+        return point_link_at_folder() ? "ok\n" : "error cannot relink\n";
+    }
+    if (verb == "release") {
+        if (g_sim.link_path.empty() || g_sim.vanished) return "error no line to release\n";
+        return relink(g_sim.slave_name) ? "ok\n" : "error cannot relink\n";
     }
     if (verb == "noise") return set_noise(words) ? "ok\n" : "error noise: see --help\n";
     if (verb == "fault" && words.size() == 3 && words[1] == "vanish-after-bytes") {
@@ -416,6 +430,15 @@ bool relink(const std::string& target) {
     return symlink(target.c_str(), temporary.c_str()) == 0 && rename(temporary.c_str(), g_sim.link_path.c_str()) == 0;
 }
 
+// Wine would not refuse a second opening of a port that another Windows
+// program has open unshared, nor can root be kept out of a terminal; a
+// folder in its place makes the open fail, as a taken or absent port does.
+bool point_link_at_folder() {
+    const std::string gone = g_sim.link_path + ".gone";
+    mkdir(gone.c_str(), 0700);
+    return relink(gone);
+}
+
 // Closing the master hangs the program's side up. The link then points at a
 // folder, so opening the port fails until the line comes back, as with a
 // pulled adapter. (Without any link Wine would fall back to /dev/ttyS0.)
@@ -423,11 +446,7 @@ void hang_up() {
     if (g_sim.master >= 0) close(g_sim.master);
     if (g_sim.slave >= 0) close(g_sim.slave);
     g_sim.master = g_sim.slave = -1;
-    if (!g_sim.link_path.empty()) {
-        const std::string gone = g_sim.link_path + ".gone";
-        mkdir(gone.c_str(), 0700);
-        relink(gone);
-    }
+    if (!g_sim.link_path.empty()) point_link_at_folder();
     zav::sim::device_restart(g_sim.device);
     g_sim.vanished = true;
     say("line hung up");

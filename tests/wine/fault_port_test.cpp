@@ -1,0 +1,72 @@
+// A port that another program holds: every command that would open it says
+// so with "Port COM1 konnte nicht geöffnet werden !" (caption "ZAV-Setup"),
+// holds nothing itself, and works as soon as the other program lets go.
+//
+// Wine (8) lets a second Windows process open a COM port that another holds
+// unshared, and root passes a terminal's exclusive mode, so the holder is
+// played by the virtual device: "hold" makes the port impossible to open
+// while the device stays as it is, "release" gives it back.
+#include <functional>
+
+#include "fault_fixture.h"
+
+namespace zavtest {
+namespace {
+
+class PortHeldTest : public FaultTest {
+protected:
+    ::testing::AssertionResult hold_port() {
+        return sim("hold") ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << "zavsim cannot hold";
+    }
+    void let_go() { EXPECT_TRUE(sim("release")); }
+
+    // Runs the command (posted) and expects the open-failure box.
+    void expect_port_busy(const char* what, const std::function<void()>& command) {
+        SCOPED_TRACE(what);
+        command();
+        MessageBoxInfo box;
+        ASSERT_TRUE(wait_message_box(kSetupCaption, box)) << "no open-failure box";
+        EXPECT_EQ(kPortBusy, box.text);
+        EXPECT_EQ(IconKind::error, box.icon);
+        press_ok(box);
+    }
+};
+
+TEST_F(PortHeldTest, EveryTransactionSaysThePortIsBusyAndWorksOnceItIsFree) {
+    ASSERT_TRUE(fields_ready());
+    const int pid = program_unix_pid(program);
+    UnixUsage before;
+    ASSERT_TRUE(unix_usage(pid, before));
+
+    ASSERT_TRUE(hold_port());
+    expect_port_busy("read", [&] { click(config_control(kConfigRead)); });
+    expect_port_busy("verify", [&] { click(config_control(kConfigVerify)); });
+    expect_port_busy("program", [&] { click(config_control(kConfigProgram)); });
+    EXPECT_TRUE(config_buttons_enabled());
+    close_window(config);
+    expect_port_busy("connect", [&] { post_menu_command(kMenuConnect); });
+    ASSERT_TRUE(open_setup());
+    expect_port_busy("setup read", [&] { click(setup_control(kSetupRead)); });
+    EXPECT_TRUE(setup_buttons_enabled());
+
+    // Nothing of the failed opens stays behind.
+    ASSERT_TRUE(sync_with_program(program));
+    UnixUsage after;
+    ASSERT_TRUE(unix_usage(pid, after));
+    EXPECT_EQ(before.threads, after.threads);
+    std::printf("    [port] descriptors %d before, %d after five failed opens\n", before.descriptors,
+                after.descriptors);
+
+    let_go();
+    EXPECT_EQ("Setup gelesen !", run_setup(kSetupRead).text);
+    close_window(setup);
+    EXPECT_TRUE(connected());
+    ASSERT_TRUE(open_config());
+    EXPECT_EQ("Konfiguration gelesen !", run_config(kConfigRead).text);
+
+    EXPECT_EQ("Programmierung erfolgreich !", run_config(kConfigProgram).text);
+    EXPECT_EQ("Verifikation OK !", run_config(kConfigVerify).text);
+}
+
+}  // namespace
+}  // namespace zavtest
