@@ -20,5 +20,6 @@ add_dependencies(zavkonfig zav_icon)
 set_source_files_properties(res/zavkonfig.rc PROPERTIES OBJECT_DEPENDS ${ZAV_ICON})
 target_include_directories(zavkonfig PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/res)
 target_compile_definitions(zavkonfig PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
-target_link_libraries(zavkonfig PRIVATE zavcore comctl32 comdlg32)
+# comdlg32 is loaded when a file dialog is first opened (config/config_file_win32.cpp).
+target_link_libraries(zavkonfig PRIVATE zavcore comctl32)
 set_target_properties(zavkonfig PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -42,6 +42,29 @@ void prepare_file_dialog(DWORD flags) {
     g_file_dialog.Flags = flags;
 }
 
+// The file dialogs live in comdlg32, which brings the shell with it. Loading
+// it when a dialog is first wanted, not at program start, lets the program
+// start as fast as a plain window; once loaded it stays for the whole run.
+using FileDialog = BOOL(WINAPI*)(LPOPENFILENAMEA);
+constexpr const char kDialogLibraryMissing[] = "Erforderliche DLL kann nicht geladen werden !";
+
+FileDialog file_dialog(const char* name) {
+    static HMODULE library = LoadLibraryA("comdlg32.dll");
+    if (library == nullptr) return nullptr;
+    return reinterpret_cast<FileDialog>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
+
+// Runs the named dialog on the shared record; false when the user cancelled
+// or the dialog library is missing (which is said).
+bool run_file_dialog(HWND window, const char* name) {
+    const FileDialog dialog = file_dialog(name);
+    if (dialog == nullptr) {
+        show_error(window, kDialogLibraryMissing, kCaptionConfigurationForm);
+        return false;
+    }
+    return dialog(&g_file_dialog) != FALSE;
+}
+
 // Reads up to bytes bytes, fewer only at the end of the file or on an error.
 DWORD read_up_to(HANDLE file, uint8_t* buffer, DWORD bytes) {
     DWORD total = 0;
@@ -58,7 +81,7 @@ DWORD read_up_to(HANDLE file, uint8_t* buffer, DWORD bytes) {
 void save_configuration_file(HWND window) {
     if (!take_fields_into_image(window)) return;
     prepare_file_dialog(kSaveFlags);
-    if (!GetSaveFileNameA(&g_file_dialog)) return;
+    if (!run_file_dialog(window, "GetSaveFileNameA")) return;
 
     HANDLE file = CreateFileA(g_file_path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -78,7 +101,7 @@ void save_configuration_file(HWND window) {
 void load_configuration_file(HWND window) {
     prepare_file_dialog(kLoadFlags);
     g_file_dialog.nFilterIndex = 0;
-    if (!GetOpenFileNameA(&g_file_dialog)) return;
+    if (!run_file_dialog(window, "GetOpenFileNameA")) return;
 
     HANDLE file = CreateFileA(g_file_path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
