@@ -422,8 +422,14 @@ LRESULT CALLBACK ConfigWindowProcedure(HWND window, UINT message, WPARAM wparam,
             return OnCommand(window, wparam, lparam);
         case WM_CLOSE:
             return OnClose(window);
-        case WM_DESTROY:
-            return OnDestroy();
+        case WM_NCDESTROY:
+            // The controls are destroyed after this window's WM_DESTROY and
+            // still need the procedures they were subclassed from then (an
+            // edit control frees its text on its own WM_NCDESTROY); forget
+            // them only when all are gone. The default processing frees the
+            // caption.
+            OnDestroy();
+            return DefWindowProcA(window, message, wparam, lparam);
         case kProgressMessage:
             on_transaction_progress(window, wparam);
             return 0;

@@ -607,10 +607,53 @@ bool unix_usage(int pid, UnixUsage& usage) {
     return true;
 }
 
+namespace {
+
+// One entry of the system's handle table (SystemHandleInformation).
+struct SystemHandleEntry {
+    ULONG owner_pid;
+    BYTE object_type;
+    BYTE flags;
+    USHORT value;
+    PVOID object;
+    ULONG access;
+};
+
+// Counts the handles of one process in the system's handle table; Wine
+// answers GetProcessHandleCount with 0 but keeps this table.
+long count_handles_in_system_table(DWORD process_id) {
+    using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    const Query query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query) return -1;
+    constexpr ULONG kSystemHandleInformation = 16;
+    constexpr LONG kLengthMismatch = static_cast<LONG>(0xC0000004);
+    std::vector<uint8_t> buffer(1 << 16);
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        ULONG needed = 0;
+        const LONG status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+        if (status == kLengthMismatch) {
+            buffer.resize(needed > buffer.size() ? needed + 4096 : buffer.size() * 2);
+            continue;
+        }
+        if (status != 0) return -1;
+        const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
+        const size_t first = sizeof(void*) == 8 ? 8 : 4;  // the entries are pointer aligned
+        const SystemHandleEntry* entries = reinterpret_cast<const SystemHandleEntry*>(buffer.data() + first);
+        long mine = 0;
+        for (ULONG i = 0; i < count; ++i) mine += entries[i].owner_pid == process_id;
+        return mine;
+    }
+    return -1;
+}
+
+}  // namespace
+
 long program_handle_count(const Program& program) {
     DWORD count = 0;
-    if (!program.process.hProcess || !GetProcessHandleCount(program.process.hProcess, &count)) return -1;
-    return static_cast<long>(count);
+    if (!program.process.hProcess) return -1;
+    if (GetProcessHandleCount(program.process.hProcess, &count) && count > 0) return static_cast<long>(count);
+    return count_handles_in_system_table(program.process.dwProcessId);
 }
 
 // ---- Layout ----

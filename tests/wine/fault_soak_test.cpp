@@ -1,0 +1,125 @@
+// 200 transactions in a row against the virtual device: 40 rounds of
+// connect, read, program, verify and setup read. All must succeed, and the
+// program must not grow: its threads, Windows handles, Unix descriptors (its
+// own and the prefix server's) and resident memory after round 40 are those
+// after round 5, within small allowances.
+#include "fault_fixture.h"
+
+namespace zavtest {
+namespace {
+
+constexpr int kRounds = 40;
+constexpr int kSettledRound = 5;
+
+// Allowances between round 5 and round 40. Threads and handles must match:
+// each transaction makes and ends its two link threads and its port, events
+// and thread handles. Wine's server may keep a descriptor or two cached, and
+// the heap may settle by a few pages.
+constexpr int kDescriptorSlack = 2;
+constexpr long kHandleSlack = 2;
+constexpr long kMemorySlackKb = 512;
+
+struct Snapshot {
+    UnixUsage program;
+    UnixUsage server;
+    long handles = -1;
+};
+
+class SoakTest : public FaultTest {
+protected:
+    Snapshot snapshot(int pid, int server_pid) {
+        Snapshot s;
+        EXPECT_TRUE(sync_with_program(program));
+        EXPECT_TRUE(unix_usage(pid, s.program));
+        unix_usage(server_pid, s.server);
+        s.handles = program_handle_count(program);
+        return s;
+    }
+
+    static void print(const char* when, const Snapshot& s) {
+        std::printf("    [soak] %s: threads %d, handles %ld, descriptors %d (wineserver %d), VmRSS %ld kB, CPU %.2f s\n",
+                    when, s.program.threads, s.handles, s.program.descriptors, s.server.descriptors, s.program.rss_kb,
+                    s.program.cpu_seconds);
+    }
+
+    ::testing::AssertionResult expect(const char* what, const Outcome& outcome, const char* text) {
+        if (outcome.text == text) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << what << " showed \"" << outcome.text << "\"";
+    }
+
+    ::testing::AssertionResult round() {
+        ::testing::AssertionResult result = expect("connect", run_connect(), kRecognised);
+        if (!result) return result;
+        result = open_config();
+        if (!result) return result;
+        result = expect("read", run_config(kConfigRead), "Konfiguration gelesen !");
+        if (result) result = expect("program", run_config(kConfigProgram), "Programmierung erfolgreich !");
+        if (result) result = expect("verify", run_config(kConfigVerify), "Verifikation OK !");
+        close_window(config);
+        if (!result) return result;
+        result = open_setup();
+        if (!result) return result;
+        result = expect("setup read", run_setup(kSetupRead), "Setup gelesen !");
+        close_window(setup);
+        return result;
+    }
+};
+
+TEST_F(SoakTest, TwoHundredTransactionsLeaveNothingBehind) {
+    ASSERT_TRUE(sim("record " + hex_text(programmable_record())));
+    ASSERT_TRUE(start(kAccessCode));
+    const int pid = program_unix_pid(program);
+    ASSERT_GT(pid, 0);
+    const int server_pid = wineserver_unix_pid();
+
+    const DWORD begin = GetTickCount();
+    Snapshot settled;
+    for (int n = 1; n <= kRounds; ++n) {
+        ASSERT_TRUE(round()) << "round " << n;
+        if (n == kSettledRound) {
+            settled = snapshot(pid, server_pid);
+            print("after round 5", settled);
+        }
+    }
+    const Snapshot last = snapshot(pid, server_pid);
+    print("after round 40", last);
+    std::printf("    [soak] %d transactions in %.1f s\n", 5 * kRounds, (GetTickCount() - begin) / 1000.0);
+
+    EXPECT_EQ(kRounds, sim_stat("reads") / 2) << "two reads a round";
+    EXPECT_EQ(kRounds, sim_stat("programmings"));
+    EXPECT_EQ(settled.program.threads, last.program.threads);
+    if (settled.handles >= 0 && last.handles >= 0) {
+        EXPECT_LE(last.handles, settled.handles + kHandleSlack);
+    }
+    EXPECT_LE(last.program.descriptors, settled.program.descriptors + kDescriptorSlack);
+    if (settled.server.descriptors >= 0) {
+        EXPECT_LE(last.server.descriptors, settled.server.descriptors + kDescriptorSlack);
+    }
+    EXPECT_LE(last.program.rss_kb, settled.program.rss_kb + kMemorySlackKb);
+}
+
+// The configuration window's controls are subclassed; closing the window
+// must still let each control clean up after itself (an edit control frees
+// its text, a combo box its list), else every close leaves memory behind.
+TEST_F(SoakTest, ConfigurationWindowOpenedAndClosedAgainAndAgainDoesNotGrow) {
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(connected());
+    const int pid = program_unix_pid(program);
+    ASSERT_GT(pid, 0);
+    Snapshot settled;
+    for (int n = 1; n <= 60; ++n) {
+        ASSERT_TRUE(open_config());
+        close_window(config);
+        if (n == 20) settled = snapshot(pid, -1);
+    }
+    const Snapshot last = snapshot(pid, -1);
+    print("configuration window, after 20 closes", settled);
+    print("configuration window, after 60 closes", last);
+    EXPECT_LE(last.program.rss_kb, settled.program.rss_kb + kMemorySlackKb);
+    if (settled.handles >= 0 && last.handles >= 0) {
+        EXPECT_LE(last.handles, settled.handles + kHandleSlack);
+    }
+}
+
+}  // namespace
+}  // namespace zavtest
