@@ -18,11 +18,20 @@ constexpr double kIdleShare = 0.10;
 class VanishTest : public FaultTest {
 protected:
     CpuWatch whole;
+    int idle_threads = -1;
 
     void watch_program() {
         const int pid = program_unix_pid(program);
         ASSERT_GT(pid, 0) << "the program's Unix process was not found";
         whole.start(pid, wineserver_unix_pid());
+        UnixUsage usage;
+        ASSERT_TRUE(unix_usage(pid, usage));
+        idle_threads = usage.threads;
+    }
+
+    int threads() const {
+        UnixUsage usage;
+        return unix_usage(whole.program_pid, usage) ? usage.threads : -1;
     }
 
     // Starts the transaction's command (posted, returns at once), waits for
@@ -62,6 +71,9 @@ protected:
         std::printf("    [whole] %.1f s: program CPU %.2f s (%.1f %%)\n", wall, program_cpu, 100 * program_cpu / wall);
         EXPECT_GE(program_cpu, 0);
         EXPECT_LT(program_cpu, kIdleShare * wall) << "the program spins while the line is dead";
+        // The link threads of the failed transaction are gone.
+        EXPECT_TRUE(wait_until([&] { return threads() == idle_threads; }))
+            << "threads: " << threads() << ", before the transaction: " << idle_threads;
     }
 
     // Clicks a button and samples the dead line before awaiting the box.
