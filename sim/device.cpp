@@ -364,9 +364,11 @@ void default_record(uint8_t* record) {
     record[0] = 3;
     std::memcpy(record + 1, kAddresses, 15);
     // Alarm action lists: alarm 0 switches output 1 on, alarm 1 output 2 on
-    // and 3 off, alarm 2 an H action with its parameter; 3 and 4 are empty.
+    // and 3 off, alarm 2 an H action with its parameter, alarm 3 output 10
+    // off, alarm 4 output 60 on. Every fitted alarm has a list, so what is
+    // read can be programmed back as it stands.
     const uint8_t lists[5][3] = {{0x41, 0xFF, 0xFF}, {0x42, 0x03, 0xFF}, {0x85, 0x10, 0xFF},
-                                 {0xFF, 0xFF, 0xFF}, {0xFF, 0xFF, 0xFF}};
+                                 {0x0A, 0xFF, 0xFF}, {0x7C, 0xFF, 0xFF}};
     for (size_t a = 0; a < 5; ++a) std::memcpy(record + 51 + 9 * a, lists[a], 3);
     record[96] = 10;   // dead time
     record[97] = 5;    // alarm pause

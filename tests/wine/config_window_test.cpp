@@ -790,6 +790,20 @@ TEST_F(ConfigWindowTest, ProgramThenVerify) {
     EXPECT_TRUE(box(kCaptionFile, "Fehler ab Adresse: 0", IconKind::error));
 }
 
+// What a newcomer does first: read the device as it comes, program it back
+// and verify it. The device's own record must pass the form unchanged.
+TEST_F(ConfigWindowTest, TheDevicesOwnRecordGoesBackUnchanged) {
+    ASSERT_TRUE(open_connected());
+    std::vector<uint8_t> before = device_record();
+    ASSERT_EQ(108u, before.size());
+    ASSERT_TRUE(read_device());
+    click(control(kProgram));
+    ASSERT_TRUE(box(kCaptionFile, "Programmierung erfolgreich !", IconKind::information));
+    EXPECT_EQ(before, device_record());
+    click(control(kVerify));
+    EXPECT_TRUE(box(kCaptionFile, "Verifikation OK !", IconKind::information));
+}
+
 TEST_F(ConfigWindowTest, AnotherSetupBlockIsNotProgrammed) {
     ASSERT_TRUE(use_known_record());
     ASSERT_TRUE(open_connected());
