@@ -456,7 +456,7 @@ def render(results, args):
     add("| Start-up to the visible main window | Median | Runs (ms) |")
     add("|---|---:|---|")
     names = [("zavkonfig", "zavkonfig.exe"), ("minimal", "minimal Win32 program"),
-             ("minimal_dlls", "minimal program linked with comctl32 and comdlg32 as zavkonfig.exe is")]
+             ("minimal_dlls", "minimal program that also starts the common controls, as zavkonfig.exe must")]
     for name, title in names:
         add("| %s | %.1f ms | %s |" % (title, 1000 * startup["median"][name],
                                       ", ".join("%.0f" % (1000 * v) for v in startup["runs"][name])))
