@@ -57,12 +57,20 @@ zav_make_prefix() {
     } >"$WINEPREFIX/zav.reg"
     wine regedit /S "$(zav_windows_path "$WINEPREFIX/zav.reg")" >/dev/null 2>&1
     wineserver -w
+    zav_add_caption_font
     rm -f "$WINEPREFIX"/dosdevices/com*
+}
+
+# Debian's Wine does not find its own Marlett font, which draws the caption
+# buttons; without it they show as the letters 0, 1 and r.
+zav_add_caption_font() {
+    cp -n /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 }
 
 # Uses an existing prefix made by zav_make_prefix.
 zav_use_prefix() {
     zav_wine_environment "$1"
+    zav_add_caption_font
 }
 
 # Makes COM1 of the prefix the Unix path $1. Wine rebuilds the dosdevices
