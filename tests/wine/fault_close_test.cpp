@@ -185,15 +185,19 @@ TEST_F(CloseTest, SetupWindowInEveryStateOfItsTransactions) {
     expect_quiet_end("setup read, awaiting the acknowledgement");
     ASSERT_TRUE(sim("clear"));
 
-    // Awaiting a sound identification frame: the device sends short ones.
+    // Awaiting a sound identification frame: the device sends a short one
+    // and hangs up at the program's refusal, so the identification stays in
+    // this state until the window is closed (seven quick refusals would end
+    // it on their own before the close arrives).
     ASSERT_TRUE(setup_reopened());
     ASSERT_TRUE(sim("fault wrong-length 100"));
+    ASSERT_TRUE(sim("fault vanish-after-frames 2"));
     ASSERT_TRUE(sim("log clear"));
     click(setup_control(kSetupRead));
     ASSERT_TRUE(program_sent([](const std::vector<uint8_t>& p) { return p == std::vector<uint8_t>{0xF1}; }));
     close_window(setup);
     expect_quiet_end("setup read, in the middle of the identification frames");
-    ASSERT_TRUE(sim("clear"));
+    ASSERT_TRUE(sim("reset"));
 
     // Awaiting the completion byte of the setup write.
     ASSERT_TRUE(setup_reopened());
