@@ -26,27 +26,7 @@ using namespace zavtest;
 
 namespace {
 
-// Control ids of the configuration window.
-enum : int {
-    kAlarmSelector = 0,
-    kCoding = 1,
-    kDeadTime = 2,
-    kAlarmPause = 3,
-    kAlarmMemory = 4,
-    kFiveToneCount = 5,
-    kNumber = 6,
-    kFiveTone = 7,
-    kManual = 8,
-    kRelaySelector = 9,
-    kRelayFiveTone = 10,
-    kRelayDoubleTone = 11,
-    kOnTime = 12,
-    kSave = 14,
-    kRead = 15,
-    kProgram = 17,
-};
-constexpr int kSetupRead = 16;
-constexpr int kPortCancel = 116;
+using namespace config_control;
 
 constexpr int kDesktopWidth = 1024;
 constexpr int kDesktopHeight = 768;

@@ -15,28 +15,7 @@
 namespace zavtest {
 namespace {
 
-// Control ids of the configuration window.
-enum : int {
-    kAlarmSelector = 0,
-    kCoding = 1,
-    kDeadTime = 2,
-    kAlarmPause = 3,
-    kAlarmMemory = 4,
-    kFiveToneCount = 5,
-    kNumber = 6,
-    kFiveTone = 7,
-    kManual = 8,
-    kRelaySelector = 9,
-    kRelayFiveTone = 10,
-    kRelayDoubleTone = 11,
-    kOnTime = 12,
-    kLoad = 13,
-    kSave = 14,
-    kRead = 15,
-    kVerify = 16,
-    kProgram = 17,
-    kProgress = 18,
-};
+using namespace config_control;
 
 constexpr const char kCaptionFile[] = "ZAV-Konfiguration";
 constexpr const char kCaptionForm[] = "ZAV Konfiguration";
@@ -72,16 +51,6 @@ std::vector<uint8_t> known_record() {
         record[101 + 2 * r] = 0;
     }
     return record;
-}
-
-std::string hex(const std::vector<uint8_t>& bytes) {
-    std::string text;
-    char digits[3];
-    for (uint8_t b : bytes) {
-        std::snprintf(digits, sizeof digits, "%02X", b);
-        text += digits;
-    }
-    return text;
 }
 
 std::vector<uint8_t> file_bytes_for(const std::vector<uint8_t>& record) {
@@ -200,7 +169,7 @@ protected:
         return box(kCaptionFile, "Konfiguration gelesen !", IconKind::information);
     }
 
-    bool use_known_record() { return sim("record " + hex(known_record())); }
+    bool use_known_record() { return sim("record " + hex_text(known_record())); }
 
     std::vector<uint8_t> device_record() {
         std::vector<uint8_t> bytes;

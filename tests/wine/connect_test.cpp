@@ -155,9 +155,6 @@ TEST_F(ProgramTest, WrongLengthIdentificationsAreRejectedUntilTheSeventh) {
 // ---- Port dialog ----
 
 constexpr const char kPortDialogCaption[] = "Com-Port ?";
-constexpr int kFirstPortButton = 103;
-constexpr int kPortOk = 115;
-constexpr int kPortCancel = 116;
 
 HWND open_port_dialog(const Program& program) {
     post_menu_command(program.main_window, kMenuPort);

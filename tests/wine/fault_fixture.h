@@ -13,13 +13,10 @@
 namespace zavtest {
 
 // Control ids of the configuration window's buttons and progress bar.
-constexpr int kConfigRead = 15;
-constexpr int kConfigVerify = 16;
-constexpr int kConfigProgram = 17;
-constexpr int kConfigProgress = 18;
-// Control ids of the setup window's buttons.
-constexpr int kSetupRead = 16;
-constexpr int kSetupProgram = 17;
+constexpr int kConfigRead = config_control::kRead;
+constexpr int kConfigVerify = config_control::kVerify;
+constexpr int kConfigProgram = config_control::kProgram;
+constexpr int kConfigProgress = config_control::kProgress;
 
 constexpr const char kConnectCaption[] = "ZAV-Verbinden";
 constexpr const char kConfigCaption[] = "ZAV-Konfiguration";
@@ -88,16 +85,6 @@ inline std::vector<uint8_t> programmable_record() {
         record[101 + 2 * r] = 0;
     }
     return record;
-}
-
-inline std::string hex_text(const std::vector<uint8_t>& bytes) {
-    std::string text;
-    char digits[3];
-    for (uint8_t b : bytes) {
-        std::snprintf(digits, sizeof digits, "%02X", b);
-        text += digits;
-    }
-    return text;
 }
 
 class FaultTest : public ProgramTest {

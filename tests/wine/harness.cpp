@@ -238,6 +238,16 @@ HWND find_child_by_class(HWND parent, const char* class_name, const char* captio
     return search.found.empty() ? nullptr : search.found.front();
 }
 
+std::string hex_text(const std::vector<uint8_t>& bytes) {
+    std::string text;
+    char digits[3];
+    for (uint8_t b : bytes) {
+        std::snprintf(digits, sizeof digits, "%02X", b);
+        text += digits;
+    }
+    return text;
+}
+
 namespace {
 
 // Item texts of another process's list or combo box. Wine hands the ANSI

@@ -56,7 +56,45 @@ constexpr int kMenuPort = 30;
 constexpr int kMenuVersion = 40;
 constexpr int kMenuInfo = 41;
 
+// Control ids of the configuration window.
+namespace config_control {
+enum : int {
+    kAlarmSelector = 0,
+    kCoding = 1,
+    kDeadTime = 2,
+    kAlarmPause = 3,
+    kAlarmMemory = 4,
+    kFiveToneCount = 5,
+    kNumber = 6,
+    kFiveTone = 7,
+    kManual = 8,
+    kRelaySelector = 9,
+    kRelayFiveTone = 10,
+    kRelayDoubleTone = 11,
+    kOnTime = 12,
+    kLoad = 13,
+    kSave = 14,
+    kRead = 15,
+    kVerify = 16,
+    kProgram = 17,
+    kProgress = 18,
+};
+}  // namespace config_control
+
+// Control ids of the setup window's buttons; its options are ids 0 to 15.
+constexpr int kSetupRead = 16;
+constexpr int kSetupProgram = 17;
+
+// Control ids of the port dialog: "COM 1" to "COM 12", OK, CANCEL.
+constexpr int kFirstPortButton = 103;
+constexpr int kPortOk = 115;
+constexpr int kPortCancel = 116;
+
 constexpr const char kAccessCode[] = "618wqe402h9";
+
+// Bytes as hexadecimal text, two digits a byte: what zavsim's "record"
+// command takes.
+std::string hex_text(const std::vector<uint8_t>& bytes);
 
 // Default time limits (milliseconds). A silent device takes about 7.5 s to
 // give up, so transaction waits allow well beyond that.

@@ -10,8 +10,6 @@ namespace zavtest {
 namespace {
 
 constexpr int kOptionCount = 16;
-constexpr int kReadButton = 16;
-constexpr int kProgramButton = 17;
 constexpr UINT kEndMessage = WM_USER + 2;
 
 uint16_t mask_of(std::initializer_list<int> options) {
@@ -39,7 +37,7 @@ protected:
             return ::testing::AssertionFailure() << "no setup window";
         // The window is visible from inside its creation handler on; the
         // last control made tells that the handler has finished.
-        if (!wait_until([&] { return control(kProgramButton) != nullptr; }))
+        if (!wait_until([&] { return control(kSetupProgram) != nullptr; }))
             return ::testing::AssertionFailure() << "setup window without its buttons";
         return ::testing::AssertionSuccess();
     }
@@ -69,7 +67,7 @@ protected:
         wait_until([&] { return (checked_options() & wanted) == wanted; });
     }
 
-    bool buttons_enabled() const { return is_enabled(control(kReadButton)) && is_enabled(control(kProgramButton)); }
+    bool buttons_enabled() const { return is_enabled(control(kSetupRead)) && is_enabled(control(kSetupProgram)); }
 
     // Presses a command button and waits for the outcome's message box.
     ::testing::AssertionResult command_outcome(int button, const char* caption, MessageBoxInfo& box,
@@ -228,7 +226,7 @@ TEST_F(SetupWindowTest, ReadShowsTheDeviceOptions) {
     choose({1, 6, 8});  // a stale choice that the read must replace
 
     MessageBoxInfo box;
-    ASSERT_TRUE(command_outcome(kReadButton, "ZAV-Setup", box));
+    ASSERT_TRUE(command_outcome(kSetupRead, "ZAV-Setup", box));
     EXPECT_EQ("Setup gelesen !", box.text);
     EXPECT_EQ(IconKind::information, box.icon);
     ASSERT_TRUE(press_ok(box));
@@ -250,13 +248,13 @@ TEST_F(SetupWindowTest, ReadOfUndefinedRelayCodeLeavesThatGroupOpen) {
     ASSERT_TRUE(start_service_mode());
     ASSERT_TRUE(open_setup());
     MessageBoxInfo box;
-    ASSERT_TRUE(command_outcome(kReadButton, "ZAV-Setup", box));
+    ASSERT_TRUE(command_outcome(kSetupRead, "ZAV-Setup", box));
     EXPECT_EQ("Setup gelesen !", box.text);
     ASSERT_TRUE(press_ok(box));
     EXPECT_EQ(describe(mask_of({0, 5, 10, 12, 14})), describe(checked_options()));
 
     ASSERT_TRUE(sim("log clear"));
-    ASSERT_TRUE(command_outcome(kProgramButton, "ZAV Setup", box));
+    ASSERT_TRUE(command_outcome(kSetupProgram, "ZAV Setup", box));
     EXPECT_EQ("Fehler: Zusatzrelais !", box.text);
     ASSERT_TRUE(press_ok(box));
     EXPECT_TRUE(sim_frames().empty());
@@ -268,7 +266,7 @@ TEST_F(SetupWindowTest, InvalidBlockIsReportedAndLeavesTheOptions) {
     ASSERT_TRUE(open_setup());
     choose({2, 6});
     MessageBoxInfo box;
-    ASSERT_TRUE(command_outcome(kReadButton, "ZAV-Setup", box));
+    ASSERT_TRUE(command_outcome(kSetupRead, "ZAV-Setup", box));
     EXPECT_EQ("Setup-Daten ungültig !", box.text);
     EXPECT_EQ(IconKind::error, box.icon);
     ASSERT_TRUE(press_ok(box));
@@ -287,7 +285,7 @@ TEST_F(SetupWindowTest, ProgrammingReportsTheFirstOpenGroupAndSendsNothing) {
 
     choose({6, 7, 11, 12, 14});  // every group but "Doppelton"
     MessageBoxInfo box;
-    ASSERT_TRUE(command_outcome(kProgramButton, "ZAV Setup", box));
+    ASSERT_TRUE(command_outcome(kSetupProgram, "ZAV Setup", box));
     EXPECT_EQ("Fehler: Doppelton !", box.text);
     EXPECT_EQ(IconKind::error, box.icon);
     ASSERT_TRUE(press_ok(box));
@@ -296,7 +294,7 @@ TEST_F(SetupWindowTest, ProgrammingReportsTheFirstOpenGroupAndSendsNothing) {
     close_setup();
     ASSERT_TRUE(open_setup());
     choose({0, 1, 2, 3, 4});  // "Adressen" and every later group open
-    ASSERT_TRUE(command_outcome(kProgramButton, "ZAV Setup", box));
+    ASSERT_TRUE(command_outcome(kSetupProgram, "ZAV Setup", box));
     EXPECT_EQ("Fehler: Adressen !", box.text);
     ASSERT_TRUE(press_ok(box));
 
@@ -314,7 +312,7 @@ TEST_F(SetupWindowTest, ProgrammingWritesTheComposedBlock) {
     ASSERT_TRUE(sim("log clear"));
 
     MessageBoxInfo box;
-    ASSERT_TRUE(command_outcome(kProgramButton, "ZAV-Setup", box));
+    ASSERT_TRUE(command_outcome(kSetupProgram, "ZAV-Setup", box));
     EXPECT_EQ("Programmierung erfolgreich !", box.text);
     EXPECT_EQ(IconKind::information, box.icon);
     ASSERT_TRUE(press_ok(box));
@@ -340,13 +338,13 @@ TEST_F(SetupWindowTest, ProgrammingAfterReadKeepsTheDeviceVersion) {
     ASSERT_TRUE(start_service_mode());
     ASSERT_TRUE(open_setup());
     MessageBoxInfo box;
-    ASSERT_TRUE(command_outcome(kReadButton, "ZAV-Setup", box));
+    ASSERT_TRUE(command_outcome(kSetupRead, "ZAV-Setup", box));
     ASSERT_TRUE(press_ok(box));
     ASSERT_EQ(describe(mask_of({0, 1, 2, 3, 4, 6, 8, 11, 13, 15})), describe(checked_options()));
 
     ASSERT_TRUE(click_and_expect(9, mask_of({0, 1, 2, 3, 4, 6, 9, 11, 13, 15})));
     ASSERT_TRUE(sim("log clear"));
-    ASSERT_TRUE(command_outcome(kProgramButton, "ZAV-Setup", box));
+    ASSERT_TRUE(command_outcome(kSetupProgram, "ZAV-Setup", box));
     EXPECT_EQ("Programmierung erfolgreich !", box.text);
     ASSERT_TRUE(press_ok(box));
     std::vector<uint8_t> device_block;
@@ -362,7 +360,7 @@ TEST_F(SetupWindowTest, RefusedOrUnansweredWritesAreReported) {
     choose({0, 5, 7, 10, 12, 14});
 
     MessageBoxInfo box;
-    ASSERT_TRUE(command_outcome(kProgramButton, "ZAV-Setup", box));
+    ASSERT_TRUE(command_outcome(kSetupProgram, "ZAV-Setup", box));
     EXPECT_EQ("CRC-Fehler !", box.text);
     EXPECT_EQ(IconKind::error, box.icon);
     ASSERT_TRUE(press_ok(box));
@@ -370,7 +368,7 @@ TEST_F(SetupWindowTest, RefusedOrUnansweredWritesAreReported) {
 
     ASSERT_TRUE(sim("clear"));
     ASSERT_TRUE(sim("fault silent"));
-    ASSERT_TRUE(command_outcome(kReadButton, "ZAV-Setup", box));
+    ASSERT_TRUE(command_outcome(kSetupRead, "ZAV-Setup", box));
     EXPECT_EQ("Verbindung unterbrochen !", box.text);
     EXPECT_EQ(IconKind::error, box.icon);
     ASSERT_TRUE(press_ok(box));
@@ -383,7 +381,7 @@ TEST_F(SetupWindowTest, ClosingDuringATransactionEndsItSilently) {
     ASSERT_TRUE(sim("fault silent"));
     ASSERT_TRUE(start_service_mode());
     ASSERT_TRUE(open_setup());
-    click(control(kReadButton));
+    click(control(kSetupRead));
     ASSERT_TRUE(wait_until([&] { return !buttons_enabled(); }));
     close_setup();
     EXPECT_FALSE(wait_until([&] { return open_dialog(program) != nullptr; }, 9000))
