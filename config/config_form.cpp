@@ -277,7 +277,10 @@ int form_to_image(const ConfigForm& form, ConfigWindowState& state, ConfigImage&
     for (size_t r = 0; r < kRelayCount; ++r) {
         record[relay_trigger(r)] = state.relay_copy[r][0];
         record[relay_on_time(r)] = state.relay_copy[r][1];
-        if (state.relay_copy[r][1] > kMaxSeconds) return kRelayError;
+        // A relay the device does not offer has no control to mend its
+        // on-time with (its bytes often hold 0xFF), so only offered relays
+        // are checked; the others pass through as they came.
+        if (is_offered_relay(state, static_cast<int>(r)) && state.relay_copy[r][1] > kMaxSeconds) return kRelayError;
     }
     return 0;
 }

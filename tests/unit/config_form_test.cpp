@@ -295,6 +295,29 @@ TEST_F(ConfigFormTest, UndefinedRelayCodeOffersNoRelaysAndPassesTheirBytesThroug
     EXPECT_EQ(0, std::memcmp(before.bytes + kRelays, image.bytes + kRelays, 8));
 }
 
+TEST_F(ConfigFormTest, OnTimesAreCheckedOnlyForOfferedRelays) {
+    // An unused relay record of a device without relays often holds 0xFF;
+    // nothing on the form could mend it, so it must not block a save.
+    for (const uint8_t relay_code : {0x00, 0xC0}) {
+        std::memset(image.bytes + kRelays, 0xFF, 2 * kRelayCount);
+        open_window(static_cast<uint8_t>(relay_code | 0x15), 0x01);
+        show_record();
+        const ConfigImage before = image;
+        EXPECT_EQ(0, form_to_image(form, state, image)) << "relay code " << int(relay_code);
+        EXPECT_EQ(0, std::memcmp(before.bytes + kRelays, image.bytes + kRelays, 2 * kRelayCount));
+    }
+    // Two relays offered: relay 3 is not, relays 0 and 1 are.
+    image.bytes[relay_on_time(0)] = 10;
+    image.bytes[relay_on_time(1)] = 181;
+    open_window(0x55, 0x01);
+    show_record();
+    EXPECT_EQ(6, form_to_image(form, state, image));
+    image.bytes[relay_on_time(1)] = 180;
+    show_record();
+    EXPECT_EQ(0, form_to_image(form, state, image));
+    EXPECT_EQ(0xFF, image.bytes[relay_on_time(3)]);
+}
+
 TEST_F(ConfigFormTest, RelaySelectorCapturesTheShownRelayAndShowsTheNext) {
     show_record();
     form.relay_five_tone = 5;

@@ -650,6 +650,27 @@ TEST_F(ConfigWindowTest, ALongerFileAndADcfFileLoad) {
     EXPECT_EQ("30", text(kDeadTime));
 }
 
+TEST_F(ConfigWindowTest, UnusedRelayBytesOfADeviceWithoutRelaysDoNotBlockASave) {
+    ASSERT_TRUE(sim("options 1F01"));  // five alarms, five addresses, no relays
+    ASSERT_TRUE(open_connected());
+    std::vector<uint8_t> record = known_record();
+    std::fill(record.begin() + 100, record.end(), 0xFF);  // on-times 255 in all four relays
+    const std::string loaded = temp_path("norelays.zcf");
+    ASSERT_TRUE(write_file(loaded, file_bytes_for(record)));
+    click(control(kLoad));
+    ASSERT_TRUE(choose_file(loaded));
+    ASSERT_TRUE(box(kCaptionFile, "Konfigurations-Datei gelesen !", IconKind::information));
+
+    const std::string saved = temp_path("norelays-saved.zcf");
+    DeleteFileA(saved.c_str());
+    click(control(kSave));
+    ASSERT_TRUE(choose_file(saved));
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(wait_until([&] { return read_file(saved, bytes) && bytes.size() == 133; }));
+    EXPECT_EQ(file_bytes_for(record), bytes);
+    EXPECT_EQ(nullptr, open_dialog(program));  // no message
+}
+
 TEST_F(ConfigWindowTest, ReopenedWindowShowsEmptyFieldsButKeepsTheTexts) {
     ASSERT_TRUE(use_known_record());
     ASSERT_TRUE(open_connected());
