@@ -3,9 +3,11 @@
 # repository root.
 
 # The 32-bit program runs under the 32-bit Wine (wine32:i386) beside the
-# 64-bit one; python3-markdown renders the user guide for the release.
+# 64-bit one; fonts-wine brings the font of the caption buttons, which
+# --no-install-recommends would leave out; python3-markdown renders the user
+# guide for the release.
 ZAV_PACKAGES="cmake ninja-build g++ libgtest-dev googletest g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-mingw-w64-tools wine wine64 wine32:i386 xvfb xauth imagemagick python3 python3-markdown
+mingw-w64-tools wine wine64 wine32:i386 fonts-wine xvfb xauth imagemagick python3 python3-markdown
 clang-14 libclang-rt-14-dev"
 
 # Installs the Debian packages that are not installed yet; nothing (and no

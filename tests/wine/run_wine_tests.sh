@@ -61,9 +61,9 @@ trap 'exit 130' INT TERM
 
 zav_ensure_display
 if [ -n "${ZAV_WINEPREFIX:-}" ] && [ -d "$ZAV_WINEPREFIX/dosdevices" ]; then
-    zav_use_prefix "$ZAV_WINEPREFIX"
+    zav_use_prefix "$ZAV_WINEPREFIX" || exit 2
 else
-    zav_make_prefix "$work/prefix"
+    zav_make_prefix "$work/prefix" || exit 2
 fi
 zav_map_com1 "$work/com1"
 zav_start_sim "$zavsim" "$work" --link "$work/com1" || { echo "run_wine_tests: zavsim did not start" >&2; exit 2; }

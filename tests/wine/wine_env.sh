@@ -57,20 +57,32 @@ zav_make_prefix() {
     } >"$WINEPREFIX/zav.reg"
     wine regedit /S "$(zav_windows_path "$WINEPREFIX/zav.reg")" >/dev/null 2>&1
     wineserver -w
-    zav_add_caption_font
+    zav_add_wine_fonts || return 1
     rm -f "$WINEPREFIX"/dosdevices/com*
 }
 
-# Debian's Wine does not find its own Marlett font, which draws the caption
-# buttons; without it they show as the letters 0, 1 and r.
-zav_add_caption_font() {
-    cp -n /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+# Debian's Wine does not find the fonts of its package fonts-wine: Marlett,
+# which draws the caption buttons (without it they show as the letters 0, 1
+# and r), and System, Fixedsys, MS Sans Serif and Tahoma with the metrics of
+# Windows (without them DejaVu Sans Bold stands in for the System font and
+# the configuration window's labels are cut off). Copied into the prefix,
+# Wine uses them. Missing fonts fail the caller: a picture with letters for
+# buttons must never pass unnoticed.
+ZAV_WINE_FONTS=/usr/share/wine/fonts
+zav_add_wine_fonts() {
+    if [ ! -r "$ZAV_WINE_FONTS/marlett.ttf" ]; then
+        zav_note "error: $ZAV_WINE_FONTS/marlett.ttf is missing (install the package fonts-wine);"
+        zav_note "       without it Wine draws the caption buttons as the letters 0, 1 and r"
+        return 1
+    fi
+    cp -n "$ZAV_WINE_FONTS"/*.ttf "$ZAV_WINE_FONTS"/*.fon "$WINEPREFIX/drive_c/windows/Fonts/" ||
+        { zav_note "error: cannot copy Wine's fonts into $WINEPREFIX"; return 1; }
 }
 
 # Uses an existing prefix made by zav_make_prefix.
 zav_use_prefix() {
     zav_wine_environment "$1"
-    zav_add_caption_font
+    zav_add_wine_fonts
 }
 
 # Makes COM1 of the prefix the Unix path $1. Wine rebuilds the dosdevices
