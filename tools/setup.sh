@@ -6,7 +6,7 @@
 # 64-bit one; fonts-wine brings the font of the caption buttons, which
 # --no-install-recommends would leave out; python3-markdown renders the user
 # guide for the release.
-ZAV_PACKAGES="cmake ninja-build g++ libgtest-dev googletest g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+ZAV_PACKAGES="cmake ninja-build g++ libgtest-dev googletest g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-win32
 mingw-w64-tools wine wine64 wine32:i386 fonts-wine xvfb xauth imagemagick python3 python3-markdown
 clang-14 libclang-rt-14-dev"
 
