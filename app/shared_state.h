@@ -37,11 +37,10 @@ struct SharedState {
     uint32_t service_mode;          // start-up only; fixed for the run
 };
 
-// The command line's whole argument text unlocks the service mode; nothing
-// else is read from it.
-constexpr const char kAccessCode[] = "618wqe402h9";
-
 void clear_shared_state(SharedState& shared);
+
+// The command line's whole argument text unlocks the service mode; nothing
+// else is read from it. The comparison is exact and case-sensitive.
 bool is_access_code(const char* argument_text);
 
 }  // namespace zav
