@@ -4,7 +4,7 @@
 
 #include "app/main_window_win32.h"
 #include "app/messages.h"
-#include "app/port_names.h"
+#include "link/port_names.h"
 #include "link/link_threads_win32.h"
 #include "link/link_win32.h"
 

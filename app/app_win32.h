@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "app/shared_state.h"
+#include "link/shared_state.h"
 #include "config/config_image.h"
 
 namespace zav {

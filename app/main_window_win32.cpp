@@ -6,7 +6,7 @@
 #include <commctrl.h>
 
 #include "app/app_win32.h"
-#include "app/connect_outcome.h"
+#include "setup/connect_outcome.h"
 #include "app/messages.h"
 #include "app/port_dialog_win32.h"
 #include "link/link_win32.h"

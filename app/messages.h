@@ -2,12 +2,11 @@
 // only it shows next to its own code.
 #pragma once
 
+#include "link/link_messages.h"
+
 namespace zav {
 
-constexpr const char kPortOpenFailed[] = "Port %s konnte nicht geöffnet werden !";
 constexpr const char kProgramStartFailed[] = "Programmstart nicht möglich !";
-constexpr const char kConnectionLost[] = "Verbindung unterbrochen !";
-constexpr const char kProgrammingDone[] = "Programmierung erfolgreich !";
 constexpr const char kOutOfMemory[] = "Nicht genügend Speicher !";
 
 constexpr const char kCaptionSetup[] = "ZAV-Setup";

@@ -3,7 +3,7 @@
 #include "app/port_dialog_win32.h"
 
 #include "app/app_win32.h"
-#include "app/port_names.h"
+#include "app/port_dialog.h"
 #include "res/resource_ids.h"
 
 namespace zav {

@@ -3,6 +3,7 @@
 
 #include "app/app_win32.h"
 #include "app/main_window_win32.h"
+#include "app/access_code.h"
 #include "app/messages.h"
 #include "config/config_window_win32.h"
 #include "info/info_window_win32.h"

@@ -21,7 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/shared_state.h"
+#include "link/shared_state.h"
 #include "config/alarm_text.h"
 #include "config/config_image.h"
 

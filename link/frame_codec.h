@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/shared_state.h"
+#include "link/shared_state.h"
 
 namespace zav {
 

@@ -12,7 +12,7 @@
 #include "link/link_win32.h"
 
 #include "app/app_win32.h"
-#include "app/port_names.h"
+#include "link/port_names.h"
 #include "link/link_threads_win32.h"
 
 namespace zav {

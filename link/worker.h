@@ -31,7 +31,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/shared_state.h"
+#include "link/shared_state.h"
 #include "config/config_image.h"
 #include "link/frame_codec.h"
 

@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/shared_state.h"
+#include "link/shared_state.h"
 #include "link/frame_codec.h"
 
 namespace zav::sim {

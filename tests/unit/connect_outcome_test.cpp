@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/connect_outcome.h"
+#include "setup/connect_outcome.h"
 #include "link/worker.h"
 #include "setup/setup_block.h"
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/shared_state.h"
+#include "link/shared_state.h"
 #include "link/frame_codec.h"
 
 namespace zav {

@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-#include "app/port_names.h"
+#include "app/port_dialog.h"
+#include "link/port_names.h"
 
 namespace zav {
 namespace {

@@ -22,7 +22,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "app/shared_state.h"
+#include "link/shared_state.h"
 #include "config/config_image.h"
 #include "link/frame_codec.h"
 #include "link/worker.h"

@@ -2,8 +2,9 @@
 
 #include <cstring>
 
+#include "app/access_code.h"
 #include "app/messages.h"
-#include "app/shared_state.h"
+#include "link/shared_state.h"
 
 namespace zav {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/port_names.h"
+#include "link/port_names.h"
 
 #include <cstring>
 
@@ -18,12 +18,6 @@ const char kDeviceNamespace[] = "\\\\.\\";
 const char* port_name(int index) {
     if (index < 0 || index >= kPortCount) return kPortNames[0];
     return kPortNames[index];
-}
-
-int port_index_of_button(int button_id) {
-    const int index = button_id - kFirstPortButton;
-    if (index < 0 || index >= kPortCount) return -1;
-    return index;
 }
 
 bool port_device_path(const char* name, char* out, size_t out_size) {

@@ -1,12 +1,10 @@
-#include "app/shared_state.h"
+#include "app/access_code.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 namespace zav {
-
-void clear_shared_state(SharedState& shared) {
-    std::memset(&shared, 0, sizeof shared);
-}
 
 namespace {
 

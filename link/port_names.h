@@ -8,16 +8,10 @@ namespace zav {
 
 constexpr int kPortCount = 12;
 
-// The first radio button of the port dialog; button id = this + port index.
-constexpr int kFirstPortButton = 103;
-
 // "COM1" .. "COM12": the names as the user reads them in messages. An index
 // outside the table gives the first port, so a damaged index can never make
 // the program read past the table.
 const char* port_name(int index);
-
-// Port index of a port dialog button id, or -1 for any other id.
-int port_index_of_button(int button_id);
 
 // Room for the longest device path, "\\.\COM12" and its NUL.
 constexpr size_t kDevicePathBytes = 16;

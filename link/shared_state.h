@@ -39,8 +39,4 @@ struct SharedState {
 
 void clear_shared_state(SharedState& shared);
 
-// The command line's whole argument text unlocks the service mode; nothing
-// else is read from it. The comparison is exact and case-sensitive.
-bool is_access_code(const char* argument_text);
-
 }  // namespace zav

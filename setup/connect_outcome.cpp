@@ -1,4 +1,4 @@
-#include "app/connect_outcome.h"
+#include "setup/connect_outcome.h"
 
 #include <cstdio>
 
