@@ -15,11 +15,15 @@ add_custom_command(
     COMMENT "Drawing the program icon")
 add_custom_target(zav_icon DEPENDS ${ZAV_ICON})
 
+# The line settings, shared with zavctl.exe.
+add_library(zav_port_settings STATIC link/port_settings_win32.cpp)
+target_include_directories(zav_port_settings PUBLIC ${CMAKE_SOURCE_DIR})
+
 add_executable(zavkonfig WIN32 ${ZAV_SHELL_SOURCES} res/zavkonfig.rc)
 add_dependencies(zavkonfig zav_icon)
 set_source_files_properties(res/zavkonfig.rc PROPERTIES OBJECT_DEPENDS ${ZAV_ICON})
 target_include_directories(zavkonfig PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/res)
 target_compile_definitions(zavkonfig PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
 # comdlg32 is loaded when a file dialog is first opened (config/config_file_win32.cpp).
-target_link_libraries(zavkonfig PRIVATE zavcore comctl32)
+target_link_libraries(zavkonfig PRIVATE zavcore zav_port_settings comctl32)
 set_target_properties(zavkonfig PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

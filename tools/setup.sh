@@ -5,10 +5,12 @@
 # The 32-bit program runs under the 32-bit Wine (wine32:i386) beside the
 # 64-bit one; fonts-wine brings the font of the caption buttons, which
 # --no-install-recommends would leave out; python3-markdown renders the user
-# guide for the release.
+# guide for the release. zavctl parses its command line with CLI11 and writes
+# JSON with nlohmann/json (both header-only); its tests against the virtual
+# device run under pytest.
 ZAV_PACKAGES="cmake ninja-build g++ libgtest-dev googletest g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-win32
 mingw-w64-tools wine wine64 wine32:i386 fonts-wine xvfb xauth imagemagick python3 python3-markdown
-clang-14 libclang-rt-14-dev"
+clang-14 libclang-rt-14-dev libcli11-dev nlohmann-json3-dev python3-pytest"
 
 # Installs the Debian packages that are not installed yet; nothing (and no
 # network) when all are there. A package for i386 first needs that

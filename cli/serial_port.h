@@ -1,0 +1,37 @@
+// Opening a serial port for the tool: for exclusive use, 2400 baud 8N1, raw,
+// no flow control, DTR and RTS inactive, everything pending discarded:
+// exactly as the windowed program sets its port.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "cli/serial_line.h"
+
+namespace zav::cli {
+
+enum class PortError {
+    kNone,
+    kBadName,       // not a port name this system knows (Windows: COM1 to COM256)
+    kMissing,       // no such device
+    kBusy,          // another program has it open
+    kNoPermission,  // no right to open it (Linux: not in the group dialout)
+    kNotSerial,     // it exists but is no serial line
+    kOther,
+};
+
+struct PortOpenFailure {
+    PortError error = PortError::kNone;
+    std::string detail;  // the system's own words, for the message
+};
+
+// Opens the port named as the user gives it: a device path on Linux
+// (/dev/ttyUSB0, a pseudo-terminal, a link to one), COM1 to COM256 on
+// Windows. Returns null and fills failure when it cannot be opened. The
+// port is closed when the returned line is destroyed.
+std::unique_ptr<SerialLine> open_serial_port(const std::string& name, PortOpenFailure& failure);
+
+// The platform's monotonic clock.
+Clock& system_clock();
+
+}  // namespace zav::cli
