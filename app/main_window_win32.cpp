@@ -6,11 +6,11 @@
 #include <commctrl.h>
 
 #include "app/app_win32.h"
-#include "setup/connect_outcome.h"
 #include "app/messages.h"
 #include "app/port_dialog_win32.h"
 #include "link/link_win32.h"
 #include "res/resource_ids.h"
+#include "setup/connect_outcome.h"
 #include "setup/setup_block.h"
 
 namespace zav {
@@ -29,8 +29,6 @@ constexpr int kOuterHeightLines = 25;
 constexpr DWORD kChildWindowStyle = WS_CHILD | WS_VISIBLE | WS_CAPTION | WS_SYSMENU;
 
 constexpr const char kCommonControlsMissing[] = "Erforderliche DLL kann nicht geladen werden !";
-constexpr const char kNoDeviceFound[] = "Kein ZAV 160 gefunden !";
-constexpr const char kDeviceRecognised[] = "ZAV 160 erkannt";
 constexpr const char kNoInfo[] = "Keine Infos vorhanden !";
 constexpr const char kVersionText[] = "V2.30 zavkonfig-Projekt";
 

@@ -11,11 +11,11 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "app/app_win32.h"
 #include "app/messages.h"
+#include "config/config_commands.h"
 #include "config/config_window_parts_win32.h"
 #include "link/link_win32.h"
 #include "link/worker.h"
@@ -23,13 +23,6 @@
 
 namespace zav {
 namespace {
-
-constexpr const char kUpdateRefused[] = "Fehler beim Konfig-Update !";
-constexpr const char kNoConfiguration[] = "ZAV enthält keine Konfigurationsdaten !";
-constexpr const char kVerifyOk[] = "Verifikation OK !";
-constexpr const char kVerifyDiffers[] = "Fehler ab Adresse: %d";
-constexpr const char kTypeConflict[] = "Typ-Konflikt,Programmierung nicht möglich !";
-constexpr const char kConfigurationRead[] = "Konfiguration gelesen !";
 
 constexpr int kReadProgressEnd = 13;     // last block number of a read
 constexpr int kProgramProgressEnd = 6;   // last progress of a programming
@@ -56,13 +49,12 @@ void on_read_finished(HWND window) {
         return;
     }
     if (g_commands.verify) {
-        for (size_t i = 0; i < kRecordBytes; ++i) {
-            if (g_image.bytes[i] != g_read_back[i]) {
-                char text[32];
-                std::snprintf(text, sizeof text, kVerifyDiffers, static_cast<int>(i));
-                show_error(window, text, kCaptionConfiguration);
-                return;
-            }
+        const int differing = first_differing_byte(g_image, g_read_back);
+        if (differing >= 0) {
+            char text[kVerifyMessageBytes];
+            format_verify_differs(differing, text, sizeof text);
+            show_error(window, text, kCaptionConfiguration);
+            return;
         }
         show_info(window, kVerifyOk, kCaptionConfiguration);
         return;

@@ -22,6 +22,7 @@ constexpr const char kConfigFileInvalid[] = "Ungültige Datei !";
 constexpr const char kConfigFileShort[] = "Dateifehler";
 constexpr const char kConfigFileBadSum[] = "Checksummen Fehler !";
 constexpr const char kConfigFileLoaded[] = "Konfigurations-Datei gelesen !";
+constexpr const char kConfigFileCannotCreate[] = "Datei kann nicht angelegt werden !";
 
 enum class ConfigFileOutcome {
     kOk,             // the record was copied into the image

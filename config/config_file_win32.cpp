@@ -24,7 +24,6 @@ constexpr DWORD kLoadFlags = OFN_HIDEREADONLY | OFN_CREATEPROMPT;  // 0x2004
 constexpr DWORD kPathBytes = 260;
 constexpr DWORD kTitleBytes = 259;
 
-constexpr const char kCannotCreate[] = "Datei kann nicht angelegt werden !";
 // A name typed without extension is saved as a configuration file, which is
 // what the first filter offers.
 constexpr const char kDefaultExtension[] = "zcf";
@@ -86,7 +85,7 @@ void save_configuration_file(HWND window) {
     HANDLE file = CreateFileA(g_file_path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        show_error(window, kCannotCreate, kCaptionConfiguration);
+        show_error(window, kConfigFileCannotCreate, kCaptionConfiguration);
         return;
     }
     uint8_t bytes[kConfigFileBytes];

@@ -8,6 +8,9 @@
 
 namespace zav {
 
+constexpr const char kNoDeviceFound[] = "Kein ZAV 160 gefunden !";
+constexpr const char kDeviceRecognised[] = "ZAV 160 erkannt";
+
 enum class ConnectOutcome {
     kNothing,          // a result code the connect never produces: no message
     kNotFound,         // "Kein ZAV 160 gefunden !"
