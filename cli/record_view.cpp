@@ -42,7 +42,11 @@ public:
     const ConfigWindowState& state() const { return state_; }
 
     // "Sichern": the fields back into (this window's copy of) the record.
-    int take_back() { return form_to_image(form_, state_, image_); }
+    int take_back(uint8_t* taken) {
+        const int code = form_to_image(form_, state_, image_);
+        std::memcpy(taken, image_.bytes, kRecordBytes);
+        return code;
+    }
 
 private:
     ConfigImage image_;
@@ -94,8 +98,13 @@ RecordView view_record(const uint8_t* record, uint8_t setup_byte1, uint8_t setup
     read_five_tone_entries(window, view);
     read_relays(window, view);
 
-    view.check_code = LoadedWindow(record, setup_byte1, setup_byte2).take_back();
+    uint8_t taken[kRecordBytes];
+    view.check_code = record_as_window_takes_it(record, setup_byte1, setup_byte2, taken);
     return view;
+}
+
+int record_as_window_takes_it(const uint8_t* record, uint8_t setup_byte1, uint8_t setup_byte2, uint8_t* taken) {
+    return LoadedWindow(record, setup_byte1, setup_byte2).take_back(taken);
 }
 
 }  // namespace zav

@@ -51,4 +51,10 @@ struct RecordView {
 // record: the 108 record bytes; they are only read.
 RecordView view_record(const uint8_t* record, uint8_t setup_byte1, uint8_t setup_byte2);
 
+// The record as "Laden" then "Sichern" would write it for this fitting (the
+// window's field checks, and the bytes its fields put back) into taken,
+// 108 bytes. Returns 0, or the field error 1..6; on an error taken holds
+// what the window had written up to it.
+int record_as_window_takes_it(const uint8_t* record, uint8_t setup_byte1, uint8_t setup_byte2, uint8_t* taken);
+
 }  // namespace zav

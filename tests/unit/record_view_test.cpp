@@ -95,6 +95,18 @@ TEST(RecordView, CheckCodeOnlyForOfferedRelays) {
     EXPECT_EQ(6, view_of(record, 0x55, kSetup2).check_code);
 }
 
+// The shown relay is captured from its controls: a trigger naming an
+// unfitted alarm goes back as "-keiner-".
+TEST(RecordView, TakenBackAsTheWindowWritesIt) {
+    Record record = accepted_record();
+    record[relay_trigger(0)] = 0x01;
+    Record taken;
+    ASSERT_EQ(0, record_as_window_takes_it(record.data(), kSetup1, kSetup2, taken.data()));
+    Record expected = record;
+    expected[relay_trigger(0)] = 0x0F;
+    EXPECT_EQ(expected, taken);
+}
+
 TEST(RecordView, DifferingFieldsLineUpByName) {
     const Record first = accepted_record();
     Record second = first;
