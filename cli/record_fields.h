@@ -23,7 +23,7 @@ inline bool operator==(const Field& a, const Field& b) { return a.name == b.name
 inline bool operator!=(const Field& a, const Field& b) { return !(a == b); }
 
 // The fields under the window's group titles "Alarme", "Adressen" and
-// "Zusatzrelais" (a group may be empty: no alarms fitted, no relays offered).
+// "Zusatzrelais" (the last is empty when the fitting offers no relays).
 struct FieldGroup {
     std::string title;
     std::vector<Field> fields;
@@ -46,7 +46,9 @@ std::vector<FieldDifference> differing_fields(const RecordView& first, const Rec
 
 // The record addresses 0..107 at which the two records differ although no
 // field shows it (bytes after an alarm list's end mark, 5-tone entries
-// beyond the count, the lists of alarms not fitted, relays not offered).
+// beyond the count, the lists of alarms not fitted, relays not offered): an
+// address counts as hidden when the other record's byte there, put into
+// either record, leaves every field of that record's view as it was.
 std::vector<size_t> hidden_differences(const uint8_t* first, const uint8_t* second, uint8_t setup_byte1,
                                        uint8_t setup_byte2);
 
