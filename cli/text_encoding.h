@@ -1,0 +1,16 @@
+// The program's texts are Windows-1252 bytes (the compiler's execution
+// character set), as the windowed program hands them to the ANSI API. A
+// Linux terminal and JSON want UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zav {
+
+// Every byte as its Windows-1252 character in UTF-8. The five bytes that
+// Windows-1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) become U+FFFD,
+// so the result is always valid UTF-8, whatever a record holds.
+std::string utf8_from_cp1252(std::string_view text);
+
+}  // namespace zav
