@@ -13,4 +13,9 @@ namespace zav {
 // so the result is always valid UTF-8, whatever a record holds.
 std::string utf8_from_cp1252(std::string_view text);
 
+// Text in UTF-8 as Windows-1252, for showing a file or port name the user
+// gave inside the program's messages; a character Windows-1252 lacks, or a
+// byte sequence that is no UTF-8, becomes '?'.
+std::string cp1252_from_utf8(std::string_view text);
+
 }  // namespace zav
