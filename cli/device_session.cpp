@@ -14,6 +14,8 @@ namespace {
 
 constexpr const char kLineGoneDetail[] = "Die Leitung ist weg (Adapter abgezogen oder Gerät ausgeschaltet?).";
 constexpr const char kInterruptedMessage[] = "Abgebrochen.";
+constexpr const char kPartlyProgrammed[] =
+    "Das Gerät kann eine unvollständige Konfiguration enthalten: erneut programmieren.";
 
 // The last block numbers the machines report, for the bar's length.
 constexpr int kReadProgressEnd = 13;
@@ -103,11 +105,13 @@ Outcome program_device_record(DeviceLink& device) {
     const RunOutcome run_outcome =
         run(device, {kProgramCommand, kProgramBlockLength}, {"Programmieren", kProgramProgressEnd});
     Outcome outcome = stopped(run_outcome, kConnectionLost);
+    // Like the window, nothing is undone: the blocks sent stay in the device.
+    if (!outcome.ok() && outcome.detail.empty()) outcome.detail = kPartlyProgrammed;
     if (!outcome.ok()) return outcome;
     switch (run_outcome.result) {
         case kResultWritten: return success(kProgrammingDone);
-        case kResultRefused: return failure(kExitRefused, kUpdateRefused);
-        default: return failure(kExitLink, kConnectionLost);
+        case kResultRefused: return failure(kExitRefused, kUpdateRefused, kPartlyProgrammed);
+        default: return failure(kExitLink, kConnectionLost, kPartlyProgrammed);
     }
 }
 
