@@ -49,7 +49,7 @@ Outcome choose_fitting(const CommonOptions& common, const std::string& setup_tex
     if (!setup_text.empty()) {
         if (!parse_hex_block(setup_text, fitting.setup)) {
             return failure(kExitUsage, "--setup " + shown_name(setup_text) + ": erwartet werden 10 Hex-Ziffern",
-                           "den Setup-Block, wie \"zavctl identify\" ihn zeigt, z. B. BF013A020A");
+                           "den Setup-Block, wie \"zavctl identify\" ihn zeigt, z. B. BF073C020A");
         }
         if (!setup_block_valid(fitting.setup)) {
             return failure(kExitUsage, "--setup " + shown_name(setup_text) + ": Setup-Daten ungültig !",
