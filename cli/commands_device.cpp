@@ -130,6 +130,36 @@ std::string record_hex(const uint8_t* record) {
     return text;
 }
 
+// The steps program and verify share: the file is read first (a file that
+// cannot be read is told before the device is bothered), then the device is
+// identified, and the file's record is taken as the window takes it for
+// this device's fitting.
+Outcome connect_for_file(const CommonOptions& common, const Reporter& reporter, const std::string& file,
+                         Connection& connection, Identification& found) {
+    ConfigImage checked;
+    set_image_start_values(checked);
+    Outcome outcome = load_configuration_file(file, checked);
+    if (!outcome.ok()) return outcome;
+    outcome = connect(common, reporter, connection);
+    if (!outcome.ok()) return outcome;
+    outcome = identify_accepted(*connection.device, reporter, found);
+    if (!outcome.ok()) return outcome;
+    return take_file_for_device(file, *connection.device);
+}
+
+// Reads the device back, compares, and tells the result.
+int verify_and_tell(const Reporter& reporter, DeviceLink& device, nlohmann::json document) {
+    int first_difference = -1;
+    const Outcome outcome = verify_device_record(device, first_difference);
+    if (outcome.exit_code == kExitDiffers) return tell_differences(reporter, outcome, device, document);
+    if (!outcome.ok()) return reporter.fail(outcome);
+    reporter.line(outcome.message);
+    document["verified"] = true;
+    document["message"] = json_text(outcome.message);
+    reporter.document(document);
+    return kExitOk;
+}
+
 }  // namespace
 
 int command_identify(const CommonOptions& common) {
@@ -175,66 +205,27 @@ int command_read(const CommonOptions& common, const std::string& file) {
 
 int command_program(const CommonOptions& common, const std::string& file) {
     const Reporter reporter(common.json, common.quiet);
-    // A file that cannot be read is told before the device is bothered.
-    ConfigImage checked;
-    set_image_start_values(checked);
-    Outcome outcome = load_configuration_file(file, checked);
-    if (!outcome.ok()) return reporter.fail(outcome);
-
     Connection connection;
-    outcome = connect(common, reporter, connection);
-    if (!outcome.ok()) return reporter.fail(outcome);
-    DeviceLink& device = *connection.device;
     Identification found;
-    outcome = identify_accepted(device, reporter, found);
-    if (!outcome.ok()) return reporter.fail(outcome);
-    outcome = take_file_for_device(file, device);
+    Outcome outcome = connect_for_file(common, reporter, file, connection, found);
     if (!outcome.ok()) return reporter.fail(outcome);
 
+    DeviceLink& device = *connection.device;
     nlohmann::json document = identification_json(found);
     outcome = program_device_record(device);
     if (!outcome.ok()) return reporter.fail(outcome);
     reporter.line(outcome.message);
     document["programmed"] = true;
-
-    int first_difference = -1;
-    outcome = verify_device_record(device, first_difference);
-    if (outcome.exit_code == kExitDiffers) return tell_differences(reporter, outcome, device, document);
-    if (!outcome.ok()) return reporter.fail(outcome);
-    reporter.line(outcome.message);
-    document["verified"] = true;
-    document["message"] = json_text(outcome.message);
-    reporter.document(document);
-    return kExitOk;
+    return verify_and_tell(reporter, device, document);
 }
 
 int command_verify(const CommonOptions& common, const std::string& file) {
     const Reporter reporter(common.json, common.quiet);
-    ConfigImage checked;
-    set_image_start_values(checked);
-    Outcome outcome = load_configuration_file(file, checked);
-    if (!outcome.ok()) return reporter.fail(outcome);
-
     Connection connection;
-    outcome = connect(common, reporter, connection);
-    if (!outcome.ok()) return reporter.fail(outcome);
-    DeviceLink& device = *connection.device;
     Identification found;
-    outcome = identify_accepted(device, reporter, found);
+    const Outcome outcome = connect_for_file(common, reporter, file, connection, found);
     if (!outcome.ok()) return reporter.fail(outcome);
-    outcome = take_file_for_device(file, device);
-    if (!outcome.ok()) return reporter.fail(outcome);
-
-    nlohmann::json document = identification_json(found);
-    int first_difference = -1;
-    outcome = verify_device_record(device, first_difference);
-    if (outcome.exit_code == kExitDiffers) return tell_differences(reporter, outcome, device, document);
-    if (!outcome.ok()) return reporter.fail(outcome);
-    reporter.line(outcome.message);
-    document["verified"] = true;
-    document["message"] = json_text(outcome.message);
-    reporter.document(document);
-    return kExitOk;
+    return verify_and_tell(reporter, *connection.device, identification_json(found));
 }
 
 }  // namespace zav::cli
