@@ -11,6 +11,7 @@
 #include "cli/interrupt.h"
 #include "cli/interrupt_win32.h"
 #include "cli/serial_port.h"
+#include "cli/windows_error_text_win32.h"
 #include "link/port_names.h"
 #include "link/port_settings_win32.h"
 
@@ -49,18 +50,6 @@ bool device_gone(DWORD error) {
         default:
             return false;
     }
-}
-
-std::string system_text(DWORD error) {
-    char text[512];
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-                                  0, text, sizeof text, nullptr);
-    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ' ||
-                          text[length - 1] == '.')) {
-        --length;
-    }
-    if (length == 0) return "Systemfehler " + std::to_string(error);
-    return std::string(text, length);
 }
 
 class Win32SerialPort final : public SerialLine {
@@ -276,7 +265,7 @@ std::unique_ptr<SerialLine> open_serial_port(const std::string& name, PortOpenFa
                 failure.error = PortError::kOther;
                 break;
         }
-        failure.detail = system_text(error);
+        failure.detail = windows_error_text(error);
         return nullptr;
     }
     // Manual-reset events, as overlapped I/O wants them: ReadFile and
@@ -285,7 +274,7 @@ std::unique_ptr<SerialLine> open_serial_port(const std::string& name, PortOpenFa
     const HANDLE write_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (read_event == nullptr || write_event == nullptr) {
         failure.error = PortError::kOther;
-        failure.detail = system_text(GetLastError());
+        failure.detail = windows_error_text(GetLastError());
         if (read_event != nullptr) CloseHandle(read_event);
         if (write_event != nullptr) CloseHandle(write_event);
         CloseHandle(port);

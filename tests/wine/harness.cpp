@@ -670,18 +670,6 @@ long program_handle_count(const Program& program) {
 
 namespace {
 
-std::string read_whole_file(const std::string& path) {
-    std::string text;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
-    CloseHandle(file);
-    return text;
-}
-
 HANDLE inheritable_file(const std::string& path) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
@@ -720,8 +708,8 @@ bool run_tool(const std::string& argument_text, ToolRun& run, int timeout_ms) {
     GetExitCodeProcess(process.hProcess, &run.exit_code);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    run.out = read_whole_file(out_path);
-    run.err = read_whole_file(err_path);
+    read_proc_file(out_path, run.out);
+    read_proc_file(err_path, run.err);
     return ended;
 }
 
