@@ -485,7 +485,12 @@ bool sim(const std::string& command) {
 std::vector<SimFrame> sim_frames() {
     std::vector<SimFrame> frames;
     std::string reply;
-    if (!sim_command("log", reply)) return frames;
+    // An empty list would pass every "nothing was sent" check: a log that
+    // cannot be read fails the test instead.
+    if (!sim_command("log", reply) || reply.compare(0, 3, "ok ") != 0) {
+        ADD_FAILURE() << "zavsim's frame log could not be read: \"" << reply << "\"";
+        return frames;
+    }
     size_t at = reply.find('\n');
     while (at != std::string::npos && at + 1 < reply.size()) {
         size_t end = reply.find('\n', at + 1);
@@ -505,6 +510,9 @@ std::vector<SimFrame> sim_frames() {
         }
         frames.push_back(frame);
     }
+    const size_t announced = static_cast<size_t>(std::atoi(reply.c_str() + 3));
+    if (frames.size() != announced)
+        ADD_FAILURE() << "zavsim announced " << announced << " frames, " << frames.size() << " could be read";
     return frames;
 }
 

@@ -224,6 +224,7 @@ struct SimFrame {
     bool from_device = false;
     std::vector<uint8_t> payload;
 };
+// Every frame in zavsim's log; a log that cannot be read fails the test.
 std::vector<SimFrame> sim_frames();
 // Frames the program sent whose first payload byte is this one.
 int count_program_frames(const std::vector<SimFrame>& frames, uint8_t first_byte);
