@@ -339,6 +339,12 @@ bool sync_with_program(const Program& program, HWND window) {
     return ask_probe(window ? window : program.main_window, kProbeMenu, 0, answer);
 }
 
+bool close_ahead_of(HWND window, UINT message, std::string& outcome) {
+    outcome = "gave no answer";
+    return ask_probe(window, kProbeCloseAheadOf, static_cast<LPARAM>(message), outcome, 25000) &&
+           outcome == "behind the close";
+}
+
 ItemState menu_item_state(const Program& program, int id) {
     std::vector<MenuEntry> entries;
     if (!read_menu(program, program.main_window, entries)) return ItemState::unknown;
