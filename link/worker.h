@@ -8,17 +8,18 @@
 //   while (!worker_finished(w)) {
 //       wait up to 500 ms for the frame event (a counting semaphore: one
 //       wake-up per stored frame) or the stop event;
-//       stop:     end the thread (nothing is posted);
+//       stop (set, whatever woke the wait): end the thread, nothing more
+//                 reaches the machine;
 //       frame:    slot = take_frame(ring); copy the slot; signal slot taken;
 //                 worker_on_frame(w, copy, actions); perform(actions);
 //       time-out: worker_on_timeout(w, actions); perform(actions);
 //   }
 //   then wait for the stop event only.
 //
-// perform runs the actions in order: kSend writes transmit[0 ..
-// transmit_length) to the port (a write that fails at once is simply a send
-// that gets no answer); kPost posts (message, wparam, 0) to the window that
-// started the worker, unless the stop event is set.
+// perform runs the actions in order, and none once the stop event is set:
+// kSend writes transmit[0 .. transmit_length) to the port (a write that fails
+// at once is simply a send that gets no answer); kPost posts (message,
+// wparam, 0) to the window that started the worker.
 //
 // Each call yields at most one kSend, and the transmit buffer holds its
 // frame until the next call, so the thread needs no copy. The machine runs

@@ -57,12 +57,13 @@ Flow write_transmit_buffer(WriteChannel& channel) {
 
 Flow perform(WriteChannel& channel, const WorkerActions& actions) {
     for (uint8_t i = 0; i < actions.count; ++i) {
+        // Whoever set the stop event expects nothing more from us, not even
+        // the rest of a step it interrupted.
+        if (stop_requested()) return Flow::kStop;
         const WorkerAction& action = actions.action[i];
         if (action.kind == WorkerAction::kSend) {
             if (write_transmit_buffer(channel) == Flow::kStop) return Flow::kStop;
         } else if (action.kind == WorkerAction::kPost) {
-            // Whoever set the stop event expects nothing more from us.
-            if (stop_requested()) return Flow::kStop;
             PostMessageA(g_launch.report_to, action.message, action.wparam, 0);
         }
     }
@@ -91,7 +92,10 @@ bool run_machine(Worker& worker, WriteChannel& channel) {
     while (!worker_finished(worker)) {
         const DWORD woken = WaitForMultipleObjects(2, wait_list, FALSE, kWaitMilliseconds);
         actions.count = 0;
-        if (woken == WAIT_OBJECT_0 + 1) return false;
+        // The wait names the frame event first when both are set, and the
+        // stop may come just after a time-out: the stop wins whatever woke
+        // us, so no frame is taken into the image after it.
+        if (woken == WAIT_OBJECT_0 + 1 || stop_requested()) return false;
         if (woken == WAIT_OBJECT_0) {
             if (!take_announced_frame(slot)) continue;
             worker_on_frame(worker, slot, actions);

@@ -42,7 +42,8 @@ NoiseKind noise_for(Device& device, bool to_device) {
         }
         --noise.countdown;
     }
-    if (noise.random_percent > 0 && next_random(noise) % 100 < noise.random_percent) {
+    if (noise.random_percent > 0 && !(to_device && noise.random_to_program) &&
+        next_random(noise) % 100 < noise.random_percent) {
         ++noise.hits;
         if (to_device) return next_random(noise) % 2 ? NoiseKind::drop : NoiseKind::duplicate;
         static const NoiseKind kKinds[] = {NoiseKind::garbage, NoiseKind::corrupt, NoiseKind::drop,

@@ -57,6 +57,7 @@ struct LineNoise {
     bool to_device;          // one-shot: it hits a frame from the program, else one from the device
     uint32_t countdown;      // one-shot: frames of that direction to let pass first
     uint32_t random_percent; // random mode: chance of a fault per frame, either direction (0: off)
+    bool random_to_program;  // random mode: only frames to the program are hit
     uint32_t state;          // xorshift32 state, never 0
     uint32_t hits;           // faults applied so far
 };

@@ -89,7 +89,8 @@ const char kUsage[] =
     "                                   pass, then garbage (rubbish bytes before it),\n"
     "                                   corrupt (one wire byte changed), drop or duplicate;\n"
     "                                   frames to the device are only dropped or duplicated\n"
-    "  noise random PERCENT             hit any frame with this chance\n"
+    "  noise random PERCENT [to-program]  hit any frame (or any frame to the program)\n"
+    "                                   with this chance\n"
     "  noise off                        no more noise\n"
     "The frame log shows what each side meant to send, before the noise.\n"
     "'reset' also brings a vanished line back and ends the noise.\n";
@@ -261,8 +262,10 @@ bool set_noise(const std::vector<std::string>& words) {
         zav::sim::set_noise_seed(noise, static_cast<uint32_t>(n));
         return true;
     }
-    if (words.size() == 3 && words[1] == "random" && parse_number(words[2], n) && n >= 0 && n <= 100) {
+    if ((words.size() == 3 || (words.size() == 4 && words[3] == "to-program")) && words[1] == "random" &&
+        parse_number(words[2], n) && n >= 0 && n <= 100) {
         noise.random_percent = static_cast<uint32_t>(n);
+        noise.random_to_program = words.size() == 4;
         return true;
     }
     if (words.size() != 4 || !parse_number(words[3], n) || n < 0) return false;

@@ -155,7 +155,7 @@ void run_operation(Input& in, Window& w) {
         case 7: {
             const int code = form_to_image(*w.form, *w.state, *w.image);
             FUZZ_CHECK(code >= 0 && code <= 6);
-            FUZZ_CHECK(config_error_text(code) != nullptr);
+            FUZZ_CHECK((config_error_text(code)[0] == '\0') == (code == 0));
             if (code == 0) check_round_trip(w);
             break;
         }
@@ -185,8 +185,9 @@ void run_operation(Input& in, Window& w) {
             set_up_config_window_state(*w.state, byte1, byte2);
             check_window_state(*w.state);
             form_at_creation(*w.state, *w.form);
-            for (int p = 0; p <= static_cast<int>(kAlarmCount) + 1; ++p) {
-                FUZZ_CHECK(fitted_alarm_text(*w.state, p) != nullptr);
+            // A tone pair for every fitted position, none beyond.
+            for (int p = -1; p <= static_cast<int>(kAlarmCount) + 1; ++p) {
+                FUZZ_CHECK((fitted_alarm_text(*w.state, p)[0] != '\0') == (p >= 0 && p < w.state->fitted_count));
             }
             break;
         }

@@ -51,7 +51,6 @@ std::vector<Payload> frames_of(const uint8_t* line, size_t n) {
 }
 
 void check_slot(const uint8_t* slot, const Payload& expected) {
-    FUZZ_CHECK(slot[0] <= kSlotBytes - 1);
     FUZZ_CHECK(slot[0] == expected.size());
     FUZZ_CHECK(expected.empty() || std::memcmp(slot + 1, expected.data(), expected.size()) == 0);
     // The rest of the slot is cleared: a worker reading fixed positions of a
@@ -79,7 +78,6 @@ struct Receiver {
         if (rx.worker_takes) {
             FUZZ_CHECK(frame_waiting(ring));
             const uint8_t* slot = take_frame(ring);
-            FUZZ_CHECK(slot >= &ring.slot[0][0] && slot <= &ring.slot[kRingSlots - 1][0]);
             check_slot(slot, (*rx.expected)[rx.stored]);
             FUZZ_CHECK(!frame_waiting(ring));
         }

@@ -105,6 +105,16 @@ TEST(ConfigFile, EveryFailureLeavesTheImageUnchanged) {
     }
 }
 
+// A file cut off within its sum is refused by its length, not by what happens
+// to follow it in memory: here the whole sum does.
+TEST(ConfigFile, ASumCutOffIsMissingEvenWhenTheBytesBeyondTheCountHoldIt) {
+    const std::vector<uint8_t> good = file_of(sample_image());
+    for (size_t count : {kConfigFileBytes - 2, kConfigFileBytes - 1}) {
+        ConfigImage image;
+        EXPECT_EQ(ConfigFileOutcome::kBadSum, load_config_file(good.data(), count, image)) << count;
+    }
+}
+
 TEST(ConfigFile, OutcomeTexts) {
     EXPECT_STREQ("Ung\xFC" "ltige Datei !", config_file_outcome_text(ConfigFileOutcome::kInvalidHeader));
     EXPECT_STREQ("Dateifehler", config_file_outcome_text(ConfigFileOutcome::kShortRecord));

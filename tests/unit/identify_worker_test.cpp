@@ -130,7 +130,9 @@ TEST(Identification, AFrameArrivingAsTheWaitForTheAcknowledgementTimesOutIsNotLo
     EXPECT_EQ(kResultIdentified, device.result());
 }
 
-TEST(Identification, StoppedWhileAwaitingTheBlockItPostsNothingAndStoresNothing) {
+// Until the block comes the machine waits; what a block arriving after the
+// stop must not do is the worker thread's to prevent.
+TEST(Identification, StoppedWhileAwaitingTheBlockItHasPostedAndStoredNothing) {
     ScriptedDevice device;
     device.answer({say(0xF0), say_after(3000, kSetupBlockOfDevice)});
     device.stop_at(2000);

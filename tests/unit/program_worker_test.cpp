@@ -100,6 +100,21 @@ TEST(ConfigurationProgramming, ABlockRequestRebuildsTheBlockWithAFreshAttemptCou
     EXPECT_EQ(std::vector<uint32_t>({1, 2, 3, 4, 5, 6}), device.progress());
 }
 
+// The wanted number follows one byte of the device's own; a block inside the
+// record tells that position from its neighbours.
+TEST(ConfigurationProgramming, ARequestForABlockInsideTheRecordSendsThatBlock) {
+    ScriptedDevice device;
+    fill_record(device.image);
+    device.answer({say(0xF0)});
+    device.answer({say(Bytes{0x63, 0x00, 0x03, 0x00})});
+    device.answer_every_send(cooperative);
+    device.run(kProgramCommand, kProgramBlockLength);
+
+    ASSERT_EQ(1u + 1u + 4u, device.sent.size());  // command, block 0, blocks 3 to 5 and the last
+    EXPECT_EQ(block_frame(3, record_part(device.image, 48, 16)), device.sent[2].payload);
+    EXPECT_EQ(kResultWritten, device.result());
+}
+
 TEST(ConfigurationProgramming, ARequestBeyondTheRecordGetsTheLastBlockOfPadding) {
     ScriptedDevice device;
     fill_record(device.image);

@@ -154,7 +154,7 @@ void ScriptedDevice::perform(const WorkerActions& actions) {
             Bytes wire(frames.transmit, frames.transmit + shared.transmit_length);
             sent.push_back(SentFrame{now_ms, wire, unescaped_payload(wire)});
             device_hears(sent.back().payload);
-        } else if (!stopped) {
+        } else {
             posts.push_back(PostedMessage{now_ms, action.message, action.wparam});
         }
     }

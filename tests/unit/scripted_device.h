@@ -83,7 +83,9 @@ struct ScriptedDevice {
     // ---- script ----
     ScriptedDevice& answer(Answer frames);
     ScriptedDevice& answer_every_send(std::function<Answer(const Bytes& sent_payload)> responder);
-    // The window stops the link at this time (the port-stop procedure).
+    // The window stops the link at this time (the port-stop procedure); from
+    // then on the machine is given nothing, as the worker thread gives it
+    // nothing.
     ScriptedDevice& stop_at(uint32_t at_ms);
 
     // ---- run ----

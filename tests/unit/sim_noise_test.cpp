@@ -135,6 +135,15 @@ TEST_F(NoiseDevice, RandomNoiseRepeatsWithItsSeed) {
     EXPECT_NE(run(5), run(6));
 }
 
+// Each identify command is heard once and its two answers are hit.
+TEST_F(NoiseDevice, RandomNoiseToTheProgramLetsEveryProgramFrameThrough) {
+    set_noise_seed(device.noise, 9);
+    device.noise.random_percent = 100;
+    device.noise.random_to_program = true;
+    for (int i = 0; i < 10; ++i) answer(device, {'+'});
+    EXPECT_EQ(20u, device.noise.hits);
+}
+
 TEST_F(NoiseDevice, LineVanishesAtTheChosenProgramFrameAndTheDeviceRestarts) {
     device.faults.vanish_after_frames = 2;
     EXPECT_FALSE(answer(device, {'-'}).empty());

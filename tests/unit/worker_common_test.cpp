@@ -1,6 +1,8 @@
-// What all four transactions share: the stop ends any wait without a word,
-// a finished machine ignores what still comes, a command byte that names no
-// transaction ends at once.
+// What all four transactions share: each waits in its state until the link
+// is stopped, a finished machine ignores what still comes, a command byte
+// that names no transaction ends at once. That nothing reaches the machine
+// after the stop is the worker thread's rule, tested under Wine
+// (worker_thread_win32_test.cpp).
 #include <gtest/gtest.h>
 
 #include "scripted_device.h"
@@ -19,7 +21,7 @@ struct StopCase {
 
 Bytes some_block() { return block_frame(0, Bytes(8, 1)); }
 
-TEST(Worker, AStopInAnyWaitingStateEndsWithoutAnEndMessage) {
+TEST(Worker, TheStopFindsEachTransactionWaitingInItsStateWithoutAnEnd) {
     const StopCase cases[] = {
         {"identify, awaiting acknowledgement", kIdentifyCommand, 0, 2, {}},
         {"identify, awaiting setup block", kIdentifyCommand, 0, 3, {{say(0xF0)}}},

@@ -12,6 +12,8 @@
 namespace zavtest {
 namespace {
 
+constexpr UINT kEndMessage = WM_USER + 2;
+
 class CloseTest : public FaultTest {
 protected:
     int pid = -1;
@@ -61,42 +63,20 @@ protected:
         return payload.size() == 18 && payload[0] == number && payload[1] == 0;
     }
 
-    // Stops the program's UI thread, so that what the worker posts waits in
-    // the queue; resumes it on destruction.
-    struct FrozenUi {
-        HANDLE thread;
-        explicit FrozenUi(DWORD id) : thread(OpenThread(THREAD_SUSPEND_RESUME, FALSE, id)) {
-            if (thread) SuspendThread(thread);
-        }
-        ~FrozenUi() {
-            if (!thread) return;
-            ResumeThread(thread);
-            CloseHandle(thread);
-        }
-    };
-
     // Closes the window when its transaction has finished but its end
-    // message has not been handled: the UI thread is held, the close is
-    // queued, the worker ends and posts its end message behind the close,
-    // and the thread runs again. The identification is slowed down (the
-    // device's pace and five short frames first) so that the thread can be
-    // held after the command went out and before the worker ends.
+    // message has not been handled: inside the program, the close is queued
+    // and the UI thread held until the worker has ended and posted its end
+    // message behind the close. The identification is slowed down (the
+    // device's pace and five short frames first) so that the close is queued
+    // after the command went out and before the worker ends.
     void close_with_end_message_waiting(HWND& window, HWND button) {
         ASSERT_TRUE(sim("pace on"));
         ASSERT_TRUE(sim("fault wrong-length 5"));
         ASSERT_TRUE(sim("log clear"));
         click(button);
         ASSERT_TRUE(program_sent([](const std::vector<uint8_t>& p) { return p == std::vector<uint8_t>{'+'}; }));
-        {
-            FrozenUi frozen(program.ui_thread);
-            ASSERT_NE(nullptr, frozen.thread) << "cannot hold the UI thread";
-            PostMessageA(window, WM_CLOSE, 0, 0);
-            ASSERT_TRUE(program_sent([](const std::vector<uint8_t>& p) { return p == std::vector<uint8_t>{0xF0}; }));
-            ASSERT_EQ(1, count_program_frames(sim_frames(), '+')) << "the UI thread was held too late";
-            // The worker posts its end message right after this write; give
-            // it the moment to do so.
-            Sleep(300);
-        }
+        std::string outcome;
+        ASSERT_TRUE(close_ahead_of(window, kEndMessage, outcome)) << "the end message " << outcome;
         EXPECT_TRUE(wait_until([&] { return !IsWindow(window); })) << "the window did not close";
         window = nullptr;
         ASSERT_TRUE(sim("pace off"));

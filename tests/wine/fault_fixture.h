@@ -35,21 +35,24 @@ struct Outcome {
     double seconds = 0;         // from the command to the box
 };
 
-// CPU time of the program (and of the prefix's wineserver) over a stretch of
-// wall time.
+// CPU time of the program and of the prefix's wineserver over a stretch of
+// wall time; -1 when a figure cannot be read.
 struct CpuWatch {
     int program_pid = -1;
     int server_pid = -1;
     double program_start = 0, server_start = 0;
     DWORD wall_start = 0;
 
-    void start(int program, int server) {
+    // False when either process's CPU time cannot be read.
+    bool start(int program, int server) {
         program_pid = program;
         server_pid = server;
-        UnixUsage usage;
-        program_start = unix_usage(program_pid, usage) ? usage.cpu_seconds : 0;
-        server_start = unix_usage(server_pid, usage) ? usage.cpu_seconds : 0;
+        UnixUsage program_usage, server_usage;
+        const bool read = unix_usage(program_pid, program_usage) && unix_usage(server_pid, server_usage);
+        program_start = program_usage.cpu_seconds;
+        server_start = server_usage.cpu_seconds;
         wall_start = GetTickCount();
+        return read;
     }
     double wall() const { return (GetTickCount() - wall_start) / 1000.0; }
     double program_cpu() const {

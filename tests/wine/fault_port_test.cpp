@@ -36,7 +36,8 @@ TEST_F(PortHeldTest, EveryTransactionSaysThePortIsBusyAndWorksOnceItIsFree) {
     ASSERT_TRUE(fields_ready());
     const int pid = program_unix_pid(program);
     UnixUsage before;
-    ASSERT_TRUE(unix_usage(pid, before));
+    ASSERT_TRUE(unix_usage(pid, before) && before.threads >= 0 && before.descriptors >= 0)
+        << "the program's threads and descriptors cannot be read from /proc";
 
     ASSERT_TRUE(hold_port());
     expect_port_busy("read", [&] { click(config_control(kConfigRead)); });
@@ -52,10 +53,9 @@ TEST_F(PortHeldTest, EveryTransactionSaysThePortIsBusyAndWorksOnceItIsFree) {
     // Nothing of the failed opens stays behind.
     ASSERT_TRUE(sync_with_program(program));
     UnixUsage after;
-    ASSERT_TRUE(unix_usage(pid, after));
+    ASSERT_TRUE(unix_usage(pid, after) && after.descriptors >= 0);
     EXPECT_EQ(before.threads, after.threads);
-    std::printf("    [port] descriptors %d before, %d after five failed opens\n", before.descriptors,
-                after.descriptors);
+    EXPECT_EQ(before.descriptors, after.descriptors) << "descriptors left open by the failed opens";
 
     let_go();
     EXPECT_EQ("Setup gelesen !", run_setup(kSetupRead).text);

@@ -27,12 +27,21 @@ struct Snapshot {
 
 class SoakTest : public FaultTest {
 protected:
+    // Every figure compared afterwards must have been read: one that could
+    // not be read is -1 and would pass every comparison with a later one.
+    // The prefix server's figures only when server_pid is given (> 0).
     Snapshot snapshot(int pid, int server_pid) {
         Snapshot s;
         EXPECT_TRUE(sync_with_program(program));
-        EXPECT_TRUE(unix_usage(pid, s.program));
-        unix_usage(server_pid, s.server);
+        EXPECT_TRUE(unix_usage(pid, s.program) && s.program.threads >= 0 && s.program.descriptors >= 0 &&
+                    s.program.rss_kb >= 0)
+            << "the program's threads, descriptors or memory cannot be read from /proc";
+        if (server_pid > 0) {
+            EXPECT_TRUE(unix_usage(server_pid, s.server) && s.server.descriptors >= 0)
+                << "the wineserver's descriptors cannot be read from /proc";
+        }
         s.handles = program_handle_count(program);
+        EXPECT_GE(s.handles, 0) << "the program's handles cannot be counted";
         return s;
     }
 
@@ -71,6 +80,7 @@ TEST_F(SoakTest, TwoHundredTransactionsLeaveNothingBehind) {
     const int pid = program_unix_pid(program);
     ASSERT_GT(pid, 0);
     const int server_pid = wineserver_unix_pid();
+    ASSERT_GT(server_pid, 0) << "the prefix's wineserver was not found";
 
     const DWORD begin = GetTickCount();
     Snapshot settled;
@@ -88,13 +98,9 @@ TEST_F(SoakTest, TwoHundredTransactionsLeaveNothingBehind) {
     EXPECT_EQ(kRounds, sim_stat("reads") / 2) << "two reads a round";
     EXPECT_EQ(kRounds, sim_stat("programmings"));
     EXPECT_EQ(settled.program.threads, last.program.threads);
-    if (settled.handles >= 0 && last.handles >= 0) {
-        EXPECT_LE(last.handles, settled.handles + kHandleSlack);
-    }
+    EXPECT_LE(last.handles, settled.handles + kHandleSlack);
     EXPECT_LE(last.program.descriptors, settled.program.descriptors + kDescriptorSlack);
-    if (settled.server.descriptors >= 0) {
-        EXPECT_LE(last.server.descriptors, settled.server.descriptors + kDescriptorSlack);
-    }
+    EXPECT_LE(last.server.descriptors, settled.server.descriptors + kDescriptorSlack);
     EXPECT_LE(last.program.rss_kb, settled.program.rss_kb + kMemorySlackKb);
 }
 
@@ -116,9 +122,7 @@ TEST_F(SoakTest, ConfigurationWindowOpenedAndClosedAgainAndAgainDoesNotGrow) {
     print("configuration window, after 20 closes", settled);
     print("configuration window, after 60 closes", last);
     EXPECT_LE(last.program.rss_kb, settled.program.rss_kb + kMemorySlackKb);
-    if (settled.handles >= 0 && last.handles >= 0) {
-        EXPECT_LE(last.handles, settled.handles + kHandleSlack);
-    }
+    EXPECT_LE(last.handles, settled.handles + kHandleSlack);
 }
 
 }  // namespace

@@ -12,8 +12,16 @@ namespace zavtest {
 namespace {
 
 // While a transaction waits for a dead line, the program and the prefix's
-// server together should be nearly idle.
-constexpr double kIdleShare = 0.10;
+// server are nearly idle: together a few per cent of the wall time. A
+// thread that spins keeps them busy for most of a core (a read re-issued
+// without end: about a third each, the two taking turns), and still for
+// well over a third of one on a loaded two-core machine. The figures
+// themselves are tools/bench's.
+constexpr double kIdleShare = 0.20;
+
+// Five unanswered sends take the protocol 7.5 s (three silent waits of
+// 500 ms each); a loaded machine may stretch that, a hang would not end.
+constexpr double kFiveSendsAtMost = 20.0;
 
 class VanishTest : public FaultTest {
 protected:
@@ -23,9 +31,10 @@ protected:
     void watch_program() {
         const int pid = program_unix_pid(program);
         ASSERT_GT(pid, 0) << "the program's Unix process was not found";
-        whole.start(pid, wineserver_unix_pid());
+        ASSERT_TRUE(whole.start(pid, wineserver_unix_pid()))
+            << "the CPU time of the program or the prefix's wineserver cannot be read";
         UnixUsage usage;
-        ASSERT_TRUE(unix_usage(pid, usage));
+        ASSERT_TRUE(unix_usage(pid, usage) && usage.threads >= 0);
         idle_threads = usage.threads;
     }
 
@@ -43,7 +52,7 @@ protected:
         ASSERT_TRUE(wait_until([&] { return line_down(); }, kTransactionWait))
             << "the line did not go down";
         CpuWatch quiet;
-        quiet.start(whole.program_pid, whole.server_pid);
+        ASSERT_TRUE(quiet.start(whole.program_pid, whole.server_pid));
         Sleep(1200);
         const double wall = quiet.wall();
         const double program_cpu = quiet.program_cpu();
@@ -51,10 +60,8 @@ protected:
         std::printf("    [dead line] %.1f s: program CPU %.2f s (%.1f %%), wineserver CPU %.2f s (%.1f %%)\n", wall,
                     program_cpu, 100 * program_cpu / wall, server_cpu, 100 * server_cpu / wall);
         EXPECT_GE(program_cpu, 0);
-        EXPECT_LT(program_cpu, kIdleShare * wall) << "the program spins on the dead line";
-        if (quiet.server_pid > 0) {
-            EXPECT_LT(server_cpu, kIdleShare * wall) << "the wineserver spins on the dead line";
-        }
+        EXPECT_GE(server_cpu, 0);
+        EXPECT_LT(program_cpu + server_cpu, kIdleShare * wall) << "the program spins on the dead line";
     }
 
     bool line_down() {
@@ -101,7 +108,7 @@ TEST_F(VanishTest, ConnectToleratesALineThatDiesAtTheCommand) {
     EXPECT_EQ(IconKind::error, outcome.icon);
     // Five sends, three silent waits of 500 ms each.
     EXPECT_GE(outcome.seconds, 6.5);
-    EXPECT_LE(outcome.seconds, 12.0);
+    EXPECT_LE(outcome.seconds, kFiveSendsAtMost);
     expect_no_spinning();
 
     // While the device is gone, the port itself cannot be opened.
@@ -126,7 +133,8 @@ TEST_F(VanishTest, ReadToleratesALineThatDiesBetweenBlocks) {
     ASSERT_TRUE(outcome.box);
     EXPECT_EQ(kLinkLost, outcome.text);
     EXPECT_EQ(IconKind::error, outcome.icon);
-    EXPECT_LE(outcome.seconds, 5.0) << "a read gives up after three silent waits";
+    // Three silent waits take 1.5 s; the five sends of a command would take 7.5 s.
+    EXPECT_LE(outcome.seconds, 6.5) << "a read gives up after three silent waits";
     expect_no_spinning();
     EXPECT_TRUE(config_buttons_enabled());
 
@@ -169,7 +177,7 @@ TEST_F(VanishTest, ProgrammingToleratesALineThatDiesInsideABlock) {
     EXPECT_EQ(kLinkLost, outcome.text);
     EXPECT_EQ(IconKind::error, outcome.icon);
     EXPECT_GE(outcome.seconds, 6.5) << "five sends of the block, three silent waits each";
-    EXPECT_LE(outcome.seconds, 13.0);
+    EXPECT_LE(outcome.seconds, kFiveSendsAtMost);
     expect_no_spinning();
     EXPECT_EQ(before, device_record()) << "a block broken off midway must not be stored";
 
@@ -208,7 +216,7 @@ TEST_F(VanishTest, SetupWriteToleratesALineThatDiesAtTheBlock) {
     EXPECT_EQ(kLinkLost, outcome.text);
     EXPECT_EQ(IconKind::error, outcome.icon);
     EXPECT_GE(outcome.seconds, 6.5);
-    EXPECT_LE(outcome.seconds, 12.0);
+    EXPECT_LE(outcome.seconds, kFiveSendsAtMost);
     expect_no_spinning();
     EXPECT_TRUE(setup_buttons_enabled());
 

@@ -339,6 +339,12 @@ bool sync_with_program(const Program& program, HWND window) {
     return ask_probe(window ? window : program.main_window, kProbeMenu, 0, answer);
 }
 
+bool close_ahead_of(HWND window, UINT message, std::string& outcome) {
+    outcome = "gave no answer";
+    return ask_probe(window, kProbeCloseAheadOf, static_cast<LPARAM>(message), outcome, 25000) &&
+           outcome == "behind the close";
+}
+
 ItemState menu_item_state(const Program& program, int id) {
     std::vector<MenuEntry> entries;
     if (!read_menu(program, program.main_window, entries)) return ItemState::unknown;
@@ -485,7 +491,12 @@ bool sim(const std::string& command) {
 std::vector<SimFrame> sim_frames() {
     std::vector<SimFrame> frames;
     std::string reply;
-    if (!sim_command("log", reply)) return frames;
+    // An empty list would pass every "nothing was sent" check: a log that
+    // cannot be read fails the test instead.
+    if (!sim_command("log", reply) || reply.compare(0, 3, "ok ") != 0) {
+        ADD_FAILURE() << "zavsim's frame log could not be read: \"" << reply << "\"";
+        return frames;
+    }
     size_t at = reply.find('\n');
     while (at != std::string::npos && at + 1 < reply.size()) {
         size_t end = reply.find('\n', at + 1);
@@ -505,6 +516,9 @@ std::vector<SimFrame> sim_frames() {
         }
         frames.push_back(frame);
     }
+    const size_t announced = static_cast<size_t>(std::atoi(reply.c_str() + 3));
+    if (frames.size() != announced)
+        ADD_FAILURE() << "zavsim announced " << announced << " frames, " << frames.size() << " could be read";
     return frames;
 }
 

@@ -182,6 +182,12 @@ bool read_menu(const Program& program, HWND window, std::vector<MenuEntry>& entr
 // checking that something did NOT happen, without sleeping.
 bool sync_with_program(const Program& program, HWND window = nullptr);
 
+// Inside the program: queues a close for window and holds the program's UI
+// thread until message is posted to window behind it, so that the window
+// closes with that message still waiting. false when the message came first
+// or not at all (outcome says which).
+bool close_ahead_of(HWND window, UINT message, std::string& outcome);
+
 enum class ItemState { missing, enabled, grayed, unknown };
 // The state of the menu item with this id in the main window's menu.
 ItemState menu_item_state(const Program& program, int id);
@@ -224,6 +230,7 @@ struct SimFrame {
     bool from_device = false;
     std::vector<uint8_t> payload;
 };
+// Every frame in zavsim's log; a log that cannot be read fails the test.
 std::vector<SimFrame> sim_frames();
 // Frames the program sent whose first payload byte is this one.
 int count_program_frames(const std::vector<SimFrame>& frames, uint8_t first_byte);

@@ -41,7 +41,7 @@ protected:
 
     void close_info() {
         PostMessageA(info, WM_CLOSE, 0, 0);
-        wait_until([&] { return !IsWindow(info); });
+        EXPECT_TRUE(wait_until([&] { return !IsWindow(info); })) << "the info window did not close";
     }
 
     HWND info = nullptr;

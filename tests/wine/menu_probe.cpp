@@ -44,6 +44,20 @@ const char* icon_kind(HWND control) {
     return "other";
 }
 
+// Holds the UI thread until the awaited message stands in the window's queue
+// behind a close queued first, so that the window handles the close first.
+// Polls for at most 20 s.
+const char* close_ahead_of(HWND window, UINT awaited) {
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    MSG first;
+    if (!PeekMessageA(&first, window, 0, 0, PM_NOREMOVE) || first.message != WM_CLOSE) return "came first";
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < 20000; Sleep(1)) {
+        MSG awaited_message;
+        if (PeekMessageA(&awaited_message, window, awaited, awaited, PM_NOREMOVE)) return "behind the close";
+    }
+    return "was not posted";
+}
+
 void answer(const MSG& message) {
     HANDLE mapping = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, zavtest::kProbeMappingName);
     if (!mapping) return;
@@ -57,6 +71,9 @@ void answer(const MSG& message) {
         } else if (block->query == zavtest::kProbeIcon) {
             std::snprintf(block->answer, zavtest::kProbeAnswerBytes, "%s",
                           icon_kind(reinterpret_cast<HWND>(message.lParam)));
+        } else if (block->query == zavtest::kProbeCloseAheadOf) {
+            std::snprintf(block->answer, zavtest::kProbeAnswerBytes, "%s",
+                          close_ahead_of(message.hwnd, static_cast<UINT>(message.lParam)));
         }
         MemoryBarrier();
         block->answered_id = static_cast<LONG>(message.wParam);

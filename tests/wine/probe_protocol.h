@@ -21,6 +21,9 @@ constexpr const char kProbeHookExport[] = "ZavProbeHook";
 enum ProbeQuery : LONG {
     kProbeMenu = 1,  // the menu of the window the message was posted to, as text
     kProbeIcon = 2,  // the icon kind of the static control given in lParam
+    // Queues WM_CLOSE for the window, then holds the UI thread until the
+    // message given in lParam is posted to the window behind it.
+    kProbeCloseAheadOf = 3,
 };
 
 constexpr size_t kProbeAnswerBytes = 60000;

@@ -59,7 +59,7 @@ done
 trap zav_stop_all EXIT
 trap 'exit 130' INT TERM
 
-zav_ensure_display
+zav_ensure_display || exit 2
 if [ -n "${ZAV_WINEPREFIX:-}" ] && [ -d "$ZAV_WINEPREFIX/dosdevices" ]; then
     zav_use_prefix "$ZAV_WINEPREFIX" || exit 2
 else

@@ -64,7 +64,8 @@ protected:
     void choose(std::initializer_list<int> options) {
         for (int option : options) click(control(option));
         const uint16_t wanted = mask_of(options);
-        wait_until([&] { return (checked_options() & wanted) == wanted; });
+        EXPECT_TRUE(wait_until([&] { return (checked_options() & wanted) == wanted; }))
+            << "chose " << describe(wanted) << "checked: " << describe(checked_options());
     }
 
     bool buttons_enabled() const { return is_enabled(control(kSetupRead)) && is_enabled(control(kSetupProgram)); }
@@ -90,7 +91,7 @@ protected:
 
     void close_setup() {
         PostMessageA(setup, WM_CLOSE, 0, 0);
-        wait_until([&] { return !IsWindow(setup); });
+        EXPECT_TRUE(wait_until([&] { return !IsWindow(setup); })) << "the setup window did not close";
     }
 
     HWND setup = nullptr;

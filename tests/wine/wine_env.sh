@@ -10,7 +10,7 @@ ZAV_XVFB_PID=""
 zav_note() { echo "$*" >&2; }
 
 # Starts Xvfb on a free display when there is no DISPLAY (screen size
-# ZAV_XVFB_SCREEN, default 1280x1024x24).
+# ZAV_XVFB_SCREEN, default 1280x1024x24). Fails when it is not up within 10 s.
 zav_ensure_display() {
     if [ -n "${DISPLAY:-}" ]; then
         return 0
@@ -25,8 +25,13 @@ zav_ensure_display() {
     local i
     for i in $(seq 1 100); do
         [ -e "/tmp/.X11-unix/X$n" ] && break
+        kill -0 "$ZAV_XVFB_PID" 2>/dev/null || break
         sleep 0.1
     done
+    if [ ! -e "/tmp/.X11-unix/X$n" ]; then
+        zav_note "Xvfb did not come up on :$n"
+        return 1
+    fi
     export DISPLAY=":$n"
     zav_note "No display: started Xvfb on $DISPLAY"
 }
