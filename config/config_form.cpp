@@ -21,6 +21,9 @@ const char* const kErrorTexts[7] = {
     "Fehler: Zusatzrelais !",
 };
 
+// "Nummer" and the relay selector count from 1.
+const char* const kCountingItems[kMaxFiveToneEntries] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
+
 const char* const kTonePairsA[kAlarmCount] = {
     "675Hz/1240Hz", "675Hz/1860Hz", "675Hz/2280Hz", "675Hz/825Hz", "675Hz/1010Hz"};
 const char* const kTonePairsB[kAlarmCount] = {
@@ -167,6 +170,34 @@ void set_up_config_window_state(ConfigWindowState& state, uint8_t setup_byte1, u
 const char* fitted_alarm_text(const ConfigWindowState& state, int position) {
     if (!is_fitted_position(state, position)) return "";
     return alarm_tone_pair_text(state.fitted_alarms[position], state.tone_set_a);
+}
+
+int list_item_count(const ConfigWindowState& state, const ConfigForm& form, int id) {
+    switch (id) {
+        case kIdAlarmSelector:
+        case kIdManual: return state.fitted_count;
+        case kIdAlarmMemory: return 4;
+        case kIdNumber: return form.number_items < kMaxFiveToneEntries ? form.number_items : kMaxFiveToneEntries;
+        case kIdRelaySelector: return state.relays_offered;
+        case kIdRelayFiveTone: return kRelayFiveToneItemCount;
+        case kIdRelayDoubleTone: return state.fitted_count + 1;  // the fitted alarms, then "-keiner-"
+        default: return 0;
+    }
+}
+
+const char* list_item_text(const ConfigWindowState& state, const ConfigForm& form, int id, int position) {
+    if (position < 0 || position >= list_item_count(state, form, id)) return "";
+    switch (id) {
+        case kIdAlarmSelector:
+        case kIdManual: return fitted_alarm_text(state, position);
+        case kIdAlarmMemory: return kAlarmMemoryItems[position];
+        case kIdNumber:
+        case kIdRelaySelector: return kCountingItems[position];
+        case kIdRelayFiveTone: return kRelayFiveToneItems[position];
+        case kIdRelayDoubleTone:
+            return position < state.fitted_count ? fitted_alarm_text(state, position) : kNoDoubleToneItem;
+        default: return "";
+    }
 }
 
 void form_at_creation(const ConfigWindowState& state, ConfigForm& form) {

@@ -126,6 +126,15 @@ void set_up_config_window_state(ConfigWindowState& state, uint8_t setup_byte1, u
 // "Hand" and the relay double-tone choice list these, in this order).
 const char* fitted_alarm_text(const ConfigWindowState& state, int position);
 
+// The items of the window's lists, by control id: the window fills its lists
+// from these, and zavctl names a selection with the same texts. "Nummer"
+// holds form.number_items items; the other lists depend on the state only.
+int list_item_count(const ConfigWindowState& state, const ConfigForm& form, int id);
+
+// The item at a list position, or "" where the list holds none (kNoSelection
+// among them): what the closed list then shows.
+const char* list_item_text(const ConfigWindowState& state, const ConfigForm& form, int id, int position);
+
 // The fields as the window creates them: empty texts, "Ein-Zeit" "0",
 // position 0 in the lists that have items, "--" and "-keiner-" in the relay
 // choices, no "Nummer" items.

@@ -13,8 +13,6 @@
 
 #include <commctrl.h>
 
-#include <cstdio>
-
 #include "app/app_win32.h"
 #include "app/messages.h"
 #include "config/config_window_parts_win32.h"
@@ -159,13 +157,11 @@ void add_item(int id, const char* text) {
     send(id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
 }
 
-void fill_number_list(int items) {
-    send(kIdNumber, CB_RESETCONTENT, 0, 0);
-    char text[8];
-    for (int n = 1; n <= items; ++n) {
-        std::snprintf(text, sizeof text, "%d", n);
-        add_item(kIdNumber, text);
-    }
+// Fills a list with the items the form logic names for it.
+void fill_list(int id) {
+    send(id, CB_RESETCONTENT, 0, 0);
+    const int items = list_item_count(g_config_state, g_config_form, id);
+    for (int p = 0; p < items; ++p) add_item(id, list_item_text(g_config_state, g_config_form, id, p));
 }
 
 // ---- creation ----------------------------------------------------------
@@ -186,23 +182,9 @@ void create_controls(HWND window) {
 }
 
 void fill_fixed_lists() {
-    for (int p = 0; p < g_config_state.fitted_count; ++p) {
-        add_item(kIdAlarmSelector, fitted_alarm_text(g_config_state, p));
-    }
-    for (const char* item : kAlarmMemoryItems) add_item(kIdAlarmMemory, item);
-    for (int p = 0; p < g_config_state.fitted_count; ++p) {
-        add_item(kIdManual, fitted_alarm_text(g_config_state, p));
-    }
-    for (const char* item : kRelayFiveToneItems) add_item(kIdRelayFiveTone, item);
-    for (int p = 0; p < g_config_state.fitted_count; ++p) {
-        add_item(kIdRelayDoubleTone, fitted_alarm_text(g_config_state, p));
-    }
-    add_item(kIdRelayDoubleTone, kNoDoubleToneItem);
-    char text[4];
-    for (int r = 1; r <= g_config_state.relays_offered; ++r) {
-        std::snprintf(text, sizeof text, "%d", r);
-        add_item(kIdRelaySelector, text);
-    }
+    const int fixed_lists[] = {kIdAlarmSelector, kIdAlarmMemory,   kIdManual,
+                               kIdRelaySelector, kIdRelayFiveTone, kIdRelayDoubleTone};
+    for (int id : fixed_lists) fill_list(id);
 }
 
 // The control after id in the Tab cycle. A disabled one (the relay
@@ -368,7 +350,7 @@ void apply_form(uint32_t changes) {
     for (const TextField& field : texts) {
         if (changes & changed_bit(field.id)) SetWindowTextA(g_handles.controls[field.id], field.text);
     }
-    if (changes & kChangedNumberItems) fill_number_list(form.number_items);
+    if (changes & kChangedNumberItems) fill_list(kIdNumber);
     struct Selection {
         int id;
         int position;

@@ -471,8 +471,8 @@ def render(results, args):
     return "\n".join(lines)
 
 
-def write_markdown(path, table):
-    begin, end = "<!-- bench:begin (written by tools/bench) -->", "<!-- bench:end -->"
+def write_markdown(path, table, markers=("<!-- bench:begin (written by tools/bench) -->", "<!-- bench:end -->")):
+    begin, end = markers
     text = open(path).read() if os.path.exists(path) else "# Benchmarks\n\n%s\n%s\n" % (begin, end)
     if begin not in text or end not in text:
         text = text.rstrip("\n") + "\n\n%s\n%s\n" % (begin, end)

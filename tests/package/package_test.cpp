@@ -1,6 +1,7 @@
 // The released program as a technician gets it: the exe unpacked from the
 // zip starts, shows its main window and version, loads the example files
-// that come with it, and ends with exit code 0 when its window is closed.
+// that come with it, and ends with exit code 0 when its window is closed;
+// the command-line tool beside it finds the device.
 //
 // run_package_test.sh unpacks the zip and sets ZAV_EXE to the unpacked exe
 // and ZAV_PACKAGE_DIR to the unpacked folder (Windows paths).
@@ -42,6 +43,7 @@ using PackageTest = ProgramTest;
 TEST_F(PackageTest, HoldsTheProgramTheGuideTheLicenceAndTheExamples) {
     ASSERT_FALSE(package_folder().empty()) << "ZAV_PACKAGE_DIR is not set";
     EXPECT_TRUE(file_in_package("zavkonfig.exe"));
+    EXPECT_TRUE(file_in_package("zavctl.exe"));
     EXPECT_TRUE(file_in_package("Benutzerhandbuch.html"));
     EXPECT_TRUE(file_in_package("LICENSE.txt"));
     EXPECT_EQ(2u, example_files().size());
@@ -59,6 +61,13 @@ TEST_F(PackageTest, StartsShowsItsVersionAndEndsWithCodeZero) {
     DWORD exit_code = 1234;
     ASSERT_TRUE(wait_program_exit(program, exit_code));
     EXPECT_EQ(0u, exit_code);
+}
+
+TEST_F(PackageTest, TheCommandLineToolFindsTheDevice) {
+    ToolRun run;
+    ASSERT_TRUE(run_tool("--port COM1 identify", run));
+    EXPECT_EQ(0u, run.exit_code) << run.err;
+    EXPECT_NE(std::string::npos, run.out.find("ZAV 160 erkannt")) << run.out;
 }
 
 TEST_F(PackageTest, LoadsEveryExampleFile) {

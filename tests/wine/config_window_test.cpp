@@ -531,6 +531,27 @@ TEST_F(ConfigWindowTest, SaveWritesTheRecordOfTheFields) {
     EXPECT_TRUE(wait_until([&] { return read_file(bare + ".zcf", bytes) && bytes.size() == 133; }));
 }
 
+TEST_F(ConfigWindowTest, ZavctlReadWritesWhatLesenThenSichernWrite) {
+    ASSERT_TRUE(use_known_record());
+    ASSERT_TRUE(open_connected());
+    ASSERT_TRUE(read_device());
+    const std::string by_window = temp_path("by-window.zcf");
+    DeleteFileA(by_window.c_str());
+    click(control(kSave));
+    ASSERT_TRUE(choose_file(by_window));
+    std::vector<uint8_t> saved;
+    ASSERT_TRUE(wait_until([&] { return read_file(by_window, saved) && saved.size() == 133; }));
+
+    const std::string by_tool = temp_path("by-zavctl.zcf");
+    DeleteFileA(by_tool.c_str());
+    ToolRun run;
+    ASSERT_TRUE(run_tool("--port COM1 read -o \"" + by_tool + "\"", run));
+    ASSERT_EQ(0u, run.exit_code) << run.err;
+    std::vector<uint8_t> read_by_tool;
+    ASSERT_TRUE(read_file(by_tool, read_by_tool));
+    EXPECT_EQ(saved, read_by_tool);
+}
+
 TEST_F(ConfigWindowTest, SaveToAFolderThatCannotHoldTheFileSaysSo) {
     ASSERT_TRUE(use_known_record());
     ASSERT_TRUE(open_connected());

@@ -679,6 +679,53 @@ long program_handle_count(const Program& program) {
     return count_handles_in_system_table(program.process.dwProcessId);
 }
 
+// ---- zavctl.exe ----
+
+namespace {
+
+HANDLE inheritable_file(const std::string& path) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+bool run_tool(const std::string& argument_text, ToolRun& run, int timeout_ms) {
+    std::string exe = environment("ZAV_EXE");
+    const size_t slash = exe.find_last_of("\\/");
+    if (slash == std::string::npos) return false;
+    exe = exe.substr(0, slash + 1) + "zavctl.exe";
+
+    char folder[MAX_PATH];
+    GetTempPathA(sizeof folder, folder);
+    const std::string out_path = std::string(folder) + "zavctl-out.txt";
+    const std::string err_path = std::string(folder) + "zavctl-err.txt";
+    HANDLE out = inheritable_file(out_path);
+    HANDLE err = inheritable_file(err_path);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    std::string command = "\"" + exe + "\" " + argument_text;
+    PROCESS_INFORMATION process{};
+    const BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                        nullptr, &startup, &process);
+    CloseHandle(out);
+    CloseHandle(err);
+    if (!started) return false;
+    const bool ended = WaitForSingleObject(process.hProcess, static_cast<DWORD>(timeout_ms)) == WAIT_OBJECT_0;
+    if (!ended) TerminateProcess(process.hProcess, 1);
+    GetExitCodeProcess(process.hProcess, &run.exit_code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    read_proc_file(out_path, run.out);
+    read_proc_file(err_path, run.err);
+    return ended;
+}
+
 // ---- Layout ----
 
 void layout_units(int& char_width, int& line_height) {

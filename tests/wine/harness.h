@@ -255,6 +255,19 @@ bool unix_usage(int pid, UnixUsage& usage);
 // Windows handles the program holds, as Wine counts them; -1 if unknown.
 long program_handle_count(const Program& program);
 
+// ---- zavctl.exe, the command-line tool beside the program -------------------
+
+struct ToolRun {
+    DWORD exit_code = 0;
+    std::string out;  // what it wrote to standard output
+    std::string err;  // and to standard error
+};
+
+// Runs zavctl.exe (beside zavkonfig.exe) with this argument text, as a
+// console program whose output goes to files; false when it cannot be
+// started or has not ended within timeout_ms (it is then terminated).
+bool run_tool(const std::string& argument_text, ToolRun& run, int timeout_ms = kTransactionWait);
+
 // ---- Layout ---------------------------------------------------------------
 
 // The layout units the program uses: the system fixed font's average

@@ -1,0 +1,231 @@
+// identify, read, program and verify: one device, one command.
+#include <cstring>
+#include <memory>
+
+#include "cli/commands.h"
+#include "cli/config_file_io.h"
+#include "cli/console.h"
+#include "cli/device_session.h"
+#include "cli/port_opening.h"
+#include "cli/record_fields.h"
+#include "cli/record_report.h"
+#include "cli/record_view.h"
+#include "cli/reporter.h"
+#include "cli/serial_port.h"
+#include "config/config_form.h"
+#include "info/info_text.h"
+
+namespace zav::cli {
+
+namespace {
+
+// An open port and a device behind it, for one command.
+struct Connection {
+    std::unique_ptr<SerialLine> line;
+    std::unique_ptr<ProgressBar> progress;
+    std::unique_ptr<DeviceLink> device;
+};
+
+Outcome connect(const CommonOptions& common, const Reporter& reporter, Connection& connection) {
+    const std::string port = chosen_port(common.port);
+    if (port.empty()) return no_port_given();
+    Outcome opened = open_port(port, connection.line);
+    if (!opened.ok()) return opened;
+    connection.progress = std::make_unique<ProgressBar>(reporter.progress_shown());
+    connection.device = std::make_unique<DeviceLink>(*connection.line, system_clock(), *connection.progress);
+    return opened;
+}
+
+std::vector<std::string> info_lines(const uint8_t* setup) {
+    ConfigImage image;
+    set_image_start_values(image);
+    std::memcpy(image.bytes + kSetupBlock, setup, kSetupBlockBytes);
+    InfoText info;
+    build_info_text(image, info);
+    return std::vector<std::string>(info.lines, info.lines + info.line_count);
+}
+
+nlohmann::json identification_json(const Identification& found) {
+    nlohmann::json info = nlohmann::json::array();
+    for (const std::string& line : info_lines(found.setup)) info.push_back(json_text(line));
+    return {{"version", version_text(found.setup)}, {"setup", setup_hex(found.setup)},
+            {"valid", found.valid}, {"accepted", found.accepted}, {"info", info}};
+}
+
+// The info window's list, label and value on one line: "Doppelton:", the
+// tone pairs, then five labels each followed by its value.
+void tell_identification(const Reporter& reporter, const Identification& found) {
+    reporter.line("Software-Version  " + version_text(found.setup));
+    reporter.line("Setup-Block       " + setup_hex(found.setup) +
+                  (found.valid ? "  (Prüfbyte stimmt)" : "  (Prüfbyte falsch)"));
+    const std::vector<std::string> lines = info_lines(found.setup);
+    constexpr size_t kLabelValuePairs = 5;
+    const size_t tone_pairs = lines.size() - 1 - 2 * kLabelValuePairs;
+    std::string pairs;
+    for (size_t i = 1; i <= tone_pairs; ++i) pairs += (i > 1 ? ", " : "") + lines[i];
+    reporter.line("Ausstattung:");
+    auto row = [&reporter](const std::string& label, const std::string& value) {
+        reporter.line("  " + label + std::string(label.size() < 18 ? 18 - label.size() : 1, ' ') + value);
+    };
+    row(lines[0], pairs.empty() ? "-" : pairs);
+    for (size_t i = 1 + tone_pairs; i + 1 < lines.size(); i += 2) row(lines[i], lines[i + 1]);
+}
+
+// Identifies the device and goes on only with one the program accepts.
+Outcome identify_accepted(DeviceLink& device, const Reporter& reporter, Identification& found) {
+    Outcome identified = identify_device(device, found);
+    if (identified.ok()) {
+        reporter.note(identified.message + " (V" + version_text(found.setup) + ", Setup " + setup_hex(found.setup) +
+                      ")");
+    }
+    return identified;
+}
+
+// The file's record in the device's image as "Laden" then "Programmieren"
+// leave it for the fitting just identified: the same field checks refuse
+// what the window refuses, and the device gets what the window would send.
+Outcome take_file_for_device(const std::string& file, DeviceLink& device) {
+    ConfigImage& image = device.state.image;
+    Outcome loaded = load_configuration_file(file, image);
+    if (!loaded.ok()) return loaded;
+    uint8_t taken[kRecordBytes];
+    const int field_error =
+        record_as_window_takes_it(image.bytes, image.bytes[kSetupByte1], image.bytes[kSetupByte2], taken);
+    if (field_error != 0) {
+        return failure(kExitRefused, config_error_text(field_error),
+                       "Das Konfigurationsfenster nähme diese Datei für dieses Gerät nicht an.");
+    }
+    std::memcpy(image.bytes, taken, kRecordBytes);
+    return success();
+}
+
+// Tells a verify that found differences: the first address, as the window
+// says it, then every field that differs, file against device.
+int tell_differences(const Reporter& reporter, const Outcome& verified, DeviceLink& device,
+                     nlohmann::json document) {
+    const uint8_t* expected = device.state.image.bytes;
+    const uint8_t* found = device.state.read_back;
+    const uint8_t setup_byte1 = expected[kSetupByte1];
+    const uint8_t setup_byte2 = expected[kSetupByte2];
+    const std::vector<FieldDifference> fields =
+        differing_fields(view_record(expected, setup_byte1, setup_byte2), view_record(found, setup_byte1, setup_byte2));
+    const std::vector<size_t> hidden = hidden_differences(expected, found, setup_byte1, setup_byte2);
+    reporter.line(verified.message);
+    reporter.line("Unterschiede (Datei -> Gerät):");
+    reporter.block(differences_report(fields, hidden), "  ");
+    document["verified"] = false;
+    document["message"] = json_text(verified.message);
+    document["differences"] = differences_json(fields, hidden);
+    reporter.document(document);
+    return verified.exit_code;
+}
+
+std::string record_hex(const uint8_t* record) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (size_t i = 0; i < kRecordBytes; ++i) {
+        text += kDigits[record[i] >> 4];
+        text += kDigits[record[i] & 0x0F];
+    }
+    return text;
+}
+
+// The steps program and verify share: the file is read first (a file that
+// cannot be read is told before the device is bothered), then the device is
+// identified, and the file's record is taken as the window takes it for
+// this device's fitting.
+Outcome connect_for_file(const CommonOptions& common, const Reporter& reporter, const std::string& file,
+                         Connection& connection, Identification& found) {
+    ConfigImage checked;
+    set_image_start_values(checked);
+    Outcome outcome = load_configuration_file(file, checked);
+    if (!outcome.ok()) return outcome;
+    outcome = connect(common, reporter, connection);
+    if (!outcome.ok()) return outcome;
+    outcome = identify_accepted(*connection.device, reporter, found);
+    if (!outcome.ok()) return outcome;
+    return take_file_for_device(file, *connection.device);
+}
+
+// Reads the device back, compares, and tells the result.
+int verify_and_tell(const Reporter& reporter, DeviceLink& device, nlohmann::json document) {
+    int first_difference = -1;
+    const Outcome outcome = verify_device_record(device, first_difference);
+    if (outcome.exit_code == kExitDiffers) return tell_differences(reporter, outcome, device, document);
+    if (!outcome.ok()) return reporter.fail(outcome);
+    reporter.line(outcome.message);
+    document["verified"] = true;
+    document["message"] = json_text(outcome.message);
+    reporter.document(document);
+    return kExitOk;
+}
+
+}  // namespace
+
+int command_identify(const CommonOptions& common) {
+    const Reporter reporter(common.json, common.quiet);
+    Connection connection;
+    Outcome outcome = connect(common, reporter, connection);
+    if (!outcome.ok()) return reporter.fail(outcome);
+
+    Identification found;
+    outcome = identify_device(*connection.device, found);
+    const bool answered = outcome.ok() || outcome.exit_code == kExitRefused;
+    if (!answered) return reporter.fail(outcome);
+    reporter.line(outcome.ok() ? outcome.message : std::string("ZAV 160 antwortet, wird aber nicht angenommen"));
+    tell_identification(reporter, found);
+    nlohmann::json document = identification_json(found);
+    document["message"] = json_text(outcome.message);
+    reporter.document(document);
+    return outcome.ok() ? kExitOk : reporter.fail(outcome, true);
+}
+
+int command_read(const CommonOptions& common, const std::string& file) {
+    const Reporter reporter(common.json, common.quiet);
+    Connection connection;
+    Outcome outcome = connect(common, reporter, connection);
+    if (!outcome.ok()) return reporter.fail(outcome);
+
+    DeviceLink& device = *connection.device;
+    outcome = read_device_record(device);
+    if (!outcome.ok()) return reporter.fail(outcome);
+    // The copy as the device holds it: a faithful backup, even of a record
+    // the window would refuse to save.
+    ConfigImage copy;
+    set_image_start_values(copy);
+    std::memcpy(copy.bytes, device.state.read_back, kRecordBytes);
+    const Outcome saved = save_configuration_file(file, copy);
+    if (!saved.ok()) return reporter.fail(saved);
+
+    reporter.line(outcome.message + " Gespeichert in " + shown_name(file));
+    reporter.document({{"message", json_text(outcome.message)}, {"file", json_text(shown_name(file))},
+                       {"record", record_hex(copy.bytes)}});
+    return kExitOk;
+}
+
+int command_program(const CommonOptions& common, const std::string& file) {
+    const Reporter reporter(common.json, common.quiet);
+    Connection connection;
+    Identification found;
+    Outcome outcome = connect_for_file(common, reporter, file, connection, found);
+    if (!outcome.ok()) return reporter.fail(outcome);
+
+    DeviceLink& device = *connection.device;
+    nlohmann::json document = identification_json(found);
+    outcome = program_device_record(device);
+    if (!outcome.ok()) return reporter.fail(outcome);
+    reporter.line(outcome.message);
+    document["programmed"] = true;
+    return verify_and_tell(reporter, device, document);
+}
+
+int command_verify(const CommonOptions& common, const std::string& file) {
+    const Reporter reporter(common.json, common.quiet);
+    Connection connection;
+    Identification found;
+    const Outcome outcome = connect_for_file(common, reporter, file, connection, found);
+    if (!outcome.ok()) return reporter.fail(outcome);
+    return verify_and_tell(reporter, *connection.device, identification_json(found));
+}
+
+}  // namespace zav::cli

@@ -1,0 +1,156 @@
+// show and diff: configuration files read as the configuration window shows
+// them, for a fitting given by --setup, read from the device at --port, or
+// assumed (and then said so).
+#include <cctype>
+#include <cstring>
+#include <memory>
+
+#include "cli/commands.h"
+#include "cli/config_file_io.h"
+#include "cli/console.h"
+#include "cli/device_session.h"
+#include "cli/port_opening.h"
+#include "cli/record_fields.h"
+#include "cli/record_report.h"
+#include "cli/record_view.h"
+#include "cli/reporter.h"
+#include "cli/serial_port.h"
+#include "setup/setup_block.h"
+
+namespace zav::cli {
+
+namespace {
+
+// Without --setup or --port: all five double-tone alarms, 10 addresses,
+// four extra relays, tone-pair set A. Every field the record can hold is
+// then shown.
+constexpr uint8_t kAssumedSetupByte1 = 0xBF;
+constexpr uint8_t kAssumedSetupByte2 = 0x01;
+
+struct Fitting {
+    uint8_t setup[kSetupBlockBytes] = {};
+    std::string source;  // how it was found, for the user
+    std::string source_key;  // the same for JSON: "option", "device", "assumed"
+};
+
+bool parse_hex_block(const std::string& text, uint8_t* block) {
+    if (text.size() != 2 * kSetupBlockBytes) return false;
+    for (size_t i = 0; i < kSetupBlockBytes; ++i) {
+        const char pair[3] = {text[2 * i], text[2 * i + 1], '\0'};
+        if (!std::isxdigit(static_cast<unsigned char>(pair[0])) || !std::isxdigit(static_cast<unsigned char>(pair[1])))
+            return false;
+        block[i] = static_cast<uint8_t>(std::stoul(pair, nullptr, 16));
+    }
+    return true;
+}
+
+Outcome choose_fitting(const CommonOptions& common, const std::string& setup_text, const Reporter& reporter,
+                       Fitting& fitting) {
+    if (!setup_text.empty()) {
+        if (!parse_hex_block(setup_text, fitting.setup)) {
+            return failure(kExitUsage, "--setup " + shown_name(setup_text) + ": erwartet werden 10 Hex-Ziffern",
+                           "den Setup-Block, wie \"zavctl identify\" ihn zeigt, z. B. BF073C020A");
+        }
+        if (!setup_block_valid(fitting.setup)) {
+            return failure(kExitUsage, "--setup " + shown_name(setup_text) + ": Setup-Daten ungültig !",
+                           "Das Prüfbyte (3. Byte) passt nicht zu den Setup-Bytes.");
+        }
+        fitting.source = "aus --setup";
+        fitting.source_key = "option";
+        return success();
+    }
+    const std::string port = chosen_port(common.port);
+    if (!port.empty()) {
+        std::unique_ptr<SerialLine> line;
+        Outcome outcome = open_port(port, line);
+        if (!outcome.ok()) return outcome;
+        ProgressBar progress(false);
+        DeviceLink device(*line, system_clock(), progress);
+        Identification found;
+        outcome = identify_device(device, found);
+        if (!outcome.ok()) return outcome;
+        std::memcpy(fitting.setup, found.setup, kSetupBlockBytes);
+        fitting.source = "vom Gerät an " + shown_name(port) + " (V" + version_text(found.setup) + ")";
+        fitting.source_key = "device";
+        return success();
+    }
+    fitting.setup[0] = kAssumedSetupByte1;
+    fitting.setup[1] = kAssumedSetupByte2;
+    fitting.setup[2] = setup_check_byte(static_cast<uint16_t>(kAssumedSetupByte1 | kAssumedSetupByte2 << 8));
+    fitting.source = "angenommen: Vollausstattung (5 Doppelton-Alarme, 10 Adressen, 4 Zusatzrelais, DT-Satz 675+x)";
+    fitting.source_key = "assumed";
+    reporter.note("Hinweis: Ausstattung angenommen (Vollausstattung). Mit --setup HEX oder --port PORT gilt die "
+                  "wirkliche.");
+    return success();
+}
+
+nlohmann::json fitting_json(const Fitting& fitting) {
+    return {{"setup", setup_hex(fitting.setup)}, {"source", fitting.source_key}};
+}
+
+Outcome load(const std::string& file, ConfigImage& image) {
+    set_image_start_values(image);
+    return load_configuration_file(file, image);
+}
+
+}  // namespace
+
+int command_show(const CommonOptions& common, const std::string& file, const std::string& setup_text) {
+    const Reporter reporter(common.json, common.quiet);
+    // A wrong --setup is told first: nothing is read before the call is right.
+    Fitting fitting;
+    Outcome outcome = setup_text.empty() ? success() : choose_fitting(common, setup_text, reporter, fitting);
+    if (!outcome.ok()) return reporter.fail(outcome);
+    ConfigImage image;
+    outcome = load(file, image);
+    if (!outcome.ok()) return reporter.fail(outcome);
+    if (setup_text.empty()) outcome = choose_fitting(common, setup_text, reporter, fitting);
+    if (!outcome.ok()) return reporter.fail(outcome);
+
+    const RecordView view = view_record(image.bytes, fitting.setup[0], fitting.setup[1]);
+    reporter.line("Datei        " + shown_name(file));
+    reporter.line("Ausstattung  Setup " + setup_hex(fitting.setup) + ", " + fitting.source);
+    reporter.line("");
+    reporter.block(record_report(view));
+    nlohmann::json document = record_json(view);
+    document["file"] = json_text(shown_name(file));
+    document["fitting"] = fitting_json(fitting);
+    reporter.document(document);
+    return kExitOk;
+}
+
+int command_diff(const CommonOptions& common, const std::string& first, const std::string& second,
+                 const std::string& setup_text) {
+    const Reporter reporter(common.json, common.quiet);
+    Fitting fitting;
+    Outcome outcome = setup_text.empty() ? success() : choose_fitting(common, setup_text, reporter, fitting);
+    if (!outcome.ok()) return reporter.fail(outcome);
+    ConfigImage first_image, second_image;
+    outcome = load(first, first_image);
+    if (outcome.ok()) outcome = load(second, second_image);
+    if (!outcome.ok()) return reporter.fail(outcome);
+    if (setup_text.empty()) outcome = choose_fitting(common, setup_text, reporter, fitting);
+    if (!outcome.ok()) return reporter.fail(outcome);
+
+    const uint8_t setup_byte1 = fitting.setup[0], setup_byte2 = fitting.setup[1];
+    const std::vector<FieldDifference> fields = differing_fields(view_record(first_image.bytes, setup_byte1, setup_byte2),
+                                                                 view_record(second_image.bytes, setup_byte1, setup_byte2));
+    const std::vector<size_t> hidden = hidden_differences(first_image.bytes, second_image.bytes, setup_byte1, setup_byte2);
+    const bool same = fields.empty() && hidden.empty();
+
+    reporter.line("Ausstattung  Setup " + setup_hex(fitting.setup) + ", " + fitting.source);
+    if (same) {
+        reporter.line("Keine Unterschiede.");
+    } else {
+        reporter.line("Unterschiede (" + shown_name(first) + " -> " + shown_name(second) + "):");
+        reporter.block(differences_report(fields, hidden), "  ");
+    }
+    nlohmann::json document = differences_json(fields, hidden);
+    document["files"] = {json_text(shown_name(first)), json_text(shown_name(second))};
+    document["fitting"] = fitting_json(fitting);
+    document["same"] = same;
+    reporter.document(document);
+    return same ? kExitOk : kExitDiffers;
+}
+
+}  // namespace zav::cli

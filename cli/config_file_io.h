@@ -1,0 +1,22 @@
+// Configuration files for the tool: read as the window's "Laden" reads them
+// (header, record, sum), written whole or not at all.
+#pragma once
+
+#include <string>
+
+#include "cli/outcome.h"
+#include "config/config_image.h"
+
+namespace zav::cli {
+
+// Reads path into image bytes 0..107; on any failure the image is left as
+// it was. Failures carry the window's texts ("Datei nicht vorhanden !",
+// "Ungültige Datei !", "Dateifehler", "Checksummen Fehler !") and exit 2.
+Outcome load_configuration_file(const std::string& path, ConfigImage& image);
+
+// Writes the 133-byte file for image bytes 0..107. A file is replaced only
+// by a complete new one: nothing partial is ever left at path. Failure:
+// "Datei kann nicht angelegt werden !" with the system's reason, exit 2.
+Outcome save_configuration_file(const std::string& path, const ConfigImage& image);
+
+}  // namespace zav::cli

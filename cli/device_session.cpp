@@ -1,0 +1,132 @@
+#include "cli/device_session.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "config/config_commands.h"
+#include "link/link_messages.h"
+#include "setup/connect_outcome.h"
+#include "setup/setup_block.h"
+
+namespace zav::cli {
+
+namespace {
+
+constexpr const char kLineGoneDetail[] = "Die Leitung ist weg (Adapter abgezogen oder Gerät ausgeschaltet?).";
+constexpr const char kInterruptedMessage[] = "Abgebrochen.";
+constexpr const char kPartlyProgrammed[] =
+    "Das Gerät kann eine unvollständige Konfiguration enthalten: erneut programmieren.";
+
+// The last block numbers the machines report, for the bar's length.
+constexpr int kReadProgressEnd = 13;
+constexpr int kProgramProgressEnd = 6;
+
+struct Phase {
+    const char* label;  // nullptr: no bar
+    int total;
+};
+
+RunOutcome run(DeviceLink& device, CommandRecord command, Phase phase, uint32_t give_up_unanswered_ms = 0) {
+    RunOptions options;
+    options.give_up_unanswered_ms = give_up_unanswered_ms;
+    if (phase.label != nullptr) {
+        device.progress.start(phase.label, phase.total);
+        options.on_progress = [&device](uint32_t block) { device.progress.update(static_cast<int>(block)); };
+    }
+    const RunOutcome outcome = run_transaction(device.line, device.clock, device.state, command, options);
+    if (phase.label != nullptr) device.progress.clear();
+    if (outcome.end == RunEnd::kLineGone) device.line_lost = true;
+    return outcome;
+}
+
+// A run that did not end by itself, told as such; kFinished gives success
+// so that the caller judges the result code.
+Outcome stopped(const RunOutcome& outcome, const char* unanswered_message) {
+    switch (outcome.end) {
+        case RunEnd::kFinished: return success();
+        case RunEnd::kUnanswered: return failure(kExitLink, unanswered_message);
+        case RunEnd::kLineGone: return failure(kExitLink, kConnectionLost, kLineGoneDetail);
+        case RunEnd::kInterrupted: return failure(kExitInterrupted, kInterruptedMessage);
+    }
+    return failure(kExitLink, kConnectionLost);
+}
+
+}  // namespace
+
+std::string version_text(const uint8_t* setup) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%u.%u", static_cast<unsigned>(setup[3]), static_cast<unsigned>(setup[4]));
+    return text;
+}
+
+std::string setup_hex(const uint8_t* setup) {
+    char text[2 * kSetupBlockBytes + 1];
+    for (size_t i = 0; i < kSetupBlockBytes; ++i) std::snprintf(text + 2 * i, 3, "%02X", setup[i]);
+    return text;
+}
+
+Outcome identify_device(DeviceLink& device, Identification& found, uint32_t give_up_unanswered_ms) {
+    std::memset(&found, 0, sizeof found);
+    const RunOutcome run_outcome = run(device, {kIdentifyCommand, 0}, {nullptr, 0}, give_up_unanswered_ms);
+    Outcome outcome = stopped(run_outcome, kNoDeviceFound);
+    if (!outcome.ok()) return outcome;
+
+    const ConfigImage& image = device.state.image;
+    std::memcpy(found.setup, image.bytes + kSetupBlock, kSetupBlockBytes);
+    switch (judge_connect(run_outcome.result, image)) {
+        case ConnectOutcome::kRecognised:
+            found.valid = found.accepted = true;
+            return success(kDeviceRecognised);
+        case ConnectOutcome::kSetupInvalid:
+            return failure(kExitRefused, kSetupDataInvalid);
+        case ConnectOutcome::kVersionRejected: {
+            found.valid = true;
+            char text[kVersionMessageBytes];
+            format_version_rejected(image, text, sizeof text);
+            return failure(kExitRefused, text);
+        }
+        case ConnectOutcome::kNotFound:
+        case ConnectOutcome::kNothing:
+            break;
+    }
+    return failure(kExitLink, kNoDeviceFound);
+}
+
+Outcome read_device_record(DeviceLink& device) {
+    const RunOutcome run_outcome = run(device, {kReadCommand, kReadBlockLength}, {"Lesen", kReadProgressEnd});
+    Outcome outcome = stopped(run_outcome, kConnectionLost);
+    if (!outcome.ok()) return outcome;
+    if (run_outcome.result != kResultRead) return failure(kExitLink, kConnectionLost);
+    if (!device_copy_valid(device.state.read_back)) return failure(kExitRefused, kNoConfiguration);
+    return success(kConfigurationRead);
+}
+
+Outcome program_device_record(DeviceLink& device) {
+    const RunOutcome run_outcome =
+        run(device, {kProgramCommand, kProgramBlockLength}, {"Programmieren", kProgramProgressEnd});
+    Outcome outcome = stopped(run_outcome, kConnectionLost);
+    // Like the window, nothing is undone: the blocks sent stay in the device.
+    if (!outcome.ok() && outcome.detail.empty()) outcome.detail = kPartlyProgrammed;
+    if (!outcome.ok()) return outcome;
+    switch (run_outcome.result) {
+        case kResultWritten: return success(kProgrammingDone);
+        case kResultRefused: return failure(kExitRefused, kUpdateRefused, kPartlyProgrammed);
+        default: return failure(kExitLink, kConnectionLost, kPartlyProgrammed);
+    }
+}
+
+Outcome verify_device_record(DeviceLink& device, int& first_difference) {
+    first_difference = -1;
+    const RunOutcome run_outcome = run(device, {kReadCommand, kReadBlockLength}, {"Verifizieren", kReadProgressEnd});
+    Outcome outcome = stopped(run_outcome, kConnectionLost);
+    if (!outcome.ok()) return outcome;
+    if (run_outcome.result != kResultRead) return failure(kExitLink, kConnectionLost);
+    if (!device_copy_valid(device.state.read_back)) return failure(kExitRefused, kNoConfiguration);
+    first_difference = first_differing_byte(device.state.image, device.state.read_back);
+    if (first_difference < 0) return success(kVerifyOk);
+    char text[kVerifyMessageBytes];
+    format_verify_differs(first_difference, text, sizeof text);
+    return failure(kExitDiffers, text);
+}
+
+}  // namespace zav::cli

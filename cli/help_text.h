@@ -1,0 +1,8 @@
+// zavctl --help.
+#pragma once
+
+namespace zav::cli {
+
+extern const char kHelpText[];
+
+}  // namespace zav::cli

@@ -1,0 +1,23 @@
+// Opening the port the user named, with a message that says what to do
+// when it cannot be opened.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "cli/outcome.h"
+#include "cli/serial_line.h"
+
+namespace zav::cli {
+
+// The port from --port, else from $ZAV_PORT; "" when neither names one.
+std::string chosen_port(const std::string& option);
+
+// What to say when neither names one (exit 1).
+Outcome no_port_given();
+
+// "Port %s konnte nicht geöffnet werden !" with the reason and the remedy:
+// exit 3, or 1 for a name that is no port at all.
+Outcome open_port(const std::string& name, std::unique_ptr<SerialLine>& line);
+
+}  // namespace zav::cli

@@ -1,0 +1,110 @@
+#include "cli/record_view.h"
+
+#include <cstring>
+
+#include "config/config_form.h"
+#include "link/shared_state.h"
+
+namespace zav {
+
+namespace {
+
+using ChangeHandler = uint32_t (*)(ConfigForm&, ConfigWindowState&, const SharedState&);
+
+// The configuration window of one fitting, freshly created (no texts kept
+// from an earlier opening), with a record shown in it as after "Laden".
+class LoadedWindow {
+public:
+    LoadedWindow(const uint8_t* record, uint8_t setup_byte1, uint8_t setup_byte2) {
+        clear_config_window_state(state_);
+        clear_shared_state(shared_);
+        set_up_config_window_state(state_, setup_byte1, setup_byte2);
+        form_at_creation(state_, form_);
+        set_image_start_values(image_);
+        std::memcpy(image_.bytes, record, kRecordBytes);
+        image_.bytes[kSetupByte1] = setup_byte1;
+        image_.bytes[kSetupByte2] = setup_byte2;
+        image_to_form(image_, state_, form_, shared_);
+        reset_remembered_positions(state_);
+        shared_.updating = 0;
+    }
+
+    // A user's click on a list item: the selection moves, then the
+    // window's change handler runs.
+    void choose(int ConfigForm::*selection, int position, ChangeHandler handler) {
+        form_.*selection = position;
+        handler(form_, state_, shared_);
+    }
+
+    int items(int id) const { return list_item_count(state_, form_, id); }
+    std::string item(int id, int position) const { return list_item_text(state_, form_, id, position); }
+    const ConfigForm& form() const { return form_; }
+    const ConfigWindowState& state() const { return state_; }
+
+    // "Sichern": the fields back into (this window's copy of) the record.
+    int take_back(uint8_t* taken) {
+        const int code = form_to_image(form_, state_, image_);
+        std::memcpy(taken, image_.bytes, kRecordBytes);
+        return code;
+    }
+
+private:
+    ConfigImage image_;
+    ConfigWindowState state_;
+    ConfigForm form_;
+    SharedState shared_;
+};
+
+// Position 0 of each list is on show straight after the load; the others
+// are chosen in turn.
+void read_alarms(LoadedWindow& window, RecordView& view) {
+    for (int p = 0; p < window.items(kIdAlarmSelector); ++p) {
+        if (p > 0) window.choose(&ConfigForm::alarm_selector, p, &on_alarm_selector_changed);
+        view.alarms.push_back(
+            {window.state().fitted_alarms[p], window.item(kIdAlarmSelector, p), window.form().coding});
+    }
+}
+
+void read_five_tone_entries(LoadedWindow& window, RecordView& view) {
+    for (int p = 0; p < window.items(kIdNumber); ++p) {
+        if (p > 0) window.choose(&ConfigForm::number, p, &on_number_changed);
+        view.five_tone.push_back(window.form().five_tone);
+    }
+}
+
+void read_relays(LoadedWindow& window, RecordView& view) {
+    for (int p = 0; p < window.items(kIdRelaySelector); ++p) {
+        if (p > 0) window.choose(&ConfigForm::relay_selector, p, &on_relay_selector_changed);
+        const ConfigForm& form = window.form();
+        view.relays.push_back({p + 1, window.item(kIdRelayFiveTone, form.relay_five_tone),
+                               window.item(kIdRelayDoubleTone, form.relay_double_tone), form.on_time});
+    }
+}
+
+}  // namespace
+
+RecordView view_record(const uint8_t* record, uint8_t setup_byte1, uint8_t setup_byte2) {
+    RecordView view;
+    std::memcpy(view.record.data(), record, kRecordBytes);
+
+    LoadedWindow window(record, setup_byte1, setup_byte2);
+    const ConfigForm& form = window.form();
+    view.dead_time = form.dead_time;
+    view.alarm_pause = form.alarm_pause;
+    view.alarm_memory = window.item(kIdAlarmMemory, form.alarm_memory);
+    view.five_tone_count = form.five_tone_count;
+    view.manual = window.item(kIdManual, form.manual);
+    read_alarms(window, view);
+    read_five_tone_entries(window, view);
+    read_relays(window, view);
+
+    uint8_t taken[kRecordBytes];
+    view.check_code = record_as_window_takes_it(record, setup_byte1, setup_byte2, taken);
+    return view;
+}
+
+int record_as_window_takes_it(const uint8_t* record, uint8_t setup_byte1, uint8_t setup_byte2, uint8_t* taken) {
+    return LoadedWindow(record, setup_byte1, setup_byte2).take_back(taken);
+}
+
+}  // namespace zav

@@ -1,0 +1,50 @@
+// How a command tells its results. Text for people by default; with --json
+// exactly one JSON document on standard output (a series: one per line).
+// Errors always go to standard error as text too, so that a script that
+// reads the JSON and a person who watches see the same failure.
+#pragma once
+
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/outcome.h"
+
+namespace zav::cli {
+
+class Reporter {
+public:
+    Reporter(bool json, bool quiet) : json_(json), quiet_(quiet) {}
+
+    bool json() const { return json_; }
+    // The progress bar: only for a person at a terminal.
+    bool progress_shown() const;
+
+    // A line of the text result (Windows-1252), on standard output; nothing
+    // in JSON mode.
+    void line(const std::string& text) const;
+    // Several lines ending in '\n' (a report), each indented.
+    void block(const std::string& text, const std::string& indent = std::string()) const;
+    // Something the user should know on the way ("waiting for the next
+    // device"), on standard error; nothing with --quiet.
+    void note(const std::string& text) const;
+    // The JSON document (JSON mode only), indented for reading.
+    void document(const nlohmann::json& value) const;
+    // One JSON document on one line (JSON mode only): a series writes one
+    // per device, so that a script can follow it as it runs.
+    void document_line(const nlohmann::json& value) const;
+
+    // Tells a failure and returns its exit code: its message and detail on
+    // standard error and, in JSON mode when no document told it already,
+    // {"error": {...}} on standard output.
+    int fail(const Outcome& outcome, bool told_in_document = false) const;
+
+private:
+    bool json_;
+    bool quiet_;
+};
+
+// A text of the program (Windows-1252) as a JSON string.
+nlohmann::json json_text(const std::string& text);
+
+}  // namespace zav::cli

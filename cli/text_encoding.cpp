@@ -1,0 +1,83 @@
+#include "cli/text_encoding.h"
+
+#include <cstdint>
+
+namespace zav {
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// 0x80..0x9F: where Windows-1252 differs from Latin-1.
+constexpr char32_t kCp1252High[32] = {
+    0x20AC, kReplacement, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80..87
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, kReplacement, 0x017D, kReplacement,  // 88..8F
+    kReplacement, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90..97
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, kReplacement, 0x017E, 0x0178,  // 98..9F
+};
+
+void append_utf8(std::string& out, char32_t code_point) {
+    if (code_point < 0x80) {
+        out += static_cast<char>(code_point);
+    } else if (code_point < 0x800) {
+        out += static_cast<char>(0xC0 | (code_point >> 6));
+        out += static_cast<char>(0x80 | (code_point & 0x3F));
+    } else {
+        // Windows-1252 reaches no further than the Basic Multilingual Plane.
+        out += static_cast<char>(0xE0 | (code_point >> 12));
+        out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code_point & 0x3F));
+    }
+}
+
+// Windows-1252 byte of a code point; '?' where it has none.
+char cp1252_char_of(char32_t code_point) {
+    if (code_point < 0x80 || (code_point >= 0xA0 && code_point <= 0xFF)) return static_cast<char>(code_point);
+    for (int i = 0; i < 32; ++i) {
+        if (kCp1252High[i] == code_point && code_point != kReplacement) return static_cast<char>(0x80 + i);
+    }
+    return '?';
+}
+
+// Length of the UTF-8 sequence a lead byte starts; 0 for no lead byte.
+size_t sequence_length(uint8_t lead) {
+    if (lead < 0x80) return 1;
+    if ((lead & 0xE0) == 0xC0) return 2;
+    if ((lead & 0xF0) == 0xE0) return 3;
+    if ((lead & 0xF8) == 0xF0) return 4;
+    return 0;
+}
+
+}  // namespace
+
+std::string utf8_from_cp1252(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (const char c : text) {
+        const uint8_t byte = static_cast<uint8_t>(c);
+        const char32_t code_point = (byte >= 0x80 && byte < 0xA0) ? kCp1252High[byte - 0x80] : byte;
+        append_utf8(out, code_point);
+    }
+    return out;
+}
+
+std::string cp1252_from_utf8(std::string_view text) {
+    std::string out;
+    size_t i = 0;
+    while (i < text.size()) {
+        const uint8_t lead = static_cast<uint8_t>(text[i]);
+        const size_t length = sequence_length(lead);
+        bool good = length != 0 && i + length <= text.size();
+        char32_t code_point = length == 1 ? lead : lead & (0x7Fu >> length);
+        for (size_t k = 1; good && k < length; ++k) {
+            const uint8_t next = static_cast<uint8_t>(text[i + k]);
+            good = (next & 0xC0) == 0x80;
+            code_point = (code_point << 6) | (next & 0x3Fu);
+        }
+        out += good ? cp1252_char_of(code_point) : '?';
+        i += good ? length : 1;
+    }
+    return out;
+}
+
+}  // namespace zav

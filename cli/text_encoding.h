@@ -1,0 +1,21 @@
+// The program's texts are Windows-1252 bytes (the compiler's execution
+// character set), as the windowed program hands them to the ANSI API. A
+// Linux terminal and JSON want UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zav {
+
+// Every byte as its Windows-1252 character in UTF-8. The five bytes that
+// Windows-1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) become U+FFFD,
+// so the result is always valid UTF-8, whatever a record holds.
+std::string utf8_from_cp1252(std::string_view text);
+
+// Text in UTF-8 as Windows-1252, for showing a file or port name the user
+// gave inside the program's messages; a character Windows-1252 lacks, or a
+// byte sequence that is no UTF-8, becomes '?'.
+std::string cp1252_from_utf8(std::string_view text);
+
+}  // namespace zav
