@@ -53,7 +53,7 @@ private:
     bool wait_for_device() {
         reporter_.note("Warte auf ein Gerät an " + shown_name(port_) + " ...");
         for (;;) {
-            if (interrupt_count() > 0) return false;
+            if (interrupt_count() > 0 || lasting_failure_) return false;
             const uint32_t started = system_clock().now_ms();
             if (open_line()) {
                 found_ = identify_device(*device_, identification_, kLookMs);
@@ -118,10 +118,23 @@ private:
         }
     }
 
+    // A port that cannot be opened is told once (it may just not be
+    // plugged in yet); one that never will be ends the series.
     bool open_line() {
         if (device_) return true;
         std::unique_ptr<SerialLine> line;
-        if (!open_port(port_, line).ok()) return false;
+        const Outcome opened = open_port(port_, line);
+        if (!opened.ok()) {
+            if (port_failure_is_lasting(opened)) {
+                exit_code_ = reporter_.fail(opened);
+                lasting_failure_ = true;
+            } else if (opened.message + opened.detail != last_port_failure_) {
+                reporter_.note(opened.message + " " + opened.detail);
+            }
+            last_port_failure_ = opened.message + opened.detail;
+            return false;
+        }
+        last_port_failure_.clear();
         line_ = std::move(line);
         device_ = std::make_unique<DeviceLink>(*line_, system_clock(), progress_);
         return true;
@@ -142,6 +155,7 @@ private:
                                  std::to_string(tally_.failed) + " fehlgeschlagen.";
         reporter_.line(text);
         reporter_.document_line({{"programmed", tally_.programmed}, {"failed", tally_.failed}});
+        if (lasting_failure_) return exit_code_;
         return tally_.failed == 0 ? kExitOk : kExitRefused;
     }
 
@@ -157,6 +171,9 @@ private:
     bool have_type_ = false;
     int number_ = 0;
     SeriesTally tally_;
+    std::string last_port_failure_;
+    bool lasting_failure_ = false;
+    int exit_code_ = kExitOk;
 };
 
 }  // namespace

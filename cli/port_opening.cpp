@@ -35,6 +35,10 @@ std::string chosen_port(const std::string& option) {
     return from_environment != nullptr ? from_environment : "";
 }
 
+bool port_failure_is_lasting(const Outcome& failure) {
+    return failure.exit_code == kExitUsage || failure.detail.rfind(remedy(PortError::kNoPermission), 0) == 0;
+}
+
 Outcome no_port_given() {
     return failure(kExitUsage, "Kein Port angegeben: --port PORT, oder die Umgebungsvariable ZAV_PORT setzen.",
                    "\"zavctl ports\" zeigt die Ports dieses Rechners.");

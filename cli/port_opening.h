@@ -20,4 +20,8 @@ Outcome no_port_given();
 // exit 3, or 1 for a name that is no port at all.
 Outcome open_port(const std::string& name, std::unique_ptr<SerialLine>& line);
 
+// True for a failure that waiting does not mend (no right to the port, a
+// name that is no port); a missing or busy port may come free.
+bool port_failure_is_lasting(const Outcome& failure);
+
 }  // namespace zav::cli

@@ -13,11 +13,11 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstring>
 
 #include "cli/interrupt.h"
 #include "cli/interrupt_posix.h"
 #include "cli/serial_port.h"
+#include "cli/system_error_text.h"
 
 namespace zav::cli {
 
@@ -149,7 +149,7 @@ PortError error_of_open(int error) {
 
 void fail(PortOpenFailure& failure, PortError error, int system_error) {
     failure.error = error;
-    failure.detail = system_error != 0 ? std::strerror(system_error) : "";
+    failure.detail = system_error != 0 ? system_error_text(system_error) : "";
 }
 
 // 2400 baud 8N1, raw, no flow control of any kind, reads that return at
