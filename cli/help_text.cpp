@@ -43,14 +43,14 @@ const char kHelpText[] =
     "inaktiv, und kein anderes Programm kann ihn zugleich benutzen.\n"
     "\n"
     "Exit-Codes:\n"
-    "  0  Erfolg\n"
-    "  1  Aufruf fehlerhaft\n"
-    "  2  Dateifehler (fehlt, keine Konfigurationsdatei, Prüfsumme falsch, nicht schreibbar)\n"
-    "  3  kein Gerät oder Verbindung verloren (Port fehlt oder belegt, keine Antwort)\n"
-    "  4  Gerät oder Daten abgelehnt (Setup-Block ungültig, Version nicht 2.x/4.x,\n"
-    "     keine Konfigurationsdaten, ein Feld falsch, Block abgelehnt; in einer Serie:\n"
-    "     mindestens ein Gerät fehlgeschlagen)\n"
-    "  5  Unterschiede gefunden (verify, diff)\n"
-    "  130 mit Strg+C abgebrochen\n";
+    "  0    Erfolg\n"
+    "  1    Aufruf fehlerhaft\n"
+    "  2    Dateifehler (fehlt, keine Konfigurationsdatei, Prüfsumme falsch, nicht schreibbar)\n"
+    "  3    kein Gerät oder Verbindung verloren (Port fehlt oder belegt, keine Antwort)\n"
+    "  4    Gerät oder Daten abgelehnt (Setup-Block ungültig, Version nicht 2.x/4.x,\n"
+    "       keine Konfigurationsdaten, ein Feld falsch, Block abgelehnt; in einer Serie:\n"
+    "       mindestens ein Gerät fehlgeschlagen)\n"
+    "  5    Unterschiede gefunden (verify, diff)\n"
+    "  130  mit Strg+C abgebrochen\n";
 
 }  // namespace zav::cli

@@ -11,6 +11,10 @@
 ZAV_PACKAGES="cmake ninja-build g++ libgtest-dev googletest g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-win32
 mingw-w64-tools wine wine64 wine32:i386 fonts-wine xvfb xauth imagemagick python3 python3-markdown
 clang-14 libclang-rt-14-dev libcli11-dev nlohmann-json3-dev python3-pytest"
+# The Debian package is built with debhelper; help2man writes its man pages
+# in German (with a locale made from the package locales), lintian checks
+# the package, and its test asks man-db's man where a page is.
+ZAV_PACKAGES="$ZAV_PACKAGES debhelper help2man locales lintian man-db"
 
 # Installs the Debian packages that are not installed yet; nothing (and no
 # network) when all are there. A package for i386 first needs that
@@ -51,4 +55,10 @@ zav_build_preset() {
 # The program's version, from the project's CMake file (2.30).
 zav_version() {
     sed -n 's/^project(zavkonfig VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt
+}
+
+# The Debian package's version (2.30-1): the program's version and the
+# revision of its packaging, from debian/changelog.
+zav_deb_version() {
+    dpkg-parsechangelog -l debian/changelog -S Version
 }

@@ -153,6 +153,19 @@ bool start_program(Program& program, const std::string& argument_text) {
     return true;
 }
 
+bool attach_program(Program& program, int timeout_ms) {
+    if (!wait_until([&] { return (program.main_window = FindWindowA("ZAV_DSP", nullptr)) != nullptr; }, timeout_ms))
+        return false;
+    DWORD process_id = 0;
+    program.ui_thread = GetWindowThreadProcessId(program.main_window, &process_id);
+    program.process.hProcess =
+        OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, process_id);
+    program.process.dwProcessId = process_id;
+    if (probe_ready())
+        program.probe_hook = SetWindowsHookExA(WH_GETMESSAGE, probe().hook, probe().dll, program.ui_thread);
+    return program.process.hProcess != nullptr;
+}
+
 bool program_running(const Program& program) {
     return program.process.hProcess && WaitForSingleObject(program.process.hProcess, 0) == WAIT_TIMEOUT;
 }
@@ -171,7 +184,7 @@ void end_program(Program& program) {
             WaitForSingleObject(program.process.hProcess, 5000);
         }
         CloseHandle(program.process.hProcess);
-        CloseHandle(program.process.hThread);
+        if (program.process.hThread) CloseHandle(program.process.hThread);
     }
     program = Program();
 }

@@ -125,6 +125,10 @@ struct Program {
 // and a blank (nothing at all when empty), so the program sees it exactly.
 // Waits for the main window and installs the probe hook on its UI thread.
 bool start_program(Program& program, const std::string& argument_text);
+// Attaches to a zavkonfig.exe that someone else started in this prefix (the
+// Debian package's launcher): waits for its main window, then holds its
+// process and hooks the probe in as for a started one.
+bool attach_program(Program& program, int timeout_ms);
 // Ends the program if it still runs (terminates it) and releases handles.
 void end_program(Program& program);
 bool program_running(const Program& program);

@@ -7,6 +7,11 @@
 ZAV_STARTED_PIDS=""
 ZAV_XVFB_PID=""
 
+# How the prefix is made and COM1 mapped: zav_wine_environment,
+# zav_prefix_setup, zav_map_com1, zav_windows_path and the rest.
+# shellcheck source=../../linux/wine_prefix.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../../linux/wine_prefix.sh"
+
 zav_note() { echo "$*" >&2; }
 
 # Starts Xvfb on a free display when there is no DISPLAY (screen size
@@ -36,75 +41,40 @@ zav_ensure_display() {
     zav_note "No display: started Xvfb on $DISPLAY"
 }
 
-zav_wine_environment() {
-    export WINEPREFIX="$1"
-    export WINEDEBUG=-all
-    # Wine's own mono and gecko installers are not wanted.
-    export WINEDLLOVERRIDES="mscoree,mshtml="
-}
-
-# Makes a fresh Wine prefix in $1 and exports WINEPREFIX. Without a window
-# manager Wine would wait about 2 s after every closed dialog unless its X11
-# windows are unmanaged. COM1 is left to zav_map_com1. (Wine opens any port
-# that has an entry under Wine\Ports, even one mapped to nothing; the other
-# ports exist only where the machine has a /dev/ttyS* for them.)
+# Makes a fresh Wine prefix in $1 and exports WINEPREFIX: the prefix of the
+# launcher (linux/wine_prefix.sh), with Wine's X11 windows unmanaged since
+# the tests' display has no window manager. COM1 is left to zav_map_com1.
+# (Wine opens any port that has an entry under Wine\Ports, even one mapped
+# to nothing; the other ports exist only where the machine has a /dev/ttyS*
+# for them.)
 zav_make_prefix() {
     zav_wine_environment "$1"
     rm -rf "$WINEPREFIX"
-    mkdir -p "$WINEPREFIX"
     zav_note "Making a Wine prefix in $WINEPREFIX"
-    wineboot -i >/dev/null 2>&1
-    {
-        echo 'REGEDIT4'
-        echo
-        echo '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]'
-        echo '"Managed"="N"'
-    } >"$WINEPREFIX/zav.reg"
-    wine regedit /S "$(zav_windows_path "$WINEPREFIX/zav.reg")" >/dev/null 2>&1
-    wineserver -w
-    zav_add_wine_fonts || return 1
+    zav_prefix_setup
+    zav_report_prefix_failure $? || return 1
+    zav_prefix_unmanaged || { zav_note "error: cannot set up $WINEPREFIX for a display without window manager"; return 1; }
     rm -f "$WINEPREFIX"/dosdevices/com*
-}
-
-# Debian's Wine does not find the fonts of its package fonts-wine: Marlett,
-# which draws the caption buttons (without it they show as the letters 0, 1
-# and r), and System, Fixedsys, MS Sans Serif and Tahoma with the metrics of
-# Windows (without them DejaVu Sans Bold stands in for the System font and
-# the configuration window's labels are cut off). Copied into the prefix,
-# Wine uses them. Missing fonts fail the caller: a picture with letters for
-# buttons must never pass unnoticed.
-ZAV_WINE_FONTS=/usr/share/wine/fonts
-zav_add_wine_fonts() {
-    if [ ! -r "$ZAV_WINE_FONTS/marlett.ttf" ]; then
-        zav_note "error: $ZAV_WINE_FONTS/marlett.ttf is missing (install the package fonts-wine);"
-        zav_note "       without it Wine draws the caption buttons as the letters 0, 1 and r"
-        return 1
-    fi
-    cp -n "$ZAV_WINE_FONTS"/*.ttf "$ZAV_WINE_FONTS"/*.fon "$WINEPREFIX/drive_c/windows/Fonts/" ||
-        { zav_note "error: cannot copy Wine's fonts into $WINEPREFIX"; return 1; }
 }
 
 # Uses an existing prefix made by zav_make_prefix.
 zav_use_prefix() {
     zav_wine_environment "$1"
-    zav_add_wine_fonts
+    zav_prefix_add_fonts
+    zav_report_prefix_failure $?
 }
 
-# Makes COM1 of the prefix the Unix path $1. Wine rebuilds the dosdevices
-# links from the registry whenever its services start, so the registry entry
-# is what counts; $1 itself may be a link that changes (zavsim --link).
-zav_map_com1() {
-    wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$1" /f >/dev/null 2>&1
-    wineserver -w
-    rm -f "$WINEPREFIX/dosdevices/com1"
-    ln -s "$1" "$WINEPREFIX/dosdevices/com1"
-}
-
-# The Windows form (Z:\...) of a Unix path.
-zav_windows_path() {
-    local path
-    path=$(cd "$(dirname "$1")" 2>/dev/null && pwd)/$(basename "$1")
-    echo "Z:${path//\//\\}"
+# Says what a status of zav_prefix_setup or zav_prefix_add_fonts means;
+# false for a failure.
+zav_report_prefix_failure() {
+    case "$1" in
+        0) return 0 ;;
+        1) zav_note "error: Wine could not make the prefix $WINEPREFIX" ;;
+        2) zav_note "error: $ZAV_WINE_FONTS/marlett.ttf is missing (install the package fonts-wine);"
+           zav_note "       without it Wine draws the caption buttons as the letters 0, 1 and r" ;;
+        *) zav_note "error: cannot copy Wine's fonts into $WINEPREFIX" ;;
+    esac
+    return 1
 }
 
 # Starts zavsim. $1: zavsim binary, $2: a folder for its files; further
