@@ -166,13 +166,16 @@ fi
 # It makes its prefix under HOME on this first start; the test program joins
 # that prefix only once it is made, or both would make it at once.
 
-zav_ensure_display
+launcher_case=LauncherMakesItsPrefixAndEndsWithTheProgram
+if ! zav_ensure_display; then
+    fail $launcher_case "no display: Xvfb did not start"
+    exit 1
+fi
 prefix="$work/home/.local/share/zavkonfig/wine"
 env -u XDG_DATA_HOME -u WINEPREFIX -u ZAV_DEVICE HOME="$work/home" \
     /usr/bin/zavkonfig --device "$device" >"$work/launcher.log" 2>&1 &
 launcher=$!
 ZAV_STARTED_PIDS="$ZAV_STARTED_PIDS $launcher"
-launcher_case=LauncherMakesItsPrefixAndEndsWithTheProgram
 deadline=$((SECONDS + 180))
 while [ ! -e "$prefix/.zavkonfig-ready" ] && kill -0 $launcher 2>/dev/null && [ $SECONDS -lt $deadline ]; do
     sleep 0.2
