@@ -12,8 +12,8 @@
 #include "cli/record_view.h"
 #include "cli/reporter.h"
 #include "cli/serial_port.h"
-#include "config/config_form.h"
-#include "info/info_text.h"
+#include "core/config/config_form.h"
+#include "core/info/info_text.h"
 
 namespace zav::cli {
 

@@ -15,7 +15,7 @@
 #include "cli/record_view.h"
 #include "cli/reporter.h"
 #include "cli/serial_port.h"
-#include "setup/setup_block.h"
+#include "core/setup/setup_block.h"
 
 namespace zav::cli {
 

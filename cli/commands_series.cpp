@@ -16,9 +16,9 @@
 #include "cli/record_view.h"
 #include "cli/reporter.h"
 #include "cli/serial_port.h"
-#include "config/config_commands.h"
-#include "config/config_form.h"
-#include "setup/setup_block.h"
+#include "core/config/config_commands.h"
+#include "core/config/config_form.h"
+#include "core/setup/setup_block.h"
 
 namespace zav::cli {
 

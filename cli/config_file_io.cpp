@@ -6,7 +6,7 @@
 #include "cli/console.h"
 #include "cli/file_replace.h"
 #include "cli/system_error_text.h"
-#include "config/config_file.h"
+#include "core/config/config_file.h"
 
 namespace zav::cli {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cli/outcome.h"
-#include "config/config_image.h"
+#include "core/config/config_image.h"
 
 namespace zav::cli {
 

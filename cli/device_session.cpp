@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "config/config_commands.h"
-#include "link/link_messages.h"
-#include "setup/connect_outcome.h"
-#include "setup/setup_block.h"
+#include "core/config/config_commands.h"
+#include "core/link/link_messages.h"
+#include "core/setup/connect_outcome.h"
+#include "core/setup/setup_block.h"
 
 namespace zav::cli {
 

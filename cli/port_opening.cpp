@@ -5,7 +5,7 @@
 
 #include "cli/console.h"
 #include "cli/serial_port.h"
-#include "link/link_messages.h"
+#include "core/link/link_messages.h"
 
 namespace zav::cli {
 

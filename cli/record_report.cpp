@@ -18,7 +18,7 @@
 #include <cstdio>
 
 #include "cli/text_encoding.h"
-#include "config/config_form.h"
+#include "core/config/config_form.h"
 
 namespace zav {
 

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "config/config_form.h"
-#include "link/shared_state.h"
+#include "core/config/config_form.h"
+#include "core/link/shared_state.h"
 
 namespace zav {
 

@@ -3,7 +3,7 @@
 // of its lists, and whether the window would take the record back.
 //
 // The view is not decoded from the bytes here. It is read off the window's
-// own form logic (config/config_form.h) on fresh state: the window is
+// own form logic (core/config/config_form.h) on fresh state: the window is
 // created, the record is shown as after "Laden", and then every alarm,
 // every "Nummer" and every relay is chosen in turn, as a user clicking
 // through the lists would. Whatever the window shows, the view shows.
@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "config/config_image.h"
+#include "core/config/config_image.h"
 
 namespace zav {
 

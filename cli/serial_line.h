@@ -1,7 +1,7 @@
 // The serial line as the command-line tool sees it: write bytes, wait a
 // bounded time for bytes, and a clock. The transaction runner drives the
 // device machines through this and nothing else, so that the same runner
-// serves a real port (serial_port_posix.cpp, serial_port_win32.cpp) and a
+// serves a real port (posix/serial_port.cpp, win32/serial_port.cpp) and a
 // scripted device on a virtual clock in the tests.
 #pragma once
 

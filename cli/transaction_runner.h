@@ -1,5 +1,5 @@
 // Runs one device transaction over a serial line, on one thread: the same
-// portable machine as the windowed program's worker thread (link/worker.h),
+// portable machine as the windowed program's worker thread (core/link/worker.h),
 // with the receiver's work done in between its waits.
 //
 // The loop is the worker thread's loop: wait up to 500 ms for a frame;
@@ -14,10 +14,10 @@
 #include <functional>
 
 #include "cli/serial_line.h"
-#include "config/config_image.h"
-#include "link/frame_codec.h"
-#include "link/shared_state.h"
-#include "link/worker.h"
+#include "core/config/config_image.h"
+#include "core/link/frame_codec.h"
+#include "core/link/shared_state.h"
+#include "core/link/worker.h"
 
 namespace zav::cli {
 

@@ -11,8 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "link/shared_state.h"
-#include "link/frame_codec.h"
+#include "core/link/shared_state.h"
+#include "core/link/frame_codec.h"
 
 namespace zav::sim {
 

@@ -3,8 +3,8 @@
 // The first input byte chooses the direction; the rest is the text the user
 // typed or the nine list bytes a file or a device delivered. The list and
 // the shown text live in buffers of exactly their size.
-#include "config/alarm_text.h"
-#include "config/config_image.h"
+#include "core/config/alarm_text.h"
+#include "core/config/config_image.h"
 #include "fuzz_check.h"
 
 using namespace zav;

@@ -1,6 +1,6 @@
 // The configuration file reader on arbitrary file contents: the image changes
 // only when the file passes every check, and then only in its record bytes.
-#include "config/config_file.h"
+#include "core/config/config_file.h"
 #include "fuzz_check.h"
 
 using namespace zav;

@@ -6,7 +6,7 @@
 // heap objects of exactly their size.
 #include <climits>
 
-#include "config/config_form.h"
+#include "core/config/config_form.h"
 #include "fuzz_check.h"
 
 using namespace zav;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "link/frame_codec.h"
+#include "core/link/frame_codec.h"
 
 using namespace zav;
 using zav_fuzz::Exact;

@@ -3,8 +3,8 @@
 // touches the version bytes, and a composed block is valid and reads back
 // as the options it was composed from.
 #include "fuzz_check.h"
-#include "info/info_text.h"
-#include "setup/setup_block.h"
+#include "core/info/info_text.h"
+#include "core/setup/setup_block.h"
 
 using namespace zav;
 using zav_fuzz::Exact;

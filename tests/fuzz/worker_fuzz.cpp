@@ -22,9 +22,9 @@
 // (exactly its size on the heap) only written by the read, and by it only
 // at the place of the expected block.
 #include "fuzz_check.h"
-#include "link/frame_codec.h"
-#include "link/worker.h"
-#include "link/worker_steps.h"
+#include "core/link/frame_codec.h"
+#include "core/link/worker.h"
+#include "core/link/worker_steps.h"
 
 #ifndef ZAV_FUZZ_COMMAND
 #error "ZAV_FUZZ_COMMAND names the transaction"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "config/alarm_text.h"
+#include "core/config/alarm_text.h"
 
 namespace zav {
 namespace {

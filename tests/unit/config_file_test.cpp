@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "config/config_file.h"
+#include "core/config/config_file.h"
 
 namespace zav {
 namespace {

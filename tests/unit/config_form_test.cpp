@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "config/config_form.h"
+#include "core/config/config_form.h"
 
 namespace zav {
 namespace {

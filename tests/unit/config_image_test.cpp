@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "config/config_image.h"
+#include "core/config/config_image.h"
 
 namespace zav {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "setup/connect_outcome.h"
-#include "link/worker.h"
-#include "setup/setup_block.h"
+#include "core/setup/connect_outcome.h"
+#include "core/link/worker.h"
+#include "core/setup/setup_block.h"
 
 namespace zav {
 namespace {

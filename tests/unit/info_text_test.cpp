@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "info/info_text.h"
+#include "core/info/info_text.h"
 
 namespace zav {
 namespace {

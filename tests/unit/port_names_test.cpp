@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "app/port_dialog.h"
-#include "link/port_names.h"
+#include "core/app/port_buttons.h"
+#include "core/link/port_names.h"
 
 namespace zav {
 namespace {

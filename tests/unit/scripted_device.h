@@ -22,10 +22,10 @@
 #include <initializer_list>
 #include <vector>
 
-#include "link/shared_state.h"
-#include "config/config_image.h"
-#include "link/frame_codec.h"
-#include "link/worker.h"
+#include "core/link/shared_state.h"
+#include "core/config/config_image.h"
+#include "core/link/frame_codec.h"
+#include "core/link/worker.h"
 
 namespace zav {
 namespace test {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "setup/setup_block.h"
+#include "core/setup/setup_block.h"
 
 namespace zav {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "app/access_code.h"
-#include "app/messages.h"
-#include "link/shared_state.h"
+#include "core/app/access_code.h"
+#include "gui/app/messages.h"
+#include "core/link/shared_state.h"
 
 namespace zav {
 namespace {

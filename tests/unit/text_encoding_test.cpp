@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/text_encoding.h"
-#include "config/config_file.h"
+#include "core/config/config_file.h"
 
 namespace zav {
 namespace {

@@ -2,7 +2,7 @@
 // is stopped, a finished machine ignores what still comes, a command byte
 // that names no transaction ends at once. That nothing reaches the machine
 // after the stop is the worker thread's rule, tested under Wine
-// (worker_thread_win32_test.cpp).
+// (windows/worker_thread_test.cpp).
 #include <gtest/gtest.h>
 
 #include "scripted_device.h"
