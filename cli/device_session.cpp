@@ -17,10 +17,6 @@ constexpr const char kInterruptedMessage[] = "Abgebrochen.";
 constexpr const char kPartlyProgrammed[] =
     "Das Gerät kann eine unvollständige Konfiguration enthalten: erneut programmieren.";
 
-// The last block numbers the machines report, for the bar's length.
-constexpr int kReadProgressEnd = 13;
-constexpr int kProgramProgressEnd = 6;
-
 struct Phase {
     const char* label;  // nullptr: no bar
     int total;
@@ -92,13 +88,41 @@ Outcome identify_device(DeviceLink& device, Identification& found, uint32_t give
     return failure(kExitLink, kNoDeviceFound);
 }
 
+namespace {
+
+// A finished configuration transaction, as the window judges it, with the
+// exit code that stands for its verdict.
+Outcome judged(uint32_t result, bool verify, DeviceLink& device, int& first_difference) {
+    const ConfigVerdict verdict = judge_config_end(result, verify, device.state.image, device.state.read_back);
+    first_difference = verdict.first_difference;
+    char text[kConfigEndTextBytes];
+    format_config_end(verdict, text, sizeof text);
+    switch (verdict.end) {
+        case ConfigEnd::kProgrammed:
+        case ConfigEnd::kRead:
+        case ConfigEnd::kVerifyOk:
+            return success(text);
+        case ConfigEnd::kUpdateRefused: return failure(kExitRefused, text, kPartlyProgrammed);
+        case ConfigEnd::kNoConfiguration: return failure(kExitRefused, text);
+        case ConfigEnd::kVerifyDiffers: return failure(kExitDiffers, text);
+        case ConfigEnd::kConnectionLost:
+        case ConfigEnd::kIdentified:
+        case ConfigEnd::kNothing:
+            break;
+    }
+    // A result code that does not belong to the transaction asked for is a
+    // line that did not carry it.
+    return failure(kExitLink, kConnectionLost);
+}
+
+}  // namespace
+
 Outcome read_device_record(DeviceLink& device) {
     const RunOutcome run_outcome = run(device, {kReadCommand, kReadBlockLength}, {"Lesen", kReadProgressEnd});
     Outcome outcome = stopped(run_outcome, kConnectionLost);
     if (!outcome.ok()) return outcome;
-    if (run_outcome.result != kResultRead) return failure(kExitLink, kConnectionLost);
-    if (!device_copy_valid(device.state.read_back)) return failure(kExitRefused, kNoConfiguration);
-    return success(kConfigurationRead);
+    int first_difference = -1;
+    return judged(run_outcome.result == kResultRead ? kResultRead : kResultFailed, false, device, first_difference);
 }
 
 Outcome program_device_record(DeviceLink& device) {
@@ -108,11 +132,11 @@ Outcome program_device_record(DeviceLink& device) {
     // Like the window, nothing is undone: the blocks sent stay in the device.
     if (!outcome.ok() && outcome.detail.empty()) outcome.detail = kPartlyProgrammed;
     if (!outcome.ok()) return outcome;
-    switch (run_outcome.result) {
-        case kResultWritten: return success(kProgrammingDone);
-        case kResultRefused: return failure(kExitRefused, kUpdateRefused, kPartlyProgrammed);
-        default: return failure(kExitLink, kConnectionLost, kPartlyProgrammed);
-    }
+    const bool belongs = run_outcome.result == kResultWritten || run_outcome.result == kResultRefused;
+    int first_difference = -1;
+    outcome = judged(belongs ? run_outcome.result : kResultFailed, false, device, first_difference);
+    if (!outcome.ok() && outcome.detail.empty()) outcome.detail = kPartlyProgrammed;
+    return outcome;
 }
 
 Outcome verify_device_record(DeviceLink& device, int& first_difference) {
@@ -120,13 +144,7 @@ Outcome verify_device_record(DeviceLink& device, int& first_difference) {
     const RunOutcome run_outcome = run(device, {kReadCommand, kReadBlockLength}, {"Verifizieren", kReadProgressEnd});
     Outcome outcome = stopped(run_outcome, kConnectionLost);
     if (!outcome.ok()) return outcome;
-    if (run_outcome.result != kResultRead) return failure(kExitLink, kConnectionLost);
-    if (!device_copy_valid(device.state.read_back)) return failure(kExitRefused, kNoConfiguration);
-    first_difference = first_differing_byte(device.state.image, device.state.read_back);
-    if (first_difference < 0) return success(kVerifyOk);
-    char text[kVerifyMessageBytes];
-    format_verify_differs(first_difference, text, sizeof text);
-    return failure(kExitDiffers, text);
+    return judged(run_outcome.result == kResultRead ? kResultRead : kResultFailed, true, device, first_difference);
 }
 
 }  // namespace zav::cli

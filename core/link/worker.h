@@ -53,6 +53,12 @@ constexpr uint16_t kLastBlock = 0xFFFF;
 constexpr uint8_t kReadBlockLength = 8;
 constexpr uint8_t kProgramBlockLength = 16;
 
+// The last progress a transaction reports, for the length of a progress
+// bar: a read's last block number, and a programming's last block before
+// the end block.
+constexpr int kReadProgressEnd = 13;
+constexpr int kProgramProgressEnd = 6;
+
 // Messages a worker posts to the window that started it.
 constexpr uint32_t kProgressMessage = 0x0400;  // WM_USER, wParam = block number
 constexpr uint32_t kEndMessage = 0x0402;       // WM_USER + 2, wParam = result code

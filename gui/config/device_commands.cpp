@@ -24,9 +24,6 @@
 namespace zav {
 namespace {
 
-constexpr int kReadProgressEnd = 13;     // last block number of a read
-constexpr int kProgramProgressEnd = 6;   // last progress of a programming
-
 struct CommandState {
     bool verify;                              // a finished read is compared, not taken over
     uint8_t kept_setup_block[kSetupBlockBytes];  // the block the record was edited for
@@ -43,22 +40,8 @@ bool start(HWND window, uint8_t command, uint8_t block_length, int progress_end)
 
 void start_read(HWND window) { start(window, kReadCommand, kReadBlockLength, kReadProgressEnd); }
 
+// A finished read replaces the record; everything else is only told.
 void on_read_finished(HWND window) {
-    if (!device_copy_valid(g_read_back)) {
-        show_error(window, kNoConfiguration, kCaptionConfiguration);
-        return;
-    }
-    if (g_commands.verify) {
-        const int differing = first_differing_byte(g_image, g_read_back);
-        if (differing >= 0) {
-            char text[kVerifyMessageBytes];
-            format_verify_differs(differing, text, sizeof text);
-            show_error(window, text, kCaptionConfiguration);
-            return;
-        }
-        show_info(window, kVerifyOk, kCaptionConfiguration);
-        return;
-    }
     std::memcpy(g_image.bytes, g_read_back, kRecordBytes);
     show_new_record(window, kConfigurationRead);
 }
@@ -110,24 +93,26 @@ void on_transaction_end(HWND window, WPARAM result) {
     port_stop();
     SendMessageA(config_control(kIdProgress), PBM_SETPOS, 0, 0);
     enable_command_buttons(true);
-    switch (static_cast<uint32_t>(result)) {
-        case kResultFailed:
-            show_error(window, kConnectionLost, kCaptionConfiguration);
+    const ConfigVerdict verdict = judge_config_end(static_cast<uint32_t>(result), g_commands.verify, g_image, g_read_back);
+    switch (verdict.end) {
+        case ConfigEnd::kNothing:
             break;
-        case kResultRefused:
-            show_error(window, kUpdateRefused, kCaptionConfiguration);
-            break;
-        case kResultWritten:
-            show_info(window, kProgrammingDone, kCaptionConfiguration);
-            break;
-        case kResultRead:
+        case ConfigEnd::kRead:
             on_read_finished(window);
             break;
-        case kResultIdentified:
+        case ConfigEnd::kIdentified:
             on_identified(window);
             break;
-        default:
+        default: {
+            char text[kConfigEndTextBytes];
+            format_config_end(verdict, text, sizeof text);
+            if (config_end_is_success(verdict.end)) {
+                show_info(window, text, kCaptionConfiguration);
+            } else {
+                show_error(window, text, kCaptionConfiguration);
+            }
             break;
+        }
     }
 }
 

@@ -17,12 +17,10 @@
 #include "gui/link/link.h"
 #include "core/link/worker.h"
 #include "core/setup/setup_block.h"
+#include "core/setup/setup_commands.h"
 
 namespace zav {
 namespace {
-
-constexpr const char kSetupRead[] = "Setup gelesen !";
-constexpr const char kSetupRefused[] = "CRC-Fehler !";
 
 constexpr int kReadButton = 16;
 constexpr int kProgramButton = 17;
@@ -171,13 +169,8 @@ void on_program(HWND window) {
 }
 
 void on_block_read(HWND window) {
-    const uint8_t* block = &g_image.bytes[kSetupBlock];
-    if (!setup_block_valid(block)) {
-        show_error(window, kSetupDataInvalid, kCaptionSetup);
-        return;
-    }
     bool chosen[kSetupOptionCount];
-    decompose_setup_block(block, chosen);
+    decompose_setup_block(&g_image.bytes[kSetupBlock], chosen);
     show_options(chosen);
     show_info(window, kSetupRead, kCaptionSetup);
     g_shared.device_data_valid = 1;
@@ -211,21 +204,24 @@ LRESULT OnTransactionEnd(HWND window, WPARAM wparam, LPARAM lparam) {
     if (transaction_outstanding_for(window)) {
         port_stop();
         enable_buttons(true);
-        switch (static_cast<uint32_t>(wparam)) {
-            case kResultFailed:
+        switch (judge_setup_end(static_cast<uint32_t>(wparam), g_image)) {
+            case SetupEnd::kConnectionLost:
                 show_error(window, kConnectionLost, kCaptionSetup);
                 break;
-            case kResultRefused:
+            case SetupEnd::kRefused:
                 show_error(window, kSetupRefused, kCaptionSetup);
                 break;
-            case kResultWritten:
+            case SetupEnd::kWritten:
                 show_info(window, kProgrammingDone, kCaptionSetup);
                 g_shared.device_data_valid = 1;
                 break;
-            case kResultIdentified:
+            case SetupEnd::kBlockInvalid:
+                show_error(window, kSetupDataInvalid, kCaptionSetup);
+                break;
+            case SetupEnd::kBlockRead:
                 on_block_read(window);
                 break;
-            default:
+            case SetupEnd::kNothing:
                 break;
         }
     }
