@@ -123,9 +123,10 @@ private:
     bool open_line() {
         if (device_) return true;
         std::unique_ptr<SerialLine> line;
-        const Outcome opened = open_port(port_, line);
+        PortFailure kind;
+        const Outcome opened = open_port(port_, line, kind);
         if (!opened.ok()) {
-            if (port_failure_is_lasting(opened)) {
+            if (port_failure_is_lasting(kind)) {
                 exit_code_ = reporter_.fail(opened);
                 lasting_failure_ = true;
             } else if (opened.message + opened.detail != last_port_failure_) {

@@ -11,18 +11,18 @@ namespace zav::cli {
 
 namespace {
 
-const char* remedy(PortError error) {
+const char* remedy(PortFailure error) {
     switch (error) {
-        case PortError::kBadName: return "Unter Windows heißen die Ports COM1 bis COM256.";
-        case PortError::kMissing:
+        case PortFailure::kBadName: return "Unter Windows heißen die Ports COM1 bis COM256.";
+        case PortFailure::kMissing:
             return "Den Port gibt es nicht: ist der Adapter eingesteckt? \"zavctl ports\" zeigt die Ports.";
-        case PortError::kBusy: return "Ein anderes Programm benutzt den Port.";
-        case PortError::kNoPermission:
+        case PortFailure::kBusy: return "Ein anderes Programm benutzt den Port.";
+        case PortFailure::kNoPermission:
             return "Keine Berechtigung: der Benutzer muss in der Gruppe dialout sein "
                    "(sudo usermod -aG dialout $USER, dann neu anmelden).";
-        case PortError::kNotSerial: return "Das ist keine serielle Schnittstelle.";
-        case PortError::kNone:
-        case PortError::kOther: break;
+        case PortFailure::kNotSerial: return "Das ist keine serielle Schnittstelle.";
+        case PortFailure::kNone:
+        case PortFailure::kOther: break;
     }
     return "";
 }
@@ -35,8 +35,8 @@ std::string chosen_port(const std::string& option) {
     return from_environment != nullptr ? from_environment : "";
 }
 
-bool port_failure_is_lasting(const Outcome& failure) {
-    return failure.exit_code == kExitUsage || failure.detail.rfind(remedy(PortError::kNoPermission), 0) == 0;
+bool port_failure_is_lasting(PortFailure kind) {
+    return kind == PortFailure::kBadName || kind == PortFailure::kNoPermission;
 }
 
 Outcome no_port_given() {
@@ -44,16 +44,17 @@ Outcome no_port_given() {
                    "\"zavctl ports\" zeigt die Ports dieses Rechners.");
 }
 
-Outcome open_port(const std::string& name, std::unique_ptr<SerialLine>& line) {
+Outcome open_port(const std::string& name, std::unique_ptr<SerialLine>& line, PortFailure& kind) {
     PortOpenFailure why;
     line = open_serial_port(name, why);
+    kind = why.kind;
     if (line) return success();
 
     char message[300];
     std::snprintf(message, sizeof message, kPortOpenFailed, shown_name(name).c_str());
-    std::string detail = remedy(why.error);
+    std::string detail = remedy(why.kind);
     if (!why.detail.empty()) detail += (detail.empty() ? "" : " ") + std::string("(") + why.detail + ")";
-    return failure(why.error == PortError::kBadName ? kExitUsage : kExitLink, message, detail);
+    return failure(why.kind == PortFailure::kBadName ? kExitUsage : kExitLink, message, detail);
 }
 
 }  // namespace zav::cli

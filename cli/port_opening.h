@@ -7,6 +7,7 @@
 
 #include "cli/outcome.h"
 #include "cli/serial_line.h"
+#include "core/link/port_failure.h"
 
 namespace zav::cli {
 
@@ -17,11 +18,15 @@ std::string chosen_port(const std::string& option);
 Outcome no_port_given();
 
 // "Port %s konnte nicht geöffnet werden !" with the reason and the remedy:
-// exit 3, or 1 for a name that is no port at all.
-Outcome open_port(const std::string& name, std::unique_ptr<SerialLine>& line);
+// exit 3, or 1 for a name that is no port at all. kind says why.
+Outcome open_port(const std::string& name, std::unique_ptr<SerialLine>& line, PortFailure& kind);
+inline Outcome open_port(const std::string& name, std::unique_ptr<SerialLine>& line) {
+    PortFailure kind;
+    return open_port(name, line, kind);
+}
 
 // True for a failure that waiting does not mend (no right to the port, a
 // name that is no port); a missing or busy port may come free.
-bool port_failure_is_lasting(const Outcome& failure);
+bool port_failure_is_lasting(PortFailure kind);
 
 }  // namespace zav::cli

@@ -7,21 +7,12 @@
 #include <string>
 
 #include "cli/serial_line.h"
+#include "core/link/port_failure.h"
 
 namespace zav::cli {
 
-enum class PortError {
-    kNone,
-    kBadName,       // not a port name this system knows (Windows: COM1 to COM256)
-    kMissing,       // no such device
-    kBusy,          // another program has it open
-    kNoPermission,  // no right to open it (Linux: not in the group dialout)
-    kNotSerial,     // it exists but is no serial line
-    kOther,
-};
-
 struct PortOpenFailure {
-    PortError error = PortError::kNone;
+    PortFailure kind = PortFailure::kNone;
     std::string detail;  // the system's own words, for the message
 };
 

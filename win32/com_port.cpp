@@ -1,5 +1,7 @@
 #include "win32/com_port.h"
 
+#include "core/link/port_names.h"
+
 namespace zav {
 
 namespace {
@@ -47,6 +49,38 @@ void configure_port(HANDLE port) {
     line.fRtsControl = RTS_CONTROL_DISABLE;
     line.fAbortOnError = 0;
     SetCommState(port, &line);
+}
+
+HANDLE open_com_port(const char* port_name, PortFailure& failure, DWORD& system_error) {
+    failure = PortFailure::kNone;
+    system_error = 0;
+    char path[kDevicePathBytes];
+    if (!port_device_path(port_name, path, sizeof path)) {
+        failure = PortFailure::kBadName;
+        return INVALID_HANDLE_VALUE;
+    }
+    const HANDLE port = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (port == INVALID_HANDLE_VALUE) {
+        system_error = GetLastError();
+        switch (system_error) {
+            case ERROR_FILE_NOT_FOUND:
+            case ERROR_PATH_NOT_FOUND:
+                failure = PortFailure::kMissing;
+                break;
+            case ERROR_ACCESS_DENIED:
+            case ERROR_SHARING_VIOLATION:
+                // A port is opened unshared: denied means another program has it.
+                failure = PortFailure::kBusy;
+                break;
+            default:
+                failure = PortFailure::kOther;
+                break;
+        }
+        return INVALID_HANDLE_VALUE;
+    }
+    configure_port(port);
+    return port;
 }
 
 }  // namespace zav

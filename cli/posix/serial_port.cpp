@@ -127,28 +127,28 @@ public:
     uint32_t now_ms() override { return monotonic_ms(); }
 };
 
-PortError error_of_open(int error) {
+PortFailure error_of_open(int error) {
     switch (error) {
         case ENOENT:
         case ENOTDIR:
         case ENXIO:
         case ENODEV:
-            return PortError::kMissing;
+            return PortFailure::kMissing;
         case EBUSY:
         case EWOULDBLOCK:
-            return PortError::kBusy;
+            return PortFailure::kBusy;
         case EACCES:
         case EPERM:
-            return PortError::kNoPermission;
+            return PortFailure::kNoPermission;
         case EISDIR:
-            return PortError::kNotSerial;
+            return PortFailure::kNotSerial;
         default:
-            return PortError::kOther;
+            return PortFailure::kOther;
     }
 }
 
-void fail(PortOpenFailure& failure, PortError error, int system_error) {
-    failure.error = error;
+void fail(PortOpenFailure& failure, PortFailure error, int system_error) {
+    failure.kind = error;
     failure.detail = system_error != 0 ? system_error_text(system_error) : "";
 }
 
@@ -180,7 +180,7 @@ std::unique_ptr<SerialLine> open_serial_port(const std::string& name, PortOpenFa
         return nullptr;
     }
     if (!S_ISCHR(node.st_mode)) {
-        fail(failure, PortError::kNotSerial, 0);
+        fail(failure, PortFailure::kNotSerial, 0);
         return nullptr;
     }
 
@@ -189,24 +189,24 @@ std::unique_ptr<SerialLine> open_serial_port(const std::string& name, PortOpenFa
         fail(failure, error_of_open(errno), errno);
         return nullptr;
     }
-    auto give_up = [&](PortError error, int system_error) {
+    auto give_up = [&](PortFailure error, int system_error) {
         fail(failure, error, system_error);
         close(fd);
         return nullptr;
     };
-    if (!isatty(fd)) return give_up(PortError::kNotSerial, 0);
+    if (!isatty(fd)) return give_up(PortFailure::kNotSerial, 0);
     // Two programs on one line would garble each other's frames. flock
     // keeps out every program that asks for the lock, root included;
     // TIOCEXCL refuses any further open() of the tty to everyone but root.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
-        return give_up(error == EWOULDBLOCK ? PortError::kBusy : PortError::kOther, error);
+        return give_up(error == EWOULDBLOCK ? PortFailure::kBusy : PortFailure::kOther, error);
     }
-    if (ioctl(fd, TIOCEXCL) != 0) return give_up(PortError::kOther, errno);
+    if (ioctl(fd, TIOCEXCL) != 0) return give_up(PortFailure::kOther, errno);
     if (!set_line(fd)) {
         const int error = errno;
         ioctl(fd, TIOCNXCL);
-        return give_up(PortError::kOther, error);
+        return give_up(PortFailure::kOther, error);
     }
     // DTR and RTS inactive, as the device expects; a pseudo-terminal has
     // no modem lines and refuses this, which does no harm.

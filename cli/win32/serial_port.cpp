@@ -242,30 +242,12 @@ public:
 std::unique_ptr<SerialLine> open_serial_port(const std::string& name, PortOpenFailure& failure) {
     failure = PortOpenFailure();
     const std::string port_name = canonical_com_port_name(name);
-    char path[kDevicePathBytes];
-    if (port_name.empty() || !port_device_path(port_name.c_str(), path, sizeof path)) {
-        failure.error = PortError::kBadName;
-        return nullptr;
-    }
-    const HANDLE port = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD system_error = 0;
+    const HANDLE port =
+        port_name.empty() ? INVALID_HANDLE_VALUE : open_com_port(port_name.c_str(), failure.kind, system_error);
     if (port == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        switch (error) {
-            case ERROR_FILE_NOT_FOUND:
-            case ERROR_PATH_NOT_FOUND:
-                failure.error = PortError::kMissing;
-                break;
-            case ERROR_ACCESS_DENIED:
-            case ERROR_SHARING_VIOLATION:
-                // A port is opened unshared: denied means another program has it.
-                failure.error = PortError::kBusy;
-                break;
-            default:
-                failure.error = PortError::kOther;
-                break;
-        }
-        failure.detail = windows_error_text(error);
+        if (port_name.empty()) failure.kind = PortFailure::kBadName;
+        if (system_error != 0) failure.detail = windows_error_text(system_error);
         return nullptr;
     }
     // Manual-reset events, as overlapped I/O wants them: ReadFile and
@@ -273,14 +255,13 @@ std::unique_ptr<SerialLine> open_serial_port(const std::string& name, PortOpenFa
     const HANDLE read_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     const HANDLE write_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (read_event == nullptr || write_event == nullptr) {
-        failure.error = PortError::kOther;
+        failure.kind = PortFailure::kOther;
         failure.detail = windows_error_text(GetLastError());
         if (read_event != nullptr) CloseHandle(read_event);
         if (write_event != nullptr) CloseHandle(write_event);
         CloseHandle(port);
         return nullptr;
     }
-    zav::configure_port(port);
     return std::make_unique<Win32SerialPort>(port, read_event, write_event);
 }
 

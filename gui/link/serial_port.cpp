@@ -165,12 +165,11 @@ bool port_open() {
     // with the link open, but a stray second start must not break the link.
     if (g_shared.link_open) port_stop();
 
-    char path[kDevicePathBytes];
-    if (!port_device_path(port_name(g_shared.selected_port), path, sizeof path)) return false;
-    const HANDLE port = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_NORMAL, nullptr);
+    // The window says only that the port could not be opened, whatever the cause.
+    PortFailure failure;
+    DWORD system_error;
+    const HANDLE port = open_com_port(port_name(g_shared.selected_port), failure, system_error);
     if (port == INVALID_HANDLE_VALUE) return false;
-    configure_port(port);
     discard_stale_signals();
 
     g_shared.port = port;

@@ -61,10 +61,10 @@ private:
     std::string slave_;
 };
 
-PortError open_error(const std::string& path) {
+PortFailure open_error(const std::string& path) {
     PortOpenFailure failure;
     const auto line = open_serial_port(path, failure);
-    return line ? PortError::kNone : failure.error;
+    return line ? PortFailure::kNone : failure.kind;
 }
 
 std::unique_ptr<SerialLine> open_port(const Pty& pty) {
@@ -91,21 +91,21 @@ TEST(SerialPortPosix, OneProgramAtATimeAndFreeAgainAfterClosing) {
     Pty pty;
     auto first = open_port(pty);
     ASSERT_TRUE(first);
-    EXPECT_EQ(PortError::kBusy, open_error(pty.slave()));
+    EXPECT_EQ(PortFailure::kBusy, open_error(pty.slave()));
     first.reset();
     EXPECT_TRUE(open_port(pty));
 }
 
 TEST(SerialPortPosix, WhatIsNoSerialLineIsToldApart) {
-    EXPECT_EQ(PortError::kMissing, open_error("/dev/zav-no-such-port"));
-    EXPECT_EQ(PortError::kMissing, open_error("/nonexistent/ttyUSB0"));
+    EXPECT_EQ(PortFailure::kMissing, open_error("/dev/zav-no-such-port"));
+    EXPECT_EQ(PortFailure::kMissing, open_error("/nonexistent/ttyUSB0"));
     char file[] = "/tmp/zav_not_a_port_XXXXXX";
     const int fd = mkstemp(file);
     ASSERT_GE(fd, 0);
     close(fd);
-    EXPECT_EQ(PortError::kNotSerial, open_error(file));
+    EXPECT_EQ(PortFailure::kNotSerial, open_error(file));
     unlink(file);
-    EXPECT_EQ(PortError::kNotSerial, open_error("/dev/null"));  // a device, but no tty
+    EXPECT_EQ(PortFailure::kNotSerial, open_error("/dev/null"));  // a device, but no tty
 }
 
 TEST(SerialPortPosix, CarriesEveryByteUnchangedAt2400_8N1) {
