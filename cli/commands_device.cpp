@@ -36,39 +36,46 @@ Outcome connect(const CommonOptions& common, const Reporter& reporter, Connectio
     return opened;
 }
 
-std::vector<std::string> info_lines(const uint8_t* setup) {
+ConfigImage image_with_setup(const uint8_t* setup) {
     ConfigImage image;
     set_image_start_values(image);
     std::memcpy(image.bytes + kSetupBlock, setup, kSetupBlockBytes);
+    return image;
+}
+
+// The info window's list, as the window shows it.
+nlohmann::json info_json(const uint8_t* setup) {
     InfoText info;
-    build_info_text(image, info);
-    return std::vector<std::string>(info.lines, info.lines + info.line_count);
+    build_info_text(image_with_setup(setup), info);
+    nlohmann::json lines = nlohmann::json::array();
+    for (int i = 0; i < info.line_count; ++i) lines.push_back(json_text(info.lines[i]));
+    return lines;
 }
 
 nlohmann::json identification_json(const Identification& found) {
-    nlohmann::json info = nlohmann::json::array();
-    for (const std::string& line : info_lines(found.setup)) info.push_back(json_text(line));
     return {{"version", version_text(found.setup)}, {"setup", setup_hex(found.setup)},
-            {"valid", found.valid}, {"accepted", found.accepted}, {"info", info}};
+            {"valid", found.valid}, {"accepted", found.accepted}, {"info", info_json(found.setup)}};
 }
 
-// The info window's list, label and value on one line: "Doppelton:", the
-// tone pairs, then five labels each followed by its value.
+// The info window's fields, label and value on one line.
 void tell_identification(const Reporter& reporter, const Identification& found) {
     reporter.line("Software-Version  " + version_text(found.setup));
     reporter.line("Setup-Block       " + setup_hex(found.setup) +
                   (found.valid ? "  (Prüfbyte stimmt)" : "  (Prüfbyte falsch)"));
-    const std::vector<std::string> lines = info_lines(found.setup);
-    constexpr size_t kLabelValuePairs = 5;
-    const size_t tone_pairs = lines.size() - 1 - 2 * kLabelValuePairs;
+    InfoFields fields;
+    read_info_fields(image_with_setup(found.setup), fields);
     std::string pairs;
-    for (size_t i = 1; i <= tone_pairs; ++i) pairs += (i > 1 ? ", " : "") + lines[i];
+    for (int i = 0; i < fields.tone_pair_count; ++i) pairs += (i > 0 ? ", " : "") + std::string(fields.tone_pairs[i]);
     reporter.line("Ausstattung:");
     auto row = [&reporter](const std::string& label, const std::string& value) {
         reporter.line("  " + label + std::string(label.size() < 18 ? 18 - label.size() : 1, ' ') + value);
     };
-    row(lines[0], pairs.empty() ? "-" : pairs);
-    for (size_t i = 1 + tone_pairs; i + 1 < lines.size(); i += 2) row(lines[i], lines[i + 1]);
+    row(kInfoLabelDoubleTone, pairs.empty() ? "-" : pairs);
+    row(kInfoLabelFiveTone, fields.five_tone_addresses);
+    row(kInfoLabelRelays, fields.relays);
+    row(kInfoLabelDoubleToneDuration, fields.double_tone_duration);
+    row(kInfoLabelCallToneDuration, fields.call_tone_duration);
+    row(kInfoLabelVersion, fields.version);
 }
 
 // Identifies the device and goes on only with one the program accepts.
