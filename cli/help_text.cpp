@@ -2,42 +2,31 @@
 
 namespace zav::cli {
 
-const char kHelpText[] =
+namespace {
+
+constexpr const char kHead[] =
     "Aufruf: zavctl [--port PORT] [--json] [--quiet] BEFEHL ...\n"
     "\n"
     "Der ZAV 160 von der Kommandozeile: Konfiguration sichern, programmieren,\n"
     "prüfen und dokumentieren, für ein Gerät oder eine ganze Serie.\n"
     "\n"
-    "Befehle:\n"
-    "  ports                    die seriellen Ports dieses Rechners, mit dem Namen des Adapters\n"
-    "                             zavctl ports\n"
-    "  identify                 Gerät erkennen: Software-Version, Setup-Block, Ausstattung\n"
-    "                             zavctl --port /dev/ttyUSB0 identify\n"
-    "  read -o DATEI            Konfiguration lesen und unverändert als Datei sichern\n"
-    "                             zavctl --port /dev/ttyUSB0 read -o wache-3.zcf\n"
-    "  program DATEI            Datei laden, prüfen wie das Konfigurationsfenster, programmieren\n"
-    "                           und verifizieren (Exit-Code 0 nur, wenn die Rücklesung stimmt)\n"
-    "                             zavctl --port /dev/ttyUSB0 program wache-3.zcf\n"
-    "  program DATEI --series   eine Serie: ein Gerät nach dem anderen am selben Port\n"
-    "                           programmieren und verifizieren; Strg+C beendet die Serie\n"
-    "                             zavctl --port /dev/ttyUSB0 program fahrzeug.zcf --series\n"
-    "  verify DATEI             Gerät lesen und mit der Datei vergleichen, Feld für Feld\n"
-    "                             zavctl --port /dev/ttyUSB0 verify wache-3.zcf\n"
-    "  show DATEI               die Konfiguration als Bericht, mit den Namen des Fensters\n"
-    "                             zavctl show wache-3.zcf --setup BF073C020A\n"
-    "  diff DATEI1 DATEI2       die Felder, in denen sich zwei Dateien unterscheiden\n"
-    "                             zavctl diff alt.zcf neu.zcf --port /dev/ttyUSB0\n"
-    "\n"
-    "Optionen:\n"
+    "Befehle:\n";
+
+constexpr const char kCommandHelpHint[] =
+    "  help BEFEHL              die Hilfe eines Befehls, mit seinen Optionen und Beispielen\n"
+    "                             zavctl help program\n";
+
+constexpr const char kSharedOptions[] =
     "  --port PORT     Linux: Gerätedatei (/dev/ttyUSB0, /dev/serial/by-id/...);\n"
     "                  Windows: COM1 bis COM256. Ohne --port gilt $ZAV_PORT.\n"
-    "  --setup HEX     show, diff: die Ausstattung als Setup-Block (10 Hex-Ziffern, wie\n"
-    "                  identify ihn zeigt); ohne --setup und --port wird Vollausstattung\n"
-    "                  angenommen und das gesagt\n"
     "  --json          Ergebnis als JSON auf der Standardausgabe\n"
-    "  --quiet         kein Fortschrittsbalken, keine Hinweise\n"
+    "  --quiet         kein Fortschrittsbalken, keine Hinweise\n";
+
+constexpr const char kOverallOptions[] =
     "  --version       die Version von zavctl\n"
-    "  -h, --help      dieser Text\n"
+    "  -h, --help      dieser Text\n";
+
+constexpr const char kTail[] =
     "\n"
     "Der Port wird mit 2400 Baud 8N1 ohne Flusssteuerung geöffnet, DTR und RTS bleiben\n"
     "inaktiv, und kein anderes Programm kann ihn zugleich benutzen.\n"
@@ -52,5 +41,22 @@ const char kHelpText[] =
     "       mindestens ein Gerät fehlgeschlagen)\n"
     "  5    Unterschiede gefunden (verify, diff)\n"
     "  130  mit Strg+C abgebrochen\n";
+
+}  // namespace
+
+std::string overall_help(const std::vector<std::unique_ptr<Command>>& commands) {
+    std::string text = kHead;
+    for (const std::unique_ptr<Command>& command : commands) text += command->overview();
+    text += kCommandHelpHint;
+    text += "\nOptionen:\n";
+    text += kSharedOptions;
+    text += kOverallOptions;
+    text += kTail;
+    return text;
+}
+
+std::string command_help(const Command& command) {
+    return std::string(command.help()) + "\nOptionen aller Befehle:\n" + kSharedOptions;
+}
 
 }  // namespace zav::cli

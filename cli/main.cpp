@@ -1,11 +1,12 @@
-// zavctl: the ZAV 160 from the command line. Parses the command line with
-// CLI11 and hands over to one command (cli/commands.h).
+// zavctl: the ZAV 160 from the command line. Each command carries its own
+// grammar and help (cli/command.h); this file parses the command line with
+// CLI11, says what went wrong in German, and hands over to the command.
 #include <regex>
 #include <string>
 
 #include <CLI/CLI.hpp>
 
-#include "cli/commands.h"
+#include "cli/command.h"
 #include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "cli/help_text.h"
@@ -15,21 +16,51 @@ namespace {
 
 using namespace zav::cli;
 
-// CLI11 speaks English; the common cases in German, the rest as it says.
-std::string german_parse_error(const std::string& what) {
+// The part of CLI11's message that names an argument: what precedes
+// "suffix", or what a pattern captures. The names are the user's own words
+// or ours; CLI11's English around them is never shown.
+std::string captured(const std::string& what, const char* pattern) {
     std::smatch match;
-    if (std::regex_match(what, match, std::regex("(.*) is required")))
-        return "Angabe fehlt: " + match[1].str();
-    if (std::regex_match(what, match, std::regex("The following arguments? (?:was|were) not expected: (.*)")))
-        return "Unbekannte Angabe: " + match[1].str();
-    if (std::regex_search(what, std::regex("requires? (?:at least )?(?:1|one) subcommand", std::regex::icase)))
-        return "Kein Befehl angegeben";
-    return "Aufruf fehlerhaft: " + what;
+    return std::regex_search(what, match, std::regex(pattern)) ? match[1].str() : std::string();
+}
+
+// CLI11 says what is wrong in English; the user reads it in German. Each
+// kind of error has its own sentence, and one whose kind is unknown says
+// only that the call is wrong, never CLI11's text.
+std::string german_parse_error(const CLI::ParseError& error) {
+    const std::string what = error.what();
+    if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr) {
+        const std::string name = captured(what, "^(\\S+) is required");
+        if (!name.empty()) return name.rfind("-", 0) == 0 ? "Die Option " + name + " fehlt." : name + " fehlt.";
+    }
+    if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
+        const std::string extras = captured(what, "not expected: (.*)$");
+        return "Unbekannte Angabe: " + (extras.empty() ? std::string("?") : extras) + ".";
+    }
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr) {
+        std::string name = captured(what, "^(\\S+): ");
+        if (name.empty()) name = captured(what, "arguments to (\\S+)");
+        if (!name.empty()) return "Zu " + name + " fehlt der Wert.";
+    }
+    if (dynamic_cast<const CLI::ConversionError*>(&error) != nullptr ||
+        dynamic_cast<const CLI::ValidationError*>(&error) != nullptr) {
+        std::string name = captured(what, "^(\\S+): ");
+        if (name.empty()) name = captured(what, "convert: (\\S+) =");
+        if (!name.empty()) return "Der Wert zu " + name + " passt nicht.";
+    }
+    return "Der Aufruf ist fehlerhaft.";
 }
 
 int usage_error(const std::string& text) {
     write_text(Stream::kError, "zavctl: " + text + "\n        \"zavctl --help\" zeigt die Aufrufe.\n");
     return kExitUsage;
+}
+
+const Command* command_named(const std::vector<std::unique_ptr<Command>>& commands, const std::string& name) {
+    for (const std::unique_ptr<Command>& command : commands) {
+        if (name == command->name()) return command.get();
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -40,31 +71,31 @@ int main(int argc, char** argv) {
     app.fallthrough();
 
     CommonOptions common;
-    bool help = false, version = false, series = false;
-    std::string file, second_file, setup_text;
+    bool help = false, version = false;
     app.add_flag("-h,--help", help);
     app.add_flag("--version", version);
     app.add_option("--port", common.port);
     app.add_flag("--json", common.json);
     app.add_flag("-q,--quiet", common.quiet);
 
-    CLI::App* ports = app.add_subcommand("ports");
-    CLI::App* identify = app.add_subcommand("identify");
-    CLI::App* read = app.add_subcommand("read");
-    read->add_option("-o,--output", file)->required();
-    CLI::App* program = app.add_subcommand("program");
-    program->add_option("DATEI", file)->required();
-    program->add_flag("--series", series);
-    CLI::App* verify = app.add_subcommand("verify");
-    verify->add_option("DATEI", file)->required();
-    CLI::App* show = app.add_subcommand("show");
-    show->add_option("DATEI", file)->required();
-    show->add_option("--setup", setup_text);
-    CLI::App* diff = app.add_subcommand("diff");
-    diff->add_option("DATEI1", file)->required();
-    diff->add_option("DATEI2", second_file)->required();
-    diff->add_option("--setup", setup_text);
+    const std::vector<std::unique_ptr<Command>> commands = make_commands();
+    std::vector<CLI::App*> subcommands;
+    bool command_help_wanted = false;
+    for (const std::unique_ptr<Command>& command : commands) {
+        CLI::App* subcommand = app.add_subcommand(command->name());
+        subcommand->set_help_flag();
+        subcommand->add_flag("-h,--help", command_help_wanted);
+        command->add_to(*subcommand);
+        subcommands.push_back(subcommand);
+    }
+    std::string help_topic;
+    CLI::App* help_command = app.add_subcommand("help");
+    help_command->add_option("BEFEHL", help_topic);
     app.require_subcommand(0, 1);
+
+    // The command word, wherever it stands, for a help asked for anyway.
+    const Command* named = nullptr;
+    for (int i = 1; i < argc && named == nullptr; ++i) named = command_named(commands, argv[i]);
 
     try {
         app.parse(argc, argv);
@@ -75,24 +106,30 @@ int main(int argc, char** argv) {
             if (argument == "-h" || argument == "--help") help = true;
             if (argument == "--version") version = true;
         }
-        if (!help && !version) return usage_error(german_parse_error(error.what()));
+        if (!help && !version) return usage_error(german_parse_error(error));
     }
-    if (help) {
-        write_text(Stream::kOut, kHelpText);
+    if (help || command_help_wanted) {
+        write_text(Stream::kOut, named != nullptr ? command_help(*named) : overall_help(commands));
         return kExitOk;
     }
     if (version) {
         write_text(Stream::kOut, "zavctl " ZAV_VERSION_TEXT "\n");
         return kExitOk;
     }
+    if (help_command->parsed()) {
+        if (help_topic.empty()) {
+            write_text(Stream::kOut, overall_help(commands));
+            return kExitOk;
+        }
+        const Command* topic = command_named(commands, help_topic);
+        if (topic == nullptr) return usage_error("Einen Befehl " + shown_name(help_topic) + " gibt es nicht.");
+        write_text(Stream::kOut, command_help(*topic));
+        return kExitOk;
+    }
 
     install_interrupt_handler();
-    if (ports->parsed()) return command_ports(common);
-    if (identify->parsed()) return command_identify(common);
-    if (read->parsed()) return command_read(common, file);
-    if (program->parsed()) return series ? command_program_series(common, file) : command_program(common, file);
-    if (verify->parsed()) return command_verify(common, file);
-    if (show->parsed()) return command_show(common, file, setup_text);
-    if (diff->parsed()) return command_diff(common, file, second_file, setup_text);
-    return usage_error("Kein Befehl angegeben");
+    for (size_t i = 0; i < commands.size(); ++i) {
+        if (subcommands[i]->parsed()) return commands[i]->run(common);
+    }
+    return usage_error("Kein Befehl angegeben.");
 }

@@ -1,0 +1,27 @@
+// The commands zavctl knows, in the order its help lists them. A new
+// command is one file in commands/ and one line here.
+#include "cli/command.h"
+
+namespace zav::cli {
+
+std::unique_ptr<Command> make_ports_command();
+std::unique_ptr<Command> make_identify_command();
+std::unique_ptr<Command> make_read_command();
+std::unique_ptr<Command> make_program_command();
+std::unique_ptr<Command> make_verify_command();
+std::unique_ptr<Command> make_show_command();
+std::unique_ptr<Command> make_diff_command();
+
+std::vector<std::unique_ptr<Command>> make_commands() {
+    std::vector<std::unique_ptr<Command>> commands;
+    commands.push_back(make_ports_command());
+    commands.push_back(make_identify_command());
+    commands.push_back(make_read_command());
+    commands.push_back(make_program_command());
+    commands.push_back(make_verify_command());
+    commands.push_back(make_show_command());
+    commands.push_back(make_diff_command());
+    return commands;
+}
+
+}  // namespace zav::cli

@@ -1,0 +1,34 @@
+// zavctl identify
+#include "cli/command.h"
+
+namespace zav::cli {
+
+namespace {
+
+class IdentifyCommand final : public Command {
+public:
+    const char* name() const override { return "identify"; }
+    const char* overview() const override {
+        return "  identify                 Gerät erkennen: Software-Version, Setup-Block, Ausstattung\n"
+               "                             zavctl --port /dev/ttyUSB0 identify\n";
+    }
+    const char* help() const override {
+        return "Aufruf: zavctl --port PORT identify [--json]\n"
+               "\n"
+               "Erkennt das Gerät wie \"Verbinden\" im Fenster: Software-Version, Setup-Block\n"
+               "und die Ausstattung, wie das Info-Fenster sie zeigt. Ein Gerät, das antwortet,\n"
+               "aber abgelehnt wird (Setup-Daten ungültig, Version nicht 2.x/4.x), gibt\n"
+               "Exit-Code 4.\n"
+               "\n"
+               "Beispiel:\n"
+               "  zavctl --port /dev/ttyUSB0 identify\n";
+    }
+    void add_to(CLI::App&) override {}
+    int run(const CommonOptions& common) override { return command_identify(common); }
+};
+
+}  // namespace
+
+std::unique_ptr<Command> make_identify_command() { return std::make_unique<IdentifyCommand>(); }
+
+}  // namespace zav::cli

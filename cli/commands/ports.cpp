@@ -1,0 +1,32 @@
+// zavctl ports
+#include "cli/command.h"
+
+namespace zav::cli {
+
+namespace {
+
+class PortsCommand final : public Command {
+public:
+    const char* name() const override { return "ports"; }
+    const char* overview() const override {
+        return "  ports                    die seriellen Ports dieses Rechners, mit dem Namen des Adapters\n"
+               "                             zavctl ports\n";
+    }
+    const char* help() const override {
+        return "Aufruf: zavctl ports [--json]\n"
+               "\n"
+               "Listet die seriellen Ports dieses Rechners, mit dem Namen des Adapters, wo das\n"
+               "System ihn kennt, und unter Linux dem festen Namen unter /dev/serial/by-id.\n"
+               "\n"
+               "Beispiel:\n"
+               "  zavctl ports\n";
+    }
+    void add_to(CLI::App&) override {}
+    int run(const CommonOptions& common) override { return command_ports(common); }
+};
+
+}  // namespace
+
+std::unique_ptr<Command> make_ports_command() { return std::make_unique<PortsCommand>(); }
+
+}  // namespace zav::cli

@@ -1,0 +1,44 @@
+// zavctl show FILE [--setup HEX]
+#include "cli/command.h"
+
+namespace zav::cli {
+
+namespace {
+
+class ShowCommand final : public Command {
+public:
+    const char* name() const override { return "show"; }
+    const char* overview() const override {
+        return "  show DATEI               die Konfiguration als Bericht, mit den Namen des Fensters\n"
+               "                             zavctl show wache-3.zcf --setup BF073C020A\n";
+    }
+    const char* help() const override {
+        return "Aufruf: zavctl show DATEI [--setup HEX | --port PORT]\n"
+               "\n"
+               "Zeigt die Konfiguration als Bericht, jedes Feld unter dem Namen, den das\n"
+               "Konfigurationsfenster ihm gibt, für eine Ausstattung: aus --setup, vom Gerät an\n"
+               "--port, sonst angenommen (Vollausstattung, und das wird gesagt).\n"
+               "\n"
+               "Optionen:\n"
+               "  --setup HEX  die Ausstattung als Setup-Block (10 Hex-Ziffern, wie identify ihn\n"
+               "               zeigt)\n"
+               "\n"
+               "Beispiel:\n"
+               "  zavctl show wache-3.zcf --setup BF073C020A\n";
+    }
+    void add_to(CLI::App& subcommand) override {
+        subcommand.add_option("DATEI", file_)->required();
+        subcommand.add_option("--setup", setup_);
+    }
+    int run(const CommonOptions& common) override { return command_show(common, file_, setup_); }
+
+private:
+    std::string file_;
+    std::string setup_;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> make_show_command() { return std::make_unique<ShowCommand>(); }
+
+}  // namespace zav::cli
