@@ -86,6 +86,26 @@ std::optional<std::string> choice_text(const std::string& text, const std::vecto
     return message;
 }
 
+// The window stops reading a "Codierung" at the ninth place of its list and
+// drops whatever follows without a word. A text holds what its writer
+// meant, so an action beyond the ninth place, or a character the window
+// would refuse there, is refused instead of dropped.
+std::optional<std::string> coding_beyond_the_list(const std::string& text) {
+    constexpr std::string_view kAllowed = "0123456789ONFRH ,";
+    size_t places = 0;
+    for (const char c : text) {
+        if (kAllowed.find(c) == std::string_view::npos) {
+            return window_error(kCodingError, quoted(text) + ": das Zeichen " + quoted(std::string(1, c)) +
+                                                  " gehört in keine Aktion");
+        }
+        if (c == 'O' || c == 'R') places += 1;
+        if (c == 'H') places += 2;
+    }
+    if (places <= kAlarmListBytes) return std::nullopt;
+    return window_error(kCodingError, quoted(text) + " braucht " + std::to_string(places) +
+                                          " Plätze, die Liste hat 9 (eine H-Aktion belegt zwei)");
+}
+
 std::vector<std::string> items_of(const char* const* items, size_t count) { return {items, items + count}; }
 
 // The record bytes a field writes: an alarm's whole list, an entry's five
@@ -298,8 +318,9 @@ std::optional<FieldError> put_field_text(RecordView& fields, const FittingLists&
             if (text.size() > kAlarmTextMaxChars) {
                 refused = window_error(kCodingError, "höchstens 54 Zeichen");
             } else {
-                fields.alarms[i].coding = text;
+                refused = coding_beyond_the_list(text);
             }
+            if (!refused) fields.alarms[i].coding = text;
             break;
         case FieldKind::kCount:
             refused = number_text(text, kCountDigits, kCountError, "1 bis 10");

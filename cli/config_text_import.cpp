@@ -88,6 +88,14 @@ public:
         return std::nullopt;
     }
 
+    // The place of a byte offset into the text.
+    Place place_of_offset(size_t offset) const {
+        const size_t line = static_cast<size_t>(std::upper_bound(starts_.begin(), starts_.end(), offset) - starts_.begin());
+        int column = 1;
+        for (size_t i = starts_[line - 1]; i < offset; i += utf8_length(static_cast<uint8_t>(text_[i]))) ++column;
+        return {static_cast<int>(line), column};
+    }
+
     // The column of the first character of a line that is no blank.
     int first_non_blank(int line_number) const {
         const std::string_view text = line(line_number);
@@ -149,10 +157,10 @@ TextError syntax_error(const toml::parse_error& error, const SourceLines& lines)
         text_error.message = "nach dem Wert darf in der Zeile nur noch ein Kommentar (#) folgen";
     } else if (contains(said, "closing ']'") || contains(said, "expected ']'")) {
         text_error.message = "hier fehlt ein Komma oder die schließende Klammer ]";
-    } else if (contains(said, "escape")) {
-        text_error.message = "unbekannte Folge nach \\ (erlaubt sind \\\" \\\\ \\t \\n \\uXXXX)";
     } else if (contains(said, "control character")) {
         text_error.message = "ein Text in Anführungszeichen endet in derselben Zeile und enthält keine Steuerzeichen";
+    } else if (contains(said, "escape sequence")) {
+        text_error.message = "unbekannte Folge nach \\ (erlaubt sind \\\" \\\\ \\t \\n \\uXXXX)";
     } else if (contains(said, "leading zero")) {
         text_error.message = "eine Zahl beginnt nicht mit 0";
     } else {
@@ -186,6 +194,13 @@ public:
           fields_(fields_of_record(base_, fitting)) {}
 
     ImportedText read() {
+        // Said here rather than by the parser, which places it a character
+        // early.
+        const size_t invalid = invalid_utf8_offset(text_);
+        if (invalid != std::string_view::npos) {
+            const Place place = lines_.place_of_offset(invalid);
+            return failed({place.line, place.column, "", "kein gültiges UTF-8 (den Text als UTF-8 speichern)"});
+        }
         toml::parse_result parsed = toml::parse(text_);
         if (!parsed) return failed(syntax_error(parsed.error(), lines_));
         read_document(parsed.table());

@@ -99,6 +99,17 @@ std::string cp1252_from_utf8(std::string_view text) {
     return out;
 }
 
+size_t invalid_utf8_offset(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        char32_t code_point;
+        size_t length;
+        if (!decode_utf8(text, i, code_point, length)) return i;
+        i += length;
+    }
+    return std::string_view::npos;
+}
+
 bool cp1252_from_utf8_exact(std::string_view text, std::string& cp1252, size_t& bad_offset) {
     cp1252.clear();
     size_t i = 0;

@@ -135,7 +135,7 @@ TEST(ConfigText, RandomRecordsRoundTrip) {
     std::mt19937 random(2100);
     int taken = 0;
     int refused = 0;
-    for (int i = 0; i < 3000; ++i) {
+    for (int i = 0; i < 2000; ++i) {
         const ConfigRecord record = random_record(random);
         const SetupFitting fitting{static_cast<uint8_t>(random()), static_cast<uint8_t>(random())};
         if (view_record(record.data(), fitting.setup_byte1, fitting.setup_byte2).check_code != 0) {
@@ -151,8 +151,8 @@ TEST(ConfigText, RandomRecordsRoundTrip) {
         if (HasFatalFailure()) return;
         ++taken;
     }
-    EXPECT_GT(taken, 2000);
-    EXPECT_GT(refused, 50);
+    EXPECT_GT(taken, 1500) << refused;
+    EXPECT_GT(refused, 50) << taken;
 }
 
 // A text as export writes it, for edits: the fully fitted example.
@@ -202,6 +202,8 @@ TEST(ConfigText, ErrorsSayWhereAndWhat) {
          "alarm.2.doppel_ton", "'675Hz/1250Hz' ist keiner der bestückten Doppel-Töne dieser Ausstattung: 675Hz/1240Hz"},
         {"coding outside the grammar", replaced(text, "\"ON01,ON02\"", "\"ON01,ON61\""), "\"ON01,ON61\"",
          "alarm.1.codierung", "Fehler: Codierung ! ('ON01,ON61': erlaubt sind"},
+        {"coding beyond the nine places", replaced(text, "\"R10,R11,ON12\"", "\"R10,R11,ON12,ON13,ON14,ON15,ON16,ON17,ON18,ON19\""),
+         "\"R10,R11,ON12,", "alarm.5.codierung", "braucht 10 Plätze, die Liste hat 9"},
         {"address too short", replaced(text, "\"21402\"", "\"2142\""), "\"2142\"", "adressen.nummern.2",
          "Fehler: 5-Ton ! ('2142' hat 4 Zeichen"},
         {"count with a letter", replaced(text, "anzahl = 10", "anzahl = \"1a\""), "\"1a\"", "adressen.anzahl",
@@ -218,6 +220,8 @@ TEST(ConfigText, ErrorsSayWhereAndWhat) {
         {"text cut off", cut, "", "", "der Text bricht hier ab"},
         {"character Windows-1252 lacks", replaced(text, "\"ON01,ON02\"", "\"ON01\xE2\x86\x92\""), "\xE2\x86\x92",
          "alarm.1.codierung", "das Zeichen U+2192 gibt es in Windows-1252 nicht"},
+        {"not UTF-8", replaced(text, "alarmpause = 20  # Sekunden", "alarmpause = 20  # Sekunden \xFC"), "\xFC", "",
+         "kein gültiges UTF-8"},
         {"raw bytes no hex", replaced(text, "[rohdaten]", "[rohdaten]\n100 = \"0G\""), "\"0G\"", "rohdaten.100",
          "erwartet werden Bytes in Hex-Ziffern"},
     };
