@@ -53,7 +53,9 @@ TextError field_error(const std::string& path, const std::string& message) { ret
 
 std::string text_error_line(const TextError& error) {
     std::string line;
-    if (error.line > 0) line = "Zeile " + std::to_string(error.line) + ", Spalte " + std::to_string(error.column) + ": ";
+    if (error.line > 0) {
+        line = "Zeile " + std::to_string(error.line) + ", Spalte " + std::to_string(error.column) + ": ";
+    }
     if (!error.key.empty()) line += error.key + ": ";
     return line + error.message;
 }

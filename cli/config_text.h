@@ -50,7 +50,9 @@ struct TextError {
     int column = 0;
     std::string key;
     std::string message;
-    bool field_check = false;  // refused by the window's field checks (its messages 1 to 6), not by the form of the text
+    // Refused by the window's field checks (its messages 1 to 6), not by the
+    // form of the text.
+    bool field_check = false;
 };
 
 // "Zeile 12, Spalte 9: alarm.2.codierung: ..." (the parts it has).

@@ -156,7 +156,8 @@ void write_addresses(TextWriter& out, const RecordView& fields) {
 
 void write_relays(TextWriter& out, const RecordView& fields) {
     if (fields.relays.empty()) return;
-    out.line("# fuenf_ton: Nummer \"1\" bis \"10\", \"alle\" oder \"--\"; doppel_ton: ein Doppel-Ton oder \"-keiner-\"");
+    out.line("# fuenf_ton: Nummer \"1\" bis \"10\", \"alle\" oder \"--\";");
+    out.line("# doppel_ton: ein Doppel-Ton oder \"-keiner-\"");
     for (const RelayView& relay : fields.relays) {
         out.line(std::string("[[") + kKeyRelays + "]]  # Relais " + std::to_string(relay.relay));
         out.value(kKeyRelayFiveTone, quoted(relay.five_tone), relay.five_tone.empty() ? "keine Auswahl" : "");
@@ -167,7 +168,7 @@ void write_relays(TextWriter& out, const RecordView& fields) {
 }
 
 // One entry per run of addresses that belong to the same field.
-void write_raw_bytes(TextWriter& out, const RawBytes& raw, SetupFitting fitting) {
+void write_raw_bytes(TextWriter& out, const RawBytes& raw, SetupFitting fitting, const FittingLists& lists) {
     out.line("# Bytes des Datensatzes, die die Felder oben nicht zeigen (nach dem Ende einer");
     out.line("# Codierung, Adressen über der Anzahl, Alarme und Relais, die das Gerät nicht hat,");
     out.line("# Werte, die eine Liste nicht anbietet), damit nichts verloren geht:");
@@ -177,10 +178,10 @@ void write_raw_bytes(TextWriter& out, const RawBytes& raw, SetupFitting fitting)
     auto entry = raw.begin();
     while (entry != raw.end()) {
         const size_t first = entry->first;
-        const std::string name = record_address_name(first, fitting);
+        const std::string name = record_address_name(first, fitting, lists);
         std::string bytes;
         size_t next = first;
-        while (entry != raw.end() && entry->first == next && record_address_name(next, fitting) == name) {
+        while (entry != raw.end() && entry->first == next && record_address_name(next, fitting, lists) == name) {
             bytes += (bytes.empty() ? "" : " ") + hex_byte(entry->second);
             ++entry;
             ++next;
@@ -203,7 +204,7 @@ std::string export_text(const uint8_t* record, std::optional<SetupFitting> fitti
     write_alarms(out, fields);
     write_addresses(out, fields);
     write_relays(out, fields);
-    write_raw_bytes(out, raw_bytes_for(bytes, fields, used), used);
+    write_raw_bytes(out, raw_bytes_for(bytes, fields, used), used, lists);
     return out.utf8();
 }
 

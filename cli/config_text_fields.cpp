@@ -166,7 +166,8 @@ FieldError located_window_error(int code, const RecordView& fields) {
             for (size_t r = 0; r < fields.relays.size(); ++r) {
                 const std::string& on_time = fields.relays[r].on_time;
                 if (!all_digits(on_time) || decimal_text_value(on_time.c_str(), on_time.size()) > kMaxSeconds) {
-                    return {{FieldKind::kOnTime, static_cast<int>(r)}, window_error(code, "Ein-Zeit 0 bis 180 Sekunden")};
+                    return {{FieldKind::kOnTime, static_cast<int>(r)},
+                            window_error(code, "Ein-Zeit 0 bis 180 Sekunden")};
                 }
             }
             break;
@@ -187,7 +188,8 @@ bool same_text(FieldKind kind, int index, const RecordView& a, const RecordView&
         case FieldKind::kAlarmTonePair:
         case FieldKind::kCoding: return a.alarms[i].coding == b.alarms[i].coding;
         case FieldKind::kCount: return a.five_tone_count == b.five_tone_count;
-        case FieldKind::kNumber: return i < a.five_tone.size() && i < b.five_tone.size() && a.five_tone[i] == b.five_tone[i];
+        case FieldKind::kNumber:
+            return i < a.five_tone.size() && i < b.five_tone.size() && a.five_tone[i] == b.five_tone[i];
         case FieldKind::kManual: return a.manual == b.manual;
         case FieldKind::kRelayFiveTone:
         case FieldKind::kRelayDoubleTone:
@@ -294,7 +296,9 @@ RecordView fields_of_record(const ConfigRecord& record, SetupFitting fitting) {
 
 std::optional<FieldError> put_field_text(RecordView& fields, const FittingLists& lists, FieldRef field,
                                          const std::string& text) {
-    if (text.find('\0') != std::string::npos) return FieldError{field, "ein Text darf kein Nullzeichen (\\u0000) enthalten"};
+    if (text.find('\0') != std::string::npos) {
+        return FieldError{field, "ein Text darf kein Nullzeichen (\\u0000) enthalten"};
+    }
     const size_t i = static_cast<size_t>(field.index);
     std::vector<std::string> double_tones = lists.tone_pairs;
     double_tones.push_back(kNoDoubleToneItem);
@@ -379,11 +383,12 @@ std::optional<FieldError> record_from_fields(const RecordView& fields, const Con
     return std::nullopt;
 }
 
-std::string record_address_name(size_t address, SetupFitting fitting) {
-    const FittingLists lists = fitting_lists(fitting);
+std::string record_address_name(size_t address, SetupFitting fitting, const FittingLists& lists) {
     const bool set_a = (fitting.setup_byte2 & 0x01) != 0;
     if (address == kFiveToneCount) return "Anzahl-5Ton";
-    if (address < kAlarmLists) return "5-Ton Nummer " + std::to_string((address - kFiveToneEntries) / kFiveToneEntryBytes + 1);
+    if (address < kAlarmLists) {
+        return "5-Ton Nummer " + std::to_string((address - kFiveToneEntries) / kFiveToneEntryBytes + 1);
+    }
     if (address < kDeadTime) {
         const int alarm = static_cast<int>((address - kAlarmLists) / kAlarmListBytes);
         const bool fitted = std::find(lists.alarms.begin(), lists.alarms.end(), alarm) != lists.alarms.end();

@@ -101,6 +101,6 @@ std::optional<FieldError> record_from_fields(const RecordView& fields, const Con
 
 // The field behind a record address, for the comments of the raw bytes:
 // "5-Ton Nummer 4", "Codierung 675Hz/825Hz", "Zusatzrelais 3"...
-std::string record_address_name(size_t address, SetupFitting fitting);
+std::string record_address_name(size_t address, SetupFitting fitting, const FittingLists& lists);
 
 }  // namespace zav::config_text

@@ -81,7 +81,9 @@ public:
             const std::string_view character = rest.substr(offset, length);
             std::string converted;
             size_t bad = 0;
-            if (!cp1252_from_utf8_exact(character, converted, bad)) return std::make_pair(place, code_point_of(character));
+            if (!cp1252_from_utf8_exact(character, converted, bad)) {
+                return std::make_pair(place, code_point_of(character));
+            }
             offset += length;
             ++place.column;
         }
@@ -90,7 +92,8 @@ public:
 
     // The place of a byte offset into the text.
     Place place_of_offset(size_t offset) const {
-        const size_t line = static_cast<size_t>(std::upper_bound(starts_.begin(), starts_.end(), offset) - starts_.begin());
+        const auto after = std::upper_bound(starts_.begin(), starts_.end(), offset);
+        const size_t line = static_cast<size_t>(after - starts_.begin());
         int column = 1;
         for (size_t i = starts_[line - 1]; i < offset; i += utf8_length(static_cast<uint8_t>(text_[i]))) ++column;
         return {static_cast<int>(line), column};
@@ -106,7 +109,9 @@ public:
 private:
     static size_t offset_in_line(std::string_view line, int column) {
         size_t offset = 0;
-        for (int c = 1; c < column && offset < line.size(); ++c) offset += utf8_length(static_cast<uint8_t>(line[offset]));
+        for (int c = 1; c < column && offset < line.size(); ++c) {
+            offset += utf8_length(static_cast<uint8_t>(line[offset]));
+        }
         return std::min(offset, line.size());
     }
 
@@ -369,7 +374,8 @@ private:
             const std::string section = std::string(kKeyAlarms) + "." + std::to_string(i + 1);
             only_known(alarm, section, {kKeyTonePair, kKeyCoding});
             const toml::node* tone = required(alarm, section, kKeyTonePair);
-            const std::optional<std::string> tone_text = tone ? text_of(*tone, path_in(section, kKeyTonePair)) : std::nullopt;
+            if (tone == nullptr) continue;
+            const std::optional<std::string> tone_text = text_of(*tone, path_in(section, kKeyTonePair));
             if (!tone_text) continue;
             const auto found = std::find(lists_.tone_pairs.begin(), lists_.tone_pairs.end(), *tone_text);
             if (found == lists_.tone_pairs.end()) {
@@ -440,7 +446,8 @@ private:
         const toml::node* node = root.get(kKeyRelays);
         if (node == nullptr) {
             if (offered > 0) {
-                missing(Place{}, kKeyRelays, "fehlt: diese Ausstattung hat " + std::to_string(offered) + " Zusatzrelais");
+                missing(Place{}, kKeyRelays,
+                        "fehlt: diese Ausstattung hat " + std::to_string(offered) + " Zusatzrelais");
             }
             return;
         }

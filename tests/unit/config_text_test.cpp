@@ -118,7 +118,9 @@ ConfigRecord random_record(std::mt19937& random) {
     for (uint8_t& byte : record) byte = static_cast<uint8_t>(random());
     record[kFiveToneCount] = static_cast<uint8_t>(1 + random() % 10);
     for (size_t n = 0; n < record[kFiveToneCount]; ++n) {
-        for (size_t k = 0; k < kFiveToneEntryBytes; ++k) record[five_tone_entry(n) + k] = static_cast<uint8_t>(1 + random() % 255);
+        for (size_t k = 0; k < kFiveToneEntryBytes; ++k) {
+            record[five_tone_entry(n) + k] = static_cast<uint8_t>(1 + random() % 255);
+        }
     }
     for (size_t alarm = 0; alarm < kAlarmCount; ++alarm) random_action_list(random, &record[alarm_list(alarm)]);
     record[kDeadTime] = static_cast<uint8_t>(random() % 181);
@@ -199,10 +201,12 @@ TEST(ConfigText, ErrorsSayWhereAndWhat) {
     const std::string cut = text.substr(0, text.find("\"21402\"") + 4);
     const Case cases[] = {
         {"wrong tone pair", replaced(text, "\"675Hz/1860Hz\"", "\"675Hz/1250Hz\""), "\"675Hz/1250Hz\"",
-         "alarm.2.doppel_ton", "'675Hz/1250Hz' ist keiner der bestückten Doppel-Töne dieser Ausstattung: 675Hz/1240Hz"},
+         "alarm.2.doppel_ton",
+         "'675Hz/1250Hz' ist keiner der bestückten Doppel-Töne dieser Ausstattung: 675Hz/1240Hz"},
         {"coding outside the grammar", replaced(text, "\"ON01,ON02\"", "\"ON01,ON61\""), "\"ON01,ON61\"",
          "alarm.1.codierung", "Fehler: Codierung ! ('ON01,ON61': erlaubt sind"},
-        {"coding beyond the nine places", replaced(text, "\"R10,R11,ON12\"", "\"R10,R11,ON12,ON13,ON14,ON15,ON16,ON17,ON18,ON19\""),
+        {"coding beyond the nine places",
+         replaced(text, "\"R10,R11,ON12\"", "\"R10,R11,ON12,ON13,ON14,ON15,ON16,ON17,ON18,ON19\""),
          "\"R10,R11,ON12,", "alarm.5.codierung", "braucht 10 Plätze, die Liste hat 9"},
         {"address too short", replaced(text, "\"21402\"", "\"2142\""), "\"2142\"", "adressen.nummern.2",
          "Fehler: 5-Ton ! ('2142' hat 4 Zeichen"},
@@ -213,7 +217,8 @@ TEST(ConfigText, ErrorsSayWhereAndWhat) {
         {"unknown key", replaced(text, "alarmpause =", "alarmpauze ="), "alarmpauze", "alarmpauze",
          "unbekannter Schlüssel"},
         {"missing key", replaced(text, "hand =", "# hand ="), "[adressen]", "adressen.hand", "fehlt"},
-        {"wrong type", replaced(text, "ein_zeit = 10", "ein_zeit = \"10\""), "\"10\"  # Sekunden", "zusatzrelais.1.ein_zeit",
+        {"wrong type", replaced(text, "ein_zeit = 10", "ein_zeit = \"10\""), "\"10\"  # Sekunden",
+         "zusatzrelais.1.ein_zeit",
          "erwartet wird eine ganze Zahl"},
         {"duplicated key", replaced(text, "alarmpause =", "totzeit = 40\nalarmpause ="), "totzeit = 40", "totzeit",
          "steht doppelt"},
