@@ -1,5 +1,6 @@
 #include "cli/config_file_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -12,35 +13,54 @@ namespace zav::cli {
 
 namespace {
 
-// Reads at most kConfigFileBytes: whatever follows is ignored, as the
-// window ignores it, so a large or endless file costs nothing.
-bool read_head(std::FILE* file, uint8_t* bytes, size_t& count) {
-    count = 0;
-    while (count < kConfigFileBytes) {
-        const size_t got = std::fread(bytes + count, 1, kConfigFileBytes - count, file);
+// An exported text is about 3 KB; a text may be much longer with comments,
+// but not without bound.
+constexpr size_t kMaxTextBytes = 256 * 1024;
+
+// Reads at most limit bytes: whatever follows is ignored (a binary file's
+// tail, as the window ignores it), so a large or endless file costs little.
+bool read_head(std::FILE* file, std::string& bytes, size_t limit) {
+    bytes.clear();
+    char buffer[4096];
+    while (bytes.size() < limit) {
+        const size_t got = std::fread(buffer, 1, std::min(sizeof buffer, limit - bytes.size()), file);
         if (got == 0) break;
-        count += got;
+        bytes.append(buffer, got);
     }
     return std::ferror(file) == 0;
 }
 
+Outcome load_text(const std::string& path, const std::string& text, ConfigImage& image, SetupFitting fitting) {
+    if (text.size() > kMaxTextBytes) {
+        return failure(kExitFile, "Konfigurationstext zu lang (mehr als 256 KB)", shown_name(path));
+    }
+    const ImportedText imported = import_text(text, fitting);
+    if (!imported.ok) {
+        return failure(imported.error.field_check ? kExitRefused : kExitFile, text_error_line(imported.error),
+                       shown_name(path));
+    }
+    std::copy(imported.record.begin(), imported.record.end(), image.bytes);
+    return success(kConfigFileLoaded);
+}
+
 }  // namespace
 
-Outcome load_configuration_file(const std::string& path, ConfigImage& image) {
+Outcome load_configuration_file(const std::string& path, ConfigImage& image, SetupFitting fitting) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
         return failure(kExitFile, kConfigFileMissing, shown_name(path) + ": " + system_error_text(errno));
     }
-    uint8_t bytes[kConfigFileBytes];
-    size_t count = 0;
+    std::string bytes;
     errno = 0;
-    const bool read_ok = read_head(file, bytes, count);
+    const bool read_ok = read_head(file, bytes, kMaxTextBytes + 1);
     const int read_error = errno;
     std::fclose(file);
     if (!read_ok) {
         return failure(kExitFile, kConfigFileShort, shown_name(path) + ": " + system_error_text(read_error ? read_error : EIO));
     }
-    const ConfigFileOutcome outcome = load_config_file(bytes, count, image);
+    if (is_config_text(bytes)) return load_text(path, bytes, image, fitting);
+    const ConfigFileOutcome outcome =
+        load_config_file(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), image);
     if (outcome != ConfigFileOutcome::kOk) return failure(kExitFile, config_file_outcome_text(outcome), shown_name(path));
     return success(kConfigFileLoaded);
 }

@@ -1,18 +1,24 @@
 // Configuration files for the tool: read as the window's "Laden" reads them
-// (header, record, sum), written whole or not at all.
+// (header, record, sum), or as a configuration text; written whole or not
+// at all.
 #pragma once
 
 #include <string>
 
+#include "cli/config_text.h"
 #include "cli/outcome.h"
 #include "core/config/config_image.h"
 
 namespace zav::cli {
 
 // Reads path into image bytes 0..107; on any failure the image is left as
-// it was. Failures carry the window's texts ("Datei nicht vorhanden !",
-// "Ungültige Datei !", "Dateifehler", "Checksummen Fehler !") and exit 2.
-Outcome load_configuration_file(const std::string& path, ConfigImage& image);
+// it was. The window's binary file and a configuration text are told apart
+// by their content, not by the name; a text passes the window's field
+// checks for fitting. Failures carry the window's texts ("Datei nicht
+// vorhanden !", "Ungültige Datei !", "Dateifehler", "Checksummen Fehler !")
+// and exit 2, or the text's error with line and column: exit 4 where the
+// field checks refused a value, else 2.
+Outcome load_configuration_file(const std::string& path, ConfigImage& image, SetupFitting fitting = kFullFitting);
 
 // Writes the 133-byte file for image bytes 0..107. A file is replaced only
 // by a complete new one: nothing partial is ever left at path. Failure:

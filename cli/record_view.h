@@ -57,4 +57,14 @@ RecordView view_record(const uint8_t* record, uint8_t setup_byte1, uint8_t setup
 // what the window had written up to it.
 int record_as_window_takes_it(const uint8_t* record, uint8_t setup_byte1, uint8_t setup_byte2, uint8_t* taken);
 
+// The other way round: the record "Sichern" writes (into taken, 108 bytes)
+// when the window had loaded base and its fields were then set to the texts
+// of fields: alarm by alarm, relay by relay, in the lists' order. The count
+// and the 5-tone entries are taken as a file gives them, not as typing
+// would (no cut back to the fitting's maximum, no entry cut to five
+// characters). A list text that names no item of its list leaves the list
+// without a choice. Returns 0, or the field error 1..6.
+int record_from_view(const RecordView& fields, const uint8_t* base, uint8_t setup_byte1, uint8_t setup_byte2,
+                     uint8_t* taken);
+
 }  // namespace zav

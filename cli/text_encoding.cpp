@@ -30,13 +30,21 @@ void append_utf8(std::string& out, char32_t code_point) {
     }
 }
 
-// Windows-1252 byte of a code point; '?' where it has none.
-char cp1252_char_of(char32_t code_point) {
-    if (code_point < 0x80 || (code_point >= 0xA0 && code_point <= 0xFF)) return static_cast<char>(code_point);
-    for (int i = 0; i < 32; ++i) {
-        if (kCp1252High[i] == code_point && code_point != kReplacement) return static_cast<char>(0x80 + i);
+// Windows-1252 byte of a code point; false where it has none. The five
+// undefined bytes stand for themselves only when asked to.
+bool cp1252_byte_of(char32_t code_point, bool undefined_as_controls, char& byte) {
+    if (code_point < 0x80 || (code_point >= 0xA0 && code_point <= 0xFF)) {
+        byte = static_cast<char>(code_point);
+        return true;
     }
-    return '?';
+    for (int i = 0; i < 32; ++i) {
+        const bool undefined = kCp1252High[i] == kReplacement;
+        if (undefined ? (undefined_as_controls && code_point == 0x80u + i) : kCp1252High[i] == code_point) {
+            byte = static_cast<char>(0x80 + i);
+            return true;
+        }
+    }
+    return false;
 }
 
 // Length of the UTF-8 sequence a lead byte starts; 0 for no lead byte.
@@ -46,6 +54,22 @@ size_t sequence_length(uint8_t lead) {
     if ((lead & 0xF0) == 0xE0) return 3;
     if ((lead & 0xF8) == 0xF0) return 4;
     return 0;
+}
+
+// Decodes the UTF-8 sequence at text[i]; false (and length 1) for a byte
+// that starts no complete sequence.
+bool decode_utf8(std::string_view text, size_t i, char32_t& code_point, size_t& length) {
+    const uint8_t lead = static_cast<uint8_t>(text[i]);
+    length = sequence_length(lead);
+    bool good = length != 0 && i + length <= text.size();
+    code_point = length == 1 ? lead : lead & (0x7Fu >> length);
+    for (size_t k = 1; good && k < length; ++k) {
+        const uint8_t next = static_cast<uint8_t>(text[i + k]);
+        good = (next & 0xC0) == 0x80;
+        code_point = (code_point << 6) | (next & 0x3Fu);
+    }
+    if (!good) length = 1;
+    return good;
 }
 
 }  // namespace
@@ -65,19 +89,42 @@ std::string cp1252_from_utf8(std::string_view text) {
     std::string out;
     size_t i = 0;
     while (i < text.size()) {
-        const uint8_t lead = static_cast<uint8_t>(text[i]);
-        const size_t length = sequence_length(lead);
-        bool good = length != 0 && i + length <= text.size();
-        char32_t code_point = length == 1 ? lead : lead & (0x7Fu >> length);
-        for (size_t k = 1; good && k < length; ++k) {
-            const uint8_t next = static_cast<uint8_t>(text[i + k]);
-            good = (next & 0xC0) == 0x80;
-            code_point = (code_point << 6) | (next & 0x3Fu);
-        }
-        out += good ? cp1252_char_of(code_point) : '?';
-        i += good ? length : 1;
+        char32_t code_point;
+        size_t length;
+        char byte;
+        const bool good = decode_utf8(text, i, code_point, length) && cp1252_byte_of(code_point, false, byte);
+        out += good ? byte : '?';
+        i += length;
     }
     return out;
+}
+
+size_t invalid_utf8_offset(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        char32_t code_point;
+        size_t length;
+        if (!decode_utf8(text, i, code_point, length)) return i;
+        i += length;
+    }
+    return std::string_view::npos;
+}
+
+bool cp1252_from_utf8_exact(std::string_view text, std::string& cp1252, size_t& bad_offset) {
+    cp1252.clear();
+    size_t i = 0;
+    while (i < text.size()) {
+        char32_t code_point;
+        size_t length;
+        char byte;
+        if (!decode_utf8(text, i, code_point, length) || !cp1252_byte_of(code_point, true, byte)) {
+            bad_offset = i;
+            return false;
+        }
+        cp1252 += byte;
+        i += length;
+    }
+    return true;
 }
 
 }  // namespace zav

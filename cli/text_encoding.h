@@ -18,4 +18,15 @@ std::string utf8_from_cp1252(std::string_view text);
 // byte sequence that is no UTF-8, becomes '?'.
 std::string cp1252_from_utf8(std::string_view text);
 
+// The offset of the first bytes in text that are no UTF-8, or npos.
+size_t invalid_utf8_offset(std::string_view text);
+
+// Text in UTF-8 as Windows-1252, refusing what it cannot hold: on a
+// character Windows-1252 lacks, or on bytes that are no UTF-8, returns false
+// with bad_offset at the first of them (an offset into text). The five
+// bytes that Windows-1252 leaves undefined are taken as the control
+// characters U+0081, U+008D, U+008F, U+0090 and U+009D, as Windows' own code
+// page table maps them, so that every byte of a record can be written.
+bool cp1252_from_utf8_exact(std::string_view text, std::string& cp1252, size_t& bad_offset);
+
 }  // namespace zav

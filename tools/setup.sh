@@ -5,12 +5,13 @@
 # The 32-bit program runs under the 32-bit Wine (wine32:i386) beside the
 # 64-bit one; fonts-wine brings the font of the caption buttons, which
 # --no-install-recommends would leave out; python3-markdown renders the user
-# guide for the release. zavctl parses its command line with CLI11 and writes
-# JSON with nlohmann/json (both header-only); its tests against the virtual
-# device run under pytest.
+# guide for the release. zavctl parses its command line with CLI11, writes
+# JSON with nlohmann/json and reads configuration texts (TOML) with toml++
+# (all three header-only); its tests against the virtual device run under
+# pytest.
 ZAV_PACKAGES="cmake ninja-build g++ libgtest-dev googletest g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-win32
 mingw-w64-tools wine wine64 wine32:i386 fonts-wine xvfb xauth imagemagick python3 python3-markdown
-clang-14 libclang-rt-14-dev libcli11-dev nlohmann-json3-dev python3-pytest"
+clang-14 libclang-rt-14-dev libcli11-dev nlohmann-json3-dev libtomlplusplus-dev python3-pytest"
 # The Debian package is built with debhelper; help2man writes its man pages
 # in German (with a locale made from the package locales), lintian checks
 # the package, and its test asks man-db's man where a page is.

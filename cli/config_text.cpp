@@ -1,0 +1,126 @@
+// The parts of the text interface that need no TOML: error lines, setting
+// fields by path, and telling a text from the window's binary file.
+#include "cli/config_text.h"
+
+#include <algorithm>
+
+#include "cli/config_text_fields.h"
+#include "cli/text_encoding.h"
+#include "config/config_file.h"
+#include "config/config_form.h"
+
+namespace zav {
+
+namespace {
+
+using namespace config_text;
+
+constexpr char kKnownPaths[] =
+    "bekannt sind totzeit, alarmpause, alarmspeicher, alarm.N.codierung, adressen.anzahl, adressen.nummern.N, "
+    "adressen.hand, zusatzrelais.N.fuenf_ton, zusatzrelais.N.doppel_ton, zusatzrelais.N.ein_zeit";
+
+// Whether the fields of this record and fitting have the one a path names.
+std::optional<std::string> missing_field(FieldRef field, const RecordView& fields) {
+    const size_t i = static_cast<size_t>(field.index);
+    switch (field.kind) {
+        case FieldKind::kAlarmTonePair:
+        case FieldKind::kCoding:
+            if (i >= fields.alarms.size()) {
+                return "diese Ausstattung hat " + std::to_string(fields.alarms.size()) + " bestückte Doppel-Töne";
+            }
+            break;
+        case FieldKind::kNumber:
+            if (i >= fields.five_tone.size()) {
+                return "es gibt " + std::to_string(fields.five_tone.size()) + " Nummern (adressen.anzahl)";
+            }
+            break;
+        case FieldKind::kRelayFiveTone:
+        case FieldKind::kRelayDoubleTone:
+        case FieldKind::kOnTime:
+            if (i >= fields.relays.size()) {
+                return "diese Ausstattung hat " + std::to_string(fields.relays.size()) + " Zusatzrelais";
+            }
+            break;
+        default:
+            break;
+    }
+    return std::nullopt;
+}
+
+TextError field_error(const std::string& path, const std::string& message) { return {0, 0, path, message}; }
+
+}  // namespace
+
+std::string text_error_line(const TextError& error) {
+    std::string line;
+    if (error.line > 0) {
+        line = "Zeile " + std::to_string(error.line) + ", Spalte " + std::to_string(error.column) + ": ";
+    }
+    if (!error.key.empty()) line += error.key + ": ";
+    return line + error.message;
+}
+
+std::optional<TextError> set_fields(ConfigRecord& record, SetupFitting fitting,
+                                    const std::vector<std::pair<std::string, std::string>>& values) {
+    const FittingLists lists = fitting_lists(fitting);
+    RecordView fields = fields_of_record(record, fitting);
+
+    std::vector<std::pair<FieldRef, const std::string*>> settings;
+    for (const auto& [path, value] : values) {
+        const std::optional<FieldRef> field = field_of_path(path);
+        if (!field) return field_error(cp1252_from_utf8(path), std::string("unbekanntes Feld (") + kKnownPaths + ")");
+        settings.emplace_back(*field, &value);
+    }
+    // The count first: it decides which numbers there are to set.
+    std::stable_partition(settings.begin(), settings.end(),
+                          [](const auto& setting) { return setting.first.kind == FieldKind::kCount; });
+
+    for (const auto& [field, value] : settings) {
+        const std::string path = field_path(field);
+        if (const std::optional<std::string> missing = missing_field(field, fields)) return field_error(path, *missing);
+        std::string text;
+        size_t bad = 0;
+        if (!cp1252_from_utf8_exact(*value, text, bad)) {
+            return field_error(path, "das Zeichen an Stelle " + std::to_string(bad + 1) +
+                                         " gibt es in Windows-1252 nicht, das Gerät kann es nicht speichern");
+        }
+        if (const std::optional<FieldError> refused = put_field_text(fields, lists, field, text)) {
+            return TextError{0, 0, path, refused->message, refused->field_check};
+        }
+        // A count the window takes shows that many numbers; new ones start
+        // empty, as in a window freshly opened, and must be set too.
+        if (field.kind == FieldKind::kCount && !text.empty()) {
+            const int count = std::stoi(text);
+            if (count >= 1 && count <= kMaxFiveToneEntries) fields.five_tone.resize(static_cast<size_t>(count));
+        }
+    }
+
+    ConfigRecord changed;
+    if (const std::optional<FieldError> refused = record_from_fields(fields, record, fitting, changed)) {
+        return TextError{0, 0, field_path(refused->field), refused->message, refused->field_check};
+    }
+    record = changed;
+    return std::nullopt;
+}
+
+std::optional<TextError> set_field(ConfigRecord& record, SetupFitting fitting, const std::string& path,
+                                   const std::string& value) {
+    return set_fields(record, fitting, {{path, value}});
+}
+
+bool is_config_text(std::string_view file_bytes) {
+    if (file_bytes.empty()) return false;
+    // Also a binary file cut short within its header is one: the window's
+    // message for it ("Ungültige Datei !") says more than a TOML error would.
+    const std::string_view header(kConfigFileHeader, kConfigFileHeaderBytes);
+    const size_t compared = std::min(file_bytes.size(), header.size());
+    if (file_bytes.substr(0, compared) == header.substr(0, compared)) return false;
+    // Control characters other than tab and line ends are no TOML; a record
+    // always has some (its count is 1 to 10), so does any other binary file.
+    return std::none_of(file_bytes.begin(), file_bytes.end(), [](char c) {
+        const uint8_t byte = static_cast<uint8_t>(c);
+        return (byte < 0x20 && c != '\t' && c != '\n' && c != '\r') || byte == 0x7F;
+    });
+}
+
+}  // namespace zav

@@ -1,0 +1,96 @@
+// A configuration record as text: a TOML document that names every field
+// the configuration window shows, under a key after the window's label and
+// with the value in the window's own text form, plus the record's bytes
+// that no field shows. People write, review and keep it under version
+// control; zavctl turns it into the record with the window's own field
+// checks. docs/Textformat.md describes the format.
+//
+// The promises:
+//   import_text(export_text(R, f), f) gives R byte for byte for every
+//   record R the window takes with fitting f (no field error), and
+//   export_text(import_text(T, f), f) gives T back for a text T that
+//   export_text wrote for f.
+//
+// Texts are UTF-8 (with or without a byte order mark); the messages are
+// the program's own, in Windows-1252 like every text of the core.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "config/config_image.h"
+
+namespace zav {
+
+constexpr int kConfigTextFormat = 1;
+
+using ConfigRecord = std::array<uint8_t, kRecordBytes>;
+
+// The fitting whose fields a text holds and whose field checks apply:
+// setup bytes 1 and 2 (fitted alarms, addresses, relays, tone-pair set).
+struct SetupFitting {
+    uint8_t setup_byte1;
+    uint8_t setup_byte2;
+};
+
+// All five double-tone alarms, 10 addresses, four extra relays, tone-pair
+// set 675+x: every field the record can hold is shown.
+constexpr SetupFitting kFullFitting{0xBF, 0x01};
+
+// What is wrong with a text, and where: line and column count from 1 (0 when
+// the error has no place in a text, as for set_field); key is the field's
+// dotted path ("alarm.2.codierung", "adressen.nummern.3") or "".
+struct TextError {
+    int line = 0;
+    int column = 0;
+    std::string key;
+    std::string message;
+    // Refused by the window's field checks (its messages 1 to 6), not by the
+    // form of the text.
+    bool field_check = false;
+};
+
+// "Zeile 12, Spalte 9: alarm.2.codierung: ..." (the parts it has).
+std::string text_error_line(const TextError& error);
+
+// The text of a record (108 bytes). fitting: the device's, where known; the
+// header says which fitting the text was written for, and the fields are
+// those the window shows for it. Without one the text is written for the
+// full fitting, and says so. Never fails: a record the window would refuse
+// is written too, with a warning in the header.
+std::string export_text(const uint8_t* record, std::optional<SetupFitting> fitting = std::nullopt);
+
+struct ImportedText {
+    bool ok = false;
+    ConfigRecord record{};  // when ok
+    TextError error;        // when not
+};
+
+// The record of a text, after the window's field checks for fitting.
+ImportedText import_text(std::string_view text, SetupFitting fitting = kFullFitting);
+
+// Sets fields of a record as editing them in its exported text would: path
+// as the text names the field ("totzeit", "alarm.1.codierung",
+// "adressen.anzahl", "adressen.nummern.2", "zusatzrelais.1.ein_zeit"),
+// value as text in UTF-8 ("30", "ON01,R02", "21401", "-keiner-"). Every
+// field not named keeps its bytes. The window's field checks apply to the
+// whole record. Returns the first error (without line and column); the
+// record is changed only when there is none.
+std::optional<TextError> set_fields(ConfigRecord& record, SetupFitting fitting,
+                                    const std::vector<std::pair<std::string, std::string>>& values);
+std::optional<TextError> set_field(ConfigRecord& record, SetupFitting fitting, const std::string& path,
+                                   const std::string& value);
+
+// Whether the bytes of a file are a configuration text rather than the
+// window's binary file or some other file: the binary starts with its
+// header text (a file that starts like it, even cut short, counts as
+// binary); a text holds no control character but tab and line ends. An
+// empty file is no text.
+bool is_config_text(std::string_view file_bytes);
+
+}  // namespace zav
