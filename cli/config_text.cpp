@@ -6,8 +6,8 @@
 
 #include "cli/config_text_fields.h"
 #include "cli/text_encoding.h"
-#include "config/config_file.h"
-#include "config/config_form.h"
+#include "core/config/config_file.h"
+#include "core/config/config_form.h"
 
 namespace zav {
 

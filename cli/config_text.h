@@ -23,7 +23,7 @@
 #include <utility>
 #include <vector>
 
-#include "config/config_image.h"
+#include "core/config/config_image.h"
 
 namespace zav {
 

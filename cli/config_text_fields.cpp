@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "config/alarm_text.h"
-#include "config/config_form.h"
+#include "core/config/alarm_text.h"
+#include "core/config/config_form.h"
 
 namespace zav::config_text {
 

@@ -15,7 +15,7 @@
 #include "cli/config_text.h"
 #include "cli/config_text_fields.h"
 #include "cli/text_encoding.h"
-#include "config/config_form.h"
+#include "core/config/config_form.h"
 
 namespace zav {
 

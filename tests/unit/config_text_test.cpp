@@ -8,8 +8,8 @@
 
 #include "cli/config_text.h"
 #include "cli/record_view.h"
-#include "config/config_file.h"
-#include "config/config_form.h"
+#include "core/config/config_file.h"
+#include "core/config/config_form.h"
 
 namespace zav {
 namespace {
