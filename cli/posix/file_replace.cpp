@@ -63,7 +63,8 @@ bool replace_file(const std::string& path, const uint8_t* bytes, size_t count, s
     OutputPathFacts facts;
     if (!examine_output_path(path, facts, error)) return false;
     if (facts.kind == PathKind::kFolder || facts.kind == PathKind::kOther) {
-        error = facts.kind == PathKind::kFolder ? "ist ein Ordner" : "ist " + facts.other_kind + ", keine gewöhnliche Datei";
+        error = facts.kind == PathKind::kFolder ? std::string("ist ein Ordner")
+                                                : "ist " + facts.other_kind + ", keine gewöhnliche Datei";
         return false;
     }
     struct stat replaced;

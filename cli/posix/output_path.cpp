@@ -57,7 +57,9 @@ std::string folder_problem(const std::string& folder) {
         return "Ordner " + shown_name(folder) + ": " + system_error_text(errno);
     }
     if (!S_ISDIR(status.st_mode)) return shown_name(folder) + " ist kein Ordner";
-    if (access(folder.c_str(), W_OK | X_OK) != 0) return "Ordner " + shown_name(folder) + ": " + system_error_text(errno);
+    if (access(folder.c_str(), W_OK | X_OK) != 0) {
+        return "Ordner " + shown_name(folder) + ": " + system_error_text(errno);
+    }
     return std::string();
 }
 

@@ -92,7 +92,9 @@ std::string shown_name(const std::string& argument) { return argument; }
 std::string json_name(const std::string& argument) { return utf8_from_cp1252(argument); }
 
 std::string standard_output_error() {
-    if (g_output_error.empty() && std::fflush(stdout) != 0) g_output_error = system_error_text(errno != 0 ? errno : EIO);
+    if (g_output_error.empty() && std::fflush(stdout) != 0) {
+        g_output_error = system_error_text(errno != 0 ? errno : EIO);
+    }
     return g_output_error;
 }
 

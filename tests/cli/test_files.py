@@ -36,6 +36,7 @@ def test_a_backup_is_replaced_only_with_force_through_its_link_and_keeps_its_per
     backup = tmp_path / "wache.zcf"
     backup.write_bytes(OLD)
     backup.chmod(0o600)
+    os.chown(backup, 1234, 1234)  # another technician's backup, kept private
     link = tmp_path / "letzte.zcf"
     link.symlink_to("wache.zcf")
     for name in (backup, link):
@@ -49,7 +50,8 @@ def test_a_backup_is_replaced_only_with_force_through_its_link_and_keeps_its_per
     assert run.returncode == 0, run.stderr
     assert link.is_symlink() and os.readlink(link) == "wache.zcf"
     assert backup.read_bytes() == config_file(device.record())
-    assert stat.S_IMODE(backup.stat().st_mode) == 0o600
+    kept = backup.stat()
+    assert (stat.S_IMODE(kept.st_mode), kept.st_uid, kept.st_gid) == (0o600, 1234, 1234)
     assert leftovers(tmp_path) == []
 
 
