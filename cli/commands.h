@@ -14,7 +14,8 @@ struct CommonOptions {
 
 int command_ports(const CommonOptions& common);
 int command_identify(const CommonOptions& common);
-int command_read(const CommonOptions& common, const std::string& file);
+// file "-": standard output; force: an existing file may be replaced.
+int command_read(const CommonOptions& common, const std::string& file, bool force);
 int command_program(const CommonOptions& common, const std::string& file);
 int command_program_series(const CommonOptions& common, const std::string& file);
 int command_verify(const CommonOptions& common, const std::string& file);

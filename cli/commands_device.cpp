@@ -6,6 +6,7 @@
 #include "cli/config_file_io.h"
 #include "cli/console.h"
 #include "cli/device_session.h"
+#include "cli/output_file.h"
 #include "cli/port_opening.h"
 #include "cli/record_fields.h"
 #include "cli/record_report.h"
@@ -187,13 +188,35 @@ int command_identify(const CommonOptions& common) {
     return outcome.ok() ? kExitOk : reporter.fail(outcome, true);
 }
 
-int command_read(const CommonOptions& common, const std::string& file) {
+int command_read(const CommonOptions& common, const std::string& file, bool force) {
     const Reporter reporter(common.json, common.quiet);
-    Connection connection;
-    Outcome outcome = connect(common, reporter, connection);
+    const bool to_standard_output = is_standard_output(file);
+    if (to_standard_output && common.json) {
+        return reporter.fail(failure(kExitUsage, "--json und -o - schreiben beide auf die Standardausgabe.",
+                                     "Mit --json steht die Konfiguration als \"record\" im JSON."));
+    }
+    if (to_standard_output && is_terminal(Stream::kOut)) {
+        return reporter.fail(failure(kExitUsage, "-o - schreibt die Konfigurationsdatei auf die Standardausgabe, "
+                                                 "und die ist ein Terminal.",
+                                     "Umleiten, etwa: zavctl read -o - > wache-3.zcf"));
+    }
+    // A file that could not be written is told before the device is bothered.
+    Outcome outcome = check_output_path(file, force);
     if (!outcome.ok()) return reporter.fail(outcome);
 
+    Connection connection;
+    outcome = connect(common, reporter, connection);
+    if (!outcome.ok()) return reporter.fail(outcome);
     DeviceLink& device = *connection.device;
+    // As the window connects before it reads: a device the program refuses
+    // is not read, and the backup says which device it came from.
+    Identification found;
+    outcome = identify_accepted(device, reporter, found);
+    if (outcome.exit_code == kExitRefused) {
+        outcome.detail = "Das Gerät meldet Software-Version " + version_text(found.setup) + ", Setup-Block " +
+                         setup_hex(found.setup) + ".";
+    }
+    if (!outcome.ok()) return reporter.fail(outcome);
     outcome = read_device_record(device);
     if (!outcome.ok()) return reporter.fail(outcome);
     // The copy as the device holds it: a faithful backup, even of a record
@@ -201,11 +224,17 @@ int command_read(const CommonOptions& common, const std::string& file) {
     ConfigImage copy;
     set_image_start_values(copy);
     std::memcpy(copy.bytes, device.state.read_back, kRecordBytes);
-    const Outcome saved = save_configuration_file(file, copy);
+    const Outcome saved = save_configuration_file(file, copy, force);
     if (!saved.ok()) return reporter.fail(saved);
 
-    reporter.line(outcome.message + " Gespeichert in " + shown_name(file));
-    reporter.document({{"message", json_text(outcome.message)}, {"file", json_text(shown_name(file))},
+    // With -o - standard output carries the file; the words go beside it.
+    auto tell = [&](const std::string& text) { to_standard_output ? reporter.note(text) : reporter.line(text); };
+    tell(outcome.message);
+    tell("Datei             " + (to_standard_output ? std::string("- (die Standardausgabe)") : shown_name(file)));
+    tell("Software-Version  " + version_text(found.setup));
+    tell("Setup-Block       " + setup_hex(found.setup));
+    reporter.document({{"message", json_text(outcome.message)}, {"file", json_name(file)},
+                       {"version", version_text(found.setup)}, {"setup", setup_hex(found.setup)},
                        {"record", record_hex(copy.bytes)}});
     return kExitOk;
 }

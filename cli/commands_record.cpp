@@ -113,7 +113,7 @@ int command_show(const CommonOptions& common, const std::string& file, const std
     reporter.line("");
     reporter.block(record_report(view));
     nlohmann::json document = record_json(view);
-    document["file"] = json_text(shown_name(file));
+    document["file"] = json_name(file);
     document["fitting"] = fitting_json(fitting);
     reporter.document(document);
     return kExitOk;
@@ -146,7 +146,7 @@ int command_diff(const CommonOptions& common, const std::string& first, const st
         reporter.block(differences_report(fields, hidden), "  ");
     }
     nlohmann::json document = differences_json(fields, hidden);
-    document["files"] = {json_text(shown_name(first)), json_text(shown_name(second))};
+    document["files"] = {json_name(first), json_name(second)};
     document["fitting"] = fitting_json(fitting);
     document["same"] = same;
     reporter.document(document);

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "cli/console.h"
-#include "cli/file_replace.h"
+#include "cli/output_file.h"
 #include "cli/system_error_text.h"
 #include "core/config/config_file.h"
 
@@ -65,14 +65,10 @@ Outcome load_configuration_file(const std::string& path, ConfigImage& image, Set
     return success(kConfigFileLoaded);
 }
 
-Outcome save_configuration_file(const std::string& path, const ConfigImage& image) {
+Outcome save_configuration_file(const std::string& path, const ConfigImage& image, bool force) {
     uint8_t bytes[kConfigFileBytes];
     build_config_file(image, bytes);
-    std::string error;
-    if (!replace_file(path, bytes, sizeof bytes, error)) {
-        return failure(kExitFile, kConfigFileCannotCreate, shown_name(path) + ": " + error);
-    }
-    return success();
+    return write_output_file(path, bytes, sizeof bytes, force);
 }
 
 }  // namespace zav::cli

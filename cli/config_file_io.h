@@ -20,9 +20,11 @@ namespace zav::cli {
 // field checks refused a value, else 2.
 Outcome load_configuration_file(const std::string& path, ConfigImage& image, SetupFitting fitting = kFullFitting);
 
-// Writes the 133-byte file for image bytes 0..107. A file is replaced only
-// by a complete new one: nothing partial is ever left at path. Failure:
-// "Datei kann nicht angelegt werden !" with the system's reason, exit 2.
-Outcome save_configuration_file(const std::string& path, const ConfigImage& image);
+// Writes the 133-byte file for image bytes 0..107 as output_file.h writes
+// ("-": standard output). A file is replaced only by a complete new one,
+// and only with force: nothing partial is ever left at path. Failure:
+// "Datei kann nicht angelegt werden !" with the reason, or "Datei existiert
+// bereits: ...", exit 2.
+Outcome save_configuration_file(const std::string& path, const ConfigImage& image, bool force);
 
 }  // namespace zav::cli

@@ -63,9 +63,7 @@ const Command* command_named(const std::vector<std::unique_ptr<Command>>& comman
     return nullptr;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run_zavctl(int argc, char** argv) {
     CLI::App app("zavctl", "zavctl");
     app.set_help_flag();
     app.fallthrough();
@@ -132,4 +130,13 @@ int main(int argc, char** argv) {
         if (subcommands[i]->parsed()) return commands[i]->run(common);
     }
     return usage_error("Kein Befehl angegeben.");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    prepare_console();
+    // Whatever the command, a report that did not reach standard output is
+    // no success.
+    return finish_output(run_zavctl(argc, argv));
 }

@@ -1,4 +1,4 @@
-// zavctl read -o FILE
+// zavctl read -o FILE [--force]
 #include "cli/command.h"
 
 namespace zav::cli {
@@ -13,22 +13,38 @@ public:
                "                             zavctl --port /dev/ttyUSB0 read -o wache-3.zcf\n";
     }
     const char* help() const override {
-        return "Aufruf: zavctl --port PORT read -o DATEI\n"
+        return "Aufruf: zavctl --port PORT read -o DATEI [--force]\n"
                "\n"
-               "Liest die Konfiguration des Geräts und sichert sie unverändert als\n"
-               "Konfigurationsdatei, so wie das Gerät sie hält.\n"
+               "Erkennt das Gerät wie \"Verbinden\", liest seine Konfiguration und sichert sie\n"
+               "unverändert als Konfigurationsdatei, so wie das Gerät sie hält. Ein Gerät, das\n"
+               "das Programm nicht annimmt, wird nicht gelesen. Die Ausgabe nennt die\n"
+               "Software-Version und den Setup-Block des Geräts.\n"
+               "\n"
+               "Die Datei wird ganz oder gar nicht geschrieben. Eine vorhandene Datei bleibt,\n"
+               "wie sie ist, außer mit --force; dann behält die neue ihre Zugriffsrechte. Ist\n"
+               "DATEI ein symbolischer Verweis, bekommt sein Ziel den neuen Inhalt. Geräte,\n"
+               "Ordner und FIFOs werden nie ersetzt. Ob die Datei geschrieben werden kann,\n"
+               "prüft zavctl, bevor es das Gerät anspricht.\n"
                "\n"
                "Optionen:\n"
-               "  -o, --output DATEI  die Datei, in die gesichert wird\n"
+               "  -o, --output DATEI  die Datei, in die gesichert wird; - schreibt sie auf die\n"
+               "                      Standardausgabe (in eine Umleitung oder Pipe)\n"
+               "  --force             eine vorhandene Datei ersetzen\n"
                "\n"
-               "Beispiel:\n"
-               "  zavctl --port /dev/ttyUSB0 read -o wache-3.zcf\n";
+               "Beispiele:\n"
+               "  zavctl --port /dev/ttyUSB0 read -o wache-3.zcf\n"
+               "  zavctl --port /dev/ttyUSB0 read -o wache-3.zcf --force\n"
+               "  zavctl --port /dev/ttyUSB0 read -o - | ssh archiv 'cat > wache-3.zcf'\n";
     }
-    void add_to(CLI::App& subcommand) override { subcommand.add_option("-o,--output", file_)->required(); }
-    int run(const CommonOptions& common) override { return command_read(common, file_); }
+    void add_to(CLI::App& subcommand) override {
+        subcommand.add_option("-o,--output", file_)->required();
+        subcommand.add_flag("--force", force_);
+    }
+    int run(const CommonOptions& common) override { return command_read(common, file_, force_); }
 
 private:
     std::string file_;
+    bool force_ = false;
 };
 
 }  // namespace
