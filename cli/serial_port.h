@@ -1,6 +1,7 @@
 // Opening a serial port for the tool: for exclusive use, 2400 baud 8N1, raw,
 // no flow control, DTR and RTS inactive, everything pending discarded:
-// exactly as the windowed program sets its port.
+// exactly as the windowed program sets its port. On Linux, closing it gives
+// the terminal back with the settings it had.
 #pragma once
 
 #include <memory>

@@ -1,0 +1,41 @@
+"""The serial line and the language: how zavctl leaves a port, what it says
+when it may not use one, and what it prints when told to be quiet or called
+wrongly."""
+import os
+import signal
+import subprocess
+import termios
+
+from conftest import ZAVCTL, wait_for, zavctl
+
+
+def test_the_port_is_set_for_the_device_and_given_back_as_it_was(device):
+    # A previous program left the port at 9600 baud with hardware flow
+    # control on; a pty keeps the flag, as a real port does.
+    watcher = os.open(device.port, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+    try:
+        found = termios.tcgetattr(watcher)
+        found[2] |= termios.CRTSCTS
+        found[4] = found[5] = termios.B9600
+        termios.tcsetattr(watcher, termios.TCSANOW, found)
+        found = termios.tcgetattr(watcher)
+
+        run = zavctl("identify", port=device.port)
+        assert run.returncode == 0, run.stderr
+        assert termios.tcgetattr(watcher) == found
+
+        # While zavctl holds the port (waiting for a silent device): no flow
+        # control, 2400 baud; after Ctrl+C, the port as it was.
+        device.control("fault silent")
+        waiting = subprocess.Popen([ZAVCTL, "--port", device.port, "identify"],
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        try:
+            wait_for(lambda: termios.tcgetattr(watcher)[4] == termios.B2400, 10, "zavctl to set the port")
+            assert not termios.tcgetattr(watcher)[2] & termios.CRTSCTS
+        finally:
+            waiting.send_signal(signal.SIGINT)
+            waiting.wait(timeout=20)
+        assert waiting.returncode == 130
+        assert termios.tcgetattr(watcher) == found
+    finally:
+        os.close(watcher)
