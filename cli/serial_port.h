@@ -14,7 +14,11 @@ namespace zav::cli {
 
 struct PortOpenFailure {
     PortFailure kind = PortFailure::kNone;
-    std::string detail;  // the system's own words, for the message
+    std::string detail;  // the system's words, in German, for the message
+    // For kNoPermission where the system names them (Linux): the port's
+    // owner and group, so that the advice can name who may use it.
+    std::string owner;
+    std::string group;
 };
 
 // Opens the port named as the user gives it: a device path on Linux

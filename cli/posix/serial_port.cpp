@@ -5,7 +5,9 @@
 // that hangs up both end a wait at once; a write returns once its bytes
 // have left the port, as on Windows.
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -171,6 +173,22 @@ void fail(PortOpenFailure& failure, PortFailure error, int system_error) {
     failure.detail = system_error != 0 ? system_error_text(system_error) : "";
 }
 
+std::string user_name(uid_t user) {
+    const passwd* entry = getpwuid(user);
+    return entry != nullptr ? entry->pw_name : std::to_string(user);
+}
+
+std::string group_name(gid_t group) {
+    const struct group* entry = getgrgid(group);
+    return entry != nullptr ? entry->gr_name : std::to_string(group);
+}
+
+// Who may use the port, for the advice when we may not.
+void name_owner(PortOpenFailure& failure, const struct stat& node) {
+    failure.owner = user_name(node.st_uid);
+    failure.group = group_name(node.st_gid);
+}
+
 // 2400 baud 8N1, raw, no flow control of any kind (a program before us may
 // have left hardware flow control on, and a line whose CTS is never raised
 // would then send nothing), reads that return at once with what is there
@@ -209,6 +227,7 @@ std::unique_ptr<SerialLine> open_serial_port(const std::string& name, PortOpenFa
     if (fd < 0) {
         const int error = errno;
         fail(failure, error_of_open(error), error);
+        if (failure.kind == PortFailure::kNoPermission) name_owner(failure, node);
         return nullptr;
     }
     auto give_up = [&](PortFailure error, int system_error) {

@@ -2,11 +2,18 @@
 when it may not use one, and what it prints when told to be quiet or called
 wrongly."""
 import os
+import pwd
+import re
 import signal
 import subprocess
 import termios
 
+import pytest
+
 from conftest import ZAVCTL, wait_for, zavctl
+
+ENGLISH = re.compile(r"\b(required|expected|argument|arguments|missing|following|not|error|denied|"
+                     r"permission|resource|unavailable|such|file|directory)\b", re.IGNORECASE)
 
 
 def test_the_port_is_set_for_the_device_and_given_back_as_it_was(device):
@@ -39,3 +46,31 @@ def test_the_port_is_set_for_the_device_and_given_back_as_it_was(device):
         assert termios.tcgetattr(watcher) == found
     finally:
         os.close(watcher)
+
+
+@pytest.mark.skipif(os.geteuid() != 0, reason="needs root to run zavctl as a user without rights to the port")
+def test_a_port_without_permission_names_the_group_that_may_use_it(tmp_path):
+    nobody = pwd.getpwnam("nobody")
+    device, terminal = os.openpty()
+    port = os.ttyname(terminal)
+    as_nobody = ["setpriv", f"--reuid={nobody.pw_uid}", f"--regid={nobody.pw_gid}", "--clear-groups",
+                 os.path.abspath(ZAVCTL), "--port", port, "identify"]
+    try:
+        os.chown(port, 0, 0)
+        os.chmod(port, 0o600)
+        run = subprocess.run(as_nobody, capture_output=True, timeout=30)
+        err = run.stderr.decode()
+        assert run.returncode == 3, err
+        assert "der Port gehört dem Benutzer root und der Gruppe root" in err
+        assert "dialout" not in err
+
+        os.chown(port, 0, 20)  # dialout, Debian's group for serial ports
+        os.chmod(port, 0o660)
+        run = subprocess.run(as_nobody, capture_output=True, timeout=30)
+        err = run.stderr.decode()
+        assert run.returncode == 3, err
+        assert "der Benutzer muss in der Gruppe dialout sein" in err
+        assert not ENGLISH.search(err), err
+    finally:
+        os.close(terminal)
+        os.close(device)
