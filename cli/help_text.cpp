@@ -20,13 +20,16 @@ constexpr const char kSharedOptions[] =
     "  --port PORT     Linux: Gerätedatei (/dev/ttyUSB0, /dev/serial/by-id/...);\n"
     "                  Windows: COM1 bis COM256. Ohne --port gilt $ZAV_PORT.\n"
     "  --json          Ergebnis als JSON auf der Standardausgabe\n"
-    "  --quiet         kein Fortschrittsbalken, keine Hinweise\n";
+    "  -q, --quiet     nur Fehler melden: kein Fortschrittsbalken, keine Hinweise\n";
 
 constexpr const char kOverallOptions[] =
     "  --version       die Version von zavctl\n"
     "  -h, --help      dieser Text\n";
 
 constexpr const char kTail[] =
+    "\n"
+    "Die Optionen aller Befehle (--port, --json, --quiet) dürfen auch hinter dem\n"
+    "Befehl stehen: zavctl identify --port /dev/ttyUSB0\n"
     "\n"
     "Der Port wird mit 2400 Baud 8N1 ohne Flusssteuerung geöffnet, DTR und RTS bleiben\n"
     "inaktiv, und kein anderes Programm kann ihn zugleich benutzen.\n"

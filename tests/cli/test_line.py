@@ -1,6 +1,7 @@
 """The serial line and the language: how zavctl leaves a port, what it says
 when it may not use one, and what it prints when told to be quiet or called
 wrongly."""
+import json
 import os
 import pwd
 import re
@@ -10,7 +11,7 @@ import termios
 
 import pytest
 
-from conftest import ZAVCTL, wait_for, zavctl
+from conftest import ZAVCTL, config_file, wait_for, zavctl
 
 ENGLISH = re.compile(r"\b(required|expected|argument|arguments|missing|following|not|error|denied|"
                      r"permission|resource|unavailable|such|file|directory)\b", re.IGNORECASE)
@@ -74,3 +75,64 @@ def test_a_port_without_permission_names_the_group_that_may_use_it(tmp_path):
     finally:
         os.close(terminal)
         os.close(device)
+
+
+def run_with_terminal_for_errors(*arguments):
+    """Runs zavctl with standard error on a terminal; returns the exit code
+    and what reached the terminal."""
+    controller, terminal = os.openpty()
+    process = subprocess.Popen([ZAVCTL] + list(arguments), stdout=subprocess.DEVNULL, stderr=terminal)
+    os.close(terminal)
+    shown = b""
+    while True:
+        try:
+            chunk = os.read(controller, 4096)
+        except OSError:  # EIO: zavctl has ended and closed the terminal
+            break
+        if not chunk:
+            break
+        shown += chunk
+    os.close(controller)
+    return process.wait(timeout=60), shown.decode()
+
+
+def test_quiet_prints_only_errors_and_the_bar_is_for_a_terminal_only(device, tmp_path):
+    image = tmp_path / "image.zcf"
+    image.write_bytes(config_file(device.record()))
+
+    code, shown = run_with_terminal_for_errors("--port", device.port, "program", str(image))
+    assert code == 0, shown
+    assert "\rProgrammieren" in shown and "] 6/6" in shown
+
+    code, shown = run_with_terminal_for_errors("--port", device.port, "program", str(image), "--quiet")
+    assert (code, shown) == (0, "")
+
+    run = zavctl("program", str(image), port=device.port)
+    assert run.returncode == 0
+    assert "\r" not in run.stderr.decode() and "[" not in run.stderr.decode()
+
+    code, shown = run_with_terminal_for_errors("--quiet", "--port", device.port, "program",
+                                               str(tmp_path / "missing.zcf"))
+    assert code == 2 and "Datei nicht vorhanden !" in shown
+
+
+def test_usage_errors_exit_1_in_german_and_options_may_follow_the_command(device):
+    wrong = {
+        (): "Kein Befehl angegeben.",
+        ("frobnicate",): "Unbekannte Angabe: frobnicate.",
+        ("show",): "DATEI fehlt.",
+        ("read",): "Die Option --output fehlt.",
+        ("show", "a.zcf", "b", "c"): "Unbekannte Angabe: b c.",
+        ("show", "a.zcf", "--setup"): "Zu --setup fehlt der Wert.",
+        ("--port", "a", "identify", "--port", "b"): "Die Option --port ist mehrfach angegeben.",
+        ("help", "frobnicate"): "Einen Befehl frobnicate gibt es nicht.",
+    }
+    for arguments, message in wrong.items():
+        run = zavctl(*arguments)
+        err = run.stderr.decode()
+        assert (run.returncode, message in err) == (1, True), (arguments, err)
+        assert not ENGLISH.search(err), (arguments, err)
+
+    run = zavctl("identify", "--port", device.port, "--json", "--quiet")
+    assert (run.returncode, run.stderr) == (0, b"")
+    assert json.loads(run.stdout)["accepted"]
