@@ -13,7 +13,7 @@ constexpr const char kHead[] =
     "Befehle:\n";
 
 constexpr const char kCommandHelpHint[] =
-    "  help BEFEHL              die Hilfe eines Befehls, mit seinen Optionen und Beispielen\n"
+    "  help BEFEHL              die Hilfe eines Befehls: Optionen und Beispiele\n"
     "                             zavctl help program\n";
 
 constexpr const char kSharedOptions[] =
@@ -31,17 +31,19 @@ constexpr const char kTail[] =
     "Die Optionen aller Befehle (--port, --json, --quiet) dürfen auch hinter dem\n"
     "Befehl stehen: zavctl identify --port /dev/ttyUSB0\n"
     "\n"
-    "Der Port wird mit 2400 Baud 8N1 ohne Flusssteuerung geöffnet, DTR und RTS bleiben\n"
-    "inaktiv, und kein anderes Programm kann ihn zugleich benutzen.\n"
+    "Der Port wird mit 2400 Baud 8N1 ohne Flusssteuerung geöffnet, DTR und RTS\n"
+    "bleiben inaktiv, und kein anderes Programm kann ihn zugleich benutzen.\n"
     "\n"
     "Exit-Codes:\n"
     "  0    Erfolg\n"
     "  1    Aufruf fehlerhaft\n"
-    "  2    Dateifehler (fehlt, keine Konfigurationsdatei, Prüfsumme falsch, nicht schreibbar)\n"
-    "  3    kein Gerät oder Verbindung verloren (Port fehlt oder belegt, keine Antwort)\n"
-    "  4    Gerät oder Daten abgelehnt (Setup-Block ungültig, Version nicht 2.x/4.x,\n"
-    "       keine Konfigurationsdaten, ein Feld falsch, Block abgelehnt; in einer Serie:\n"
-    "       mindestens ein Gerät fehlgeschlagen)\n"
+    "  2    Dateifehler (fehlt, keine Konfigurationsdatei, Prüfsumme falsch,\n"
+    "       nicht schreibbar)\n"
+    "  3    kein Gerät oder Verbindung verloren (Port fehlt oder belegt,\n"
+    "       keine Antwort)\n"
+    "  4    Gerät oder Daten abgelehnt (Setup-Block ungültig, Version nicht\n"
+    "       2.x/4.x, keine Konfigurationsdaten, ein Feld falsch, Block abgelehnt;\n"
+    "       in einer Serie: mindestens ein Gerät fehlgeschlagen)\n"
     "  5    Unterschiede gefunden (verify, diff)\n"
     "  130  mit Strg+C abgebrochen\n";
 

@@ -63,7 +63,7 @@ std::string german_parse_error(const CLI::ParseError& error, int argc, char** ar
         if (!repeated.empty()) return "Die Option " + repeated + " ist mehrfach angegeben.";
         std::string name = captured(what, "^(\\S+): ");
         if (name.empty()) name = captured(what, "arguments to (\\S+)");
-        if (!name.empty()) return "Zu " + name + " fehlt der Wert.";
+        if (!name.empty()) return "Der Wert zu " + name + " fehlt.";
     }
     if (dynamic_cast<const CLI::ConversionError*>(&error) != nullptr ||
         dynamic_cast<const CLI::ValidationError*>(&error) != nullptr) {
@@ -145,7 +145,7 @@ int main(int argc, char** argv) {
             return kExitOk;
         }
         const Command* topic = command_named(commands, help_topic);
-        if (topic == nullptr) return usage_error("Einen Befehl " + shown_name(help_topic) + " gibt es nicht.");
+        if (topic == nullptr) return usage_error("Den Befehl " + shown_name(help_topic) + " gibt es nicht.");
         write_text(Stream::kOut, command_help(*topic));
         return kExitOk;
     }

@@ -53,7 +53,7 @@ bool port_failure_is_lasting(PortFailure kind) {
 }
 
 Outcome no_port_given() {
-    return failure(kExitUsage, "Kein Port angegeben: --port PORT, oder die Umgebungsvariable ZAV_PORT setzen.",
+    return failure(kExitUsage, "Kein Port angegeben: --port PORT angeben oder die Umgebungsvariable ZAV_PORT setzen.",
                    "\"zavctl ports\" zeigt die Ports dieses Rechners.");
 }
 

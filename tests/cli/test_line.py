@@ -123,9 +123,9 @@ def test_usage_errors_exit_1_in_german_and_options_may_follow_the_command(device
         ("show",): "DATEI fehlt.",
         ("read",): "Die Option --output fehlt.",
         ("show", "a.zcf", "b", "c"): "Unbekannte Angabe: b c.",
-        ("show", "a.zcf", "--setup"): "Zu --setup fehlt der Wert.",
+        ("show", "a.zcf", "--setup"): "Der Wert zu --setup fehlt.",
         ("--port", "a", "identify", "--port", "b"): "Die Option --port ist mehrfach angegeben.",
-        ("help", "frobnicate"): "Einen Befehl frobnicate gibt es nicht.",
+        ("help", "frobnicate"): "Den Befehl frobnicate gibt es nicht.",
     }
     for arguments, message in wrong.items():
         run = zavctl(*arguments)
