@@ -48,8 +48,8 @@ Outcome choose_fitting(const CommonOptions& common, const std::string& setup_tex
                        Fitting& fitting) {
     if (!setup_text.empty()) {
         if (!parse_hex_block(setup_text, fitting.setup)) {
-            return failure(kExitUsage, "--setup " + shown_name(setup_text) + ": erwartet werden 10 Hex-Ziffern",
-                           "den Setup-Block, wie \"zavctl identify\" ihn zeigt, z. B. BF073C020A");
+            return failure(kExitUsage, "--setup " + shown_name(setup_text) + ": 10 Hex-Ziffern erwartet",
+                           "Den Setup-Block angeben, wie \"zavctl identify\" ihn zeigt, z. B. BF073C020A.");
         }
         if (!setup_block_valid(fitting.setup)) {
             return failure(kExitUsage, "--setup " + shown_name(setup_text) + ": Setup-Daten ungültig !",
@@ -80,7 +80,7 @@ Outcome choose_fitting(const CommonOptions& common, const std::string& setup_tex
     fitting.source = "angenommen: Vollausstattung (5 Doppelton-Alarme, 10 Adressen, 4 Zusatzrelais, DT-Satz 675+x)";
     fitting.source_key = "assumed";
     reporter.note("Hinweis: Ausstattung angenommen (Vollausstattung). Mit --setup HEX oder --port PORT gilt die "
-                  "wirkliche.");
+                  "tatsächliche.");
     return success();
 }
 

@@ -13,14 +13,14 @@ constexpr const char kHead[] =
     "Befehle:\n";
 
 constexpr const char kCommandHelpHint[] =
-    "  help BEFEHL              die Hilfe eines Befehls, mit seinen Optionen und Beispielen\n"
+    "  help BEFEHL              die Hilfe eines Befehls: Optionen und Beispiele\n"
     "                             zavctl help program\n";
 
 constexpr const char kSharedOptions[] =
     "  --port PORT     Linux: Gerätedatei (/dev/ttyUSB0, /dev/serial/by-id/...);\n"
     "                  Windows: COM1 bis COM256. Ohne --port gilt $ZAV_PORT.\n"
     "  --json          Ergebnis als JSON auf der Standardausgabe\n"
-    "  --quiet         kein Fortschrittsbalken, keine Hinweise\n";
+    "  -q, --quiet     nur Fehler melden: kein Fortschrittsbalken, keine Hinweise\n";
 
 constexpr const char kOverallOptions[] =
     "  --version       die Version von zavctl\n"
@@ -28,18 +28,23 @@ constexpr const char kOverallOptions[] =
 
 constexpr const char kTail[] =
     "\n"
-    "Der Port wird mit 2400 Baud 8N1 ohne Flusssteuerung geöffnet, DTR und RTS bleiben\n"
-    "inaktiv, und kein anderes Programm kann ihn zugleich benutzen.\n"
+    "Die Optionen aller Befehle (--port, --json, --quiet) dürfen auch hinter dem\n"
+    "Befehl stehen: zavctl identify --port /dev/ttyUSB0\n"
+    "\n"
+    "Der Port wird mit 2400 Baud 8N1 ohne Flusssteuerung geöffnet, DTR und RTS\n"
+    "bleiben inaktiv, und kein anderes Programm kann ihn zugleich benutzen.\n"
     "\n"
     "Exit-Codes:\n"
     "  0    Erfolg\n"
     "  1    Aufruf fehlerhaft\n"
-    "  2    Dateifehler (fehlt, keine Konfigurationsdatei, Prüfsumme falsch, nicht\n"
-    "       schreibbar, schon vorhanden ohne --force) oder Ausgabe nicht schreibbar\n"
-    "  3    kein Gerät oder Verbindung verloren (Port fehlt oder belegt, keine Antwort)\n"
-    "  4    Gerät oder Daten abgelehnt (Setup-Block ungültig, Version nicht 2.x/4.x,\n"
-    "       keine Konfigurationsdaten, ein Feld falsch, Block abgelehnt; in einer Serie:\n"
-    "       mindestens ein Gerät fehlgeschlagen)\n"
+    "  2    Dateifehler (fehlt, keine Konfigurationsdatei, Prüfsumme falsch,\n"
+    "       nicht schreibbar, schon vorhanden ohne --force) oder Ausgabe nicht\n"
+    "       schreibbar\n"
+    "  3    kein Gerät oder Verbindung verloren (Port fehlt oder belegt,\n"
+    "       keine Antwort)\n"
+    "  4    Gerät oder Daten abgelehnt (Setup-Block ungültig, Version nicht\n"
+    "       2.x/4.x, keine Konfigurationsdaten, ein Feld falsch, Block abgelehnt;\n"
+    "       in einer Serie: mindestens ein Gerät fehlgeschlagen)\n"
     "  5    Unterschiede gefunden (verify, diff)\n"
     "  130  mit Strg+C abgebrochen\n";
 

@@ -1,8 +1,11 @@
 // zavctl: the ZAV 160 from the command line. Each command carries its own
 // grammar and help (cli/command.h); this file parses the command line with
 // CLI11, says what went wrong in German, and hands over to the command.
+#include <algorithm>
 #include <regex>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -24,23 +27,43 @@ std::string captured(const std::string& what, const char* pattern) {
     return std::regex_search(what, match, std::regex(pattern)) ? match[1].str() : std::string();
 }
 
+// The words CLI11 did not expect, in the order the user wrote them (CLI11
+// lists them backwards).
+std::string unexpected_words(const std::string& listed, int argc, char** argv) {
+    std::vector<std::string> words;
+    std::istringstream stream(listed);
+    for (std::string word; stream >> word;) words.push_back(word);
+    std::string in_order;
+    for (int i = 1; i < argc; ++i) {
+        const auto found = std::find(words.begin(), words.end(), argv[i]);
+        if (found == words.end()) continue;
+        in_order += (in_order.empty() ? "" : " ") + *found;
+        words.erase(found);
+    }
+    // Whatever could not be placed (a word with a blank in it) comes last.
+    for (const std::string& word : words) in_order += (in_order.empty() ? "" : " ") + word;
+    return in_order;
+}
+
 // CLI11 says what is wrong in English; the user reads it in German. Each
 // kind of error has its own sentence, and one whose kind is unknown says
 // only that the call is wrong, never CLI11's text.
-std::string german_parse_error(const CLI::ParseError& error) {
+std::string german_parse_error(const CLI::ParseError& error, int argc, char** argv) {
     const std::string what = error.what();
     if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr) {
         const std::string name = captured(what, "^(\\S+) is required");
         if (!name.empty()) return name.rfind("-", 0) == 0 ? "Die Option " + name + " fehlt." : name + " fehlt.";
     }
     if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
-        const std::string extras = captured(what, "not expected: (.*)$");
-        return "Unbekannte Angabe: " + (extras.empty() ? std::string("?") : extras) + ".";
+        const std::string extras = unexpected_words(captured(what, "not expected: (.*)$"), argc, argv);
+        return "Unbekannte Angabe: " + (extras.empty() ? std::string("?") : shown_name(extras)) + ".";
     }
     if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr) {
+        const std::string repeated = captured(what, "^(\\S+): At Most ");
+        if (!repeated.empty()) return "Die Option " + repeated + " ist mehrfach angegeben.";
         std::string name = captured(what, "^(\\S+): ");
         if (name.empty()) name = captured(what, "arguments to (\\S+)");
-        if (!name.empty()) return "Zu " + name + " fehlt der Wert.";
+        if (!name.empty()) return "Der Wert zu " + name + " fehlt.";
     }
     if (dynamic_cast<const CLI::ConversionError*>(&error) != nullptr ||
         dynamic_cast<const CLI::ValidationError*>(&error) != nullptr) {
@@ -104,7 +127,7 @@ int run_zavctl(int argc, char** argv) {
             if (argument == "-h" || argument == "--help") help = true;
             if (argument == "--version") version = true;
         }
-        if (!help && !version) return usage_error(german_parse_error(error));
+        if (!help && !version) return usage_error(german_parse_error(error, argc, argv));
     }
     if (help || command_help_wanted) {
         write_text(Stream::kOut, named != nullptr ? command_help(*named) : overall_help(commands));
@@ -120,7 +143,7 @@ int run_zavctl(int argc, char** argv) {
             return kExitOk;
         }
         const Command* topic = command_named(commands, help_topic);
-        if (topic == nullptr) return usage_error("Einen Befehl " + shown_name(help_topic) + " gibt es nicht.");
+        if (topic == nullptr) return usage_error("Den Befehl " + shown_name(help_topic) + " gibt es nicht.");
         write_text(Stream::kOut, command_help(*topic));
         return kExitOk;
     }

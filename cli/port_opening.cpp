@@ -11,15 +11,28 @@ namespace zav::cli {
 
 namespace {
 
-const char* remedy(PortFailure error) {
-    switch (error) {
+// Debian gives serial ports to the group dialout; whoever belongs to it may
+// use them. A port of another group (a udev rule, a pseudo-terminal) is
+// named by its owner and group, and the user knows best which to ask for.
+std::string permission_remedy(const PortOpenFailure& why) {
+    if (why.group == "dialout") {
+        return "Keine Berechtigung: der Benutzer muss in der Gruppe dialout sein "
+               "(sudo usermod -aG dialout $USER, dann neu anmelden).";
+    }
+    if (!why.group.empty()) {
+        return "Keine Berechtigung: der Port gehört dem Benutzer " + shown_name(why.owner) + " und der Gruppe " +
+               shown_name(why.group) + ".";
+    }
+    return "Keine Berechtigung für den Port.";
+}
+
+std::string remedy(const PortOpenFailure& why) {
+    switch (why.kind) {
         case PortFailure::kBadName: return "Unter Windows heißen die Ports COM1 bis COM256.";
         case PortFailure::kMissing:
             return "Den Port gibt es nicht: ist der Adapter eingesteckt? \"zavctl ports\" zeigt die Ports.";
         case PortFailure::kBusy: return "Ein anderes Programm benutzt den Port.";
-        case PortFailure::kNoPermission:
-            return "Keine Berechtigung: der Benutzer muss in der Gruppe dialout sein "
-                   "(sudo usermod -aG dialout $USER, dann neu anmelden).";
+        case PortFailure::kNoPermission: return permission_remedy(why);
         case PortFailure::kNotSerial: return "Das ist keine serielle Schnittstelle.";
         case PortFailure::kNone:
         case PortFailure::kOther: break;
@@ -40,7 +53,7 @@ bool port_failure_is_lasting(PortFailure kind) {
 }
 
 Outcome no_port_given() {
-    return failure(kExitUsage, "Kein Port angegeben: --port PORT, oder die Umgebungsvariable ZAV_PORT setzen.",
+    return failure(kExitUsage, "Kein Port angegeben: --port PORT angeben oder die Umgebungsvariable ZAV_PORT setzen.",
                    "\"zavctl ports\" zeigt die Ports dieses Rechners.");
 }
 
@@ -52,8 +65,13 @@ Outcome open_port(const std::string& name, std::unique_ptr<SerialLine>& line, Po
 
     char message[300];
     std::snprintf(message, sizeof message, kPortOpenFailed, shown_name(name).c_str());
-    std::string detail = remedy(why.kind);
-    if (!why.detail.empty()) detail += (detail.empty() ? "" : " ") + std::string("(") + why.detail + ")";
+    std::string detail = remedy(why);
+    // The system's words would only repeat "another program uses the port"
+    // or "no permission".
+    const bool said = why.kind == PortFailure::kBusy || why.kind == PortFailure::kNoPermission;
+    if (!why.detail.empty() && !said) {
+        detail += (detail.empty() ? "" : " ") + std::string("(") + why.detail + ")";
+    }
     return failure(why.kind == PortFailure::kBadName ? kExitUsage : kExitLink, message, detail);
 }
 

@@ -21,18 +21,21 @@ class SerialLine {
 public:
     virtual ~SerialLine() = default;
 
-    // Writes all n bytes. A write the driver does not take within
-    // 100 + 10 n ms is given up (kTimedOut), as the program's port does:
-    // the missing answer then counts against the attempts.
+    // Writes all n bytes and returns once they have left the port, so that
+    // the wait for the answer starts after the frame. A write whose bytes
+    // are not out within 100 + 10 n ms is given up (kTimedOut), as the
+    // program's port does: the missing answer then counts against the
+    // attempts.
     virtual LineStatus write(const uint8_t* bytes, size_t n) = 0;
 
     // Waits at most timeout_ms for bytes and reads what has arrived, up to
     // size bytes, into buffer (count set on kOk).
     virtual LineStatus read(uint8_t* buffer, size_t size, uint32_t timeout_ms, size_t& count) = 0;
 
-    // Drops whatever is pending in either direction. The windowed program
-    // opens its port anew for every transaction, which does this; the tool
-    // keeps the port open and calls this before each transaction instead.
+    // Drops what has arrived and not been read. The windowed program opens
+    // its port anew for every transaction, which does this; the tool keeps
+    // the port open and calls this before each transaction instead. What
+    // was written is left to go out.
     virtual void discard_pending() = 0;
 };
 

@@ -1,6 +1,7 @@
 // Opening a serial port for the tool: for exclusive use, 2400 baud 8N1, raw,
 // no flow control, DTR and RTS inactive, everything pending discarded:
-// exactly as the windowed program sets its port.
+// exactly as the windowed program sets its port. On Linux, closing it gives
+// the terminal back with the settings it had.
 #pragma once
 
 #include <memory>
@@ -13,7 +14,11 @@ namespace zav::cli {
 
 struct PortOpenFailure {
     PortFailure kind = PortFailure::kNone;
-    std::string detail;  // the system's own words, for the message
+    std::string detail;  // the system's words, in German, for the message
+    // For kNoPermission where the system names them (Linux): the port's
+    // owner and group, so that the advice can name who may use it.
+    std::string owner;
+    std::string group;
 };
 
 // Opens the port named as the user gives it: a device path on Linux

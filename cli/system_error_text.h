@@ -5,8 +5,10 @@
 
 namespace zav::cli {
 
-// German words for the common errors of files and ports; the system's own
-// text for the rest.
+// German words for an error number (errno), to follow a file or port name
+// in a message: "nicht vorhanden", "kein Platz mehr auf dem Datenträger".
+// A number without words of its own gives "Systemfehler N"; the system's
+// own text, which is English, never reaches the user.
 std::string system_error_text(int error_number);
 
 }  // namespace zav::cli

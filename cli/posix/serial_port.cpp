@@ -1,9 +1,13 @@
 // A serial port on Linux: a tty device opened non-blocking, held for
 // exclusive use, set raw to 2400 8N1 without flow control and with DTR and
-// RTS inactive. Reads and writes wait in poll(), so that Ctrl+C (through the
-// interrupt pipe) and a line that hangs up both end a wait at once.
+// RTS inactive, and given back with the settings it had. Reads and writes
+// wait in poll(), so that Ctrl+C (through the interrupt pipe) and a line
+// that hangs up both end a wait at once; a write returns once its bytes
+// have left the port, as on Windows.
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -16,6 +20,7 @@
 
 #include "cli/interrupt.h"
 #include "cli/posix/interrupt_wake.h"
+#include "cli/posix/line_drain.h"
 #include "cli/serial_port.h"
 #include "cli/system_error_text.h"
 
@@ -30,17 +35,16 @@ uint32_t monotonic_ms() {
                                  static_cast<uint64_t>(now.tv_nsec) / 1000000u);
 }
 
-// What a system call's failure on an open line means: the adapter was
-// pulled or the other end of a pseudo-terminal closed.
-bool line_gone(int error) { return error == EIO || error == ENXIO || error == EPIPE || error == ENODEV; }
-
 constexpr short kHangUp = POLLHUP | POLLERR | POLLNVAL;
 
 class PosixSerialPort final : public SerialLine {
 public:
-    explicit PosixSerialPort(int fd) : fd_(fd) {}
+    PosixSerialPort(int fd, const termios& found) : fd_(fd), found_(found) {}
 
     ~PosixSerialPort() override {
+        // The next program finds the port as we found it: a terminal's
+        // settings outlive its opening.
+        tcsetattr(fd_, TCSANOW, &found_);
         // A pseudo-terminal whose other end stays open keeps the exclusive
         // flag after we close; the next program (or our next run) must be
         // able to open it.
@@ -48,6 +52,9 @@ public:
         close(fd_);  // also releases the flock
     }
 
+    // The bytes are out, or given up, within 100 + 10 n ms, as the
+    // windowed program's port writes: a frame takes about 4.2 ms a byte on
+    // the line, so that is its time plus a margin.
     LineStatus write(const uint8_t* bytes, size_t n) override {
         const uint64_t allowed_ms = 100 + 10 * static_cast<uint64_t>(n);
         const uint32_t started = monotonic_ms();
@@ -60,7 +67,7 @@ public:
             }
             if (written < 0 && errno == EINTR) continue;
             if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-                return line_gone(errno) ? LineStatus::kGone : LineStatus::kTimedOut;
+                return error_means_line_gone(errno) ? LineStatus::kGone : LineStatus::kTimedOut;
             }
             // The driver's queue is full: wait for room, within the time a
             // write of n bytes may take.
@@ -72,7 +79,16 @@ public:
             if (ready < 0 && errno != EINTR) return LineStatus::kGone;
             if (ready > 0 && (port.revents & kHangUp)) return LineStatus::kGone;
         }
-        return LineStatus::kOk;
+        // Only once the frame has left does the machine's wait for the
+        // answer begin.
+        const uint32_t elapsed = monotonic_ms() - started;
+        const LineStatus sent =
+            wait_until_sent(fd_, elapsed < allowed_ms ? static_cast<uint32_t>(allowed_ms - elapsed) : 0);
+        // What did not go is dropped, so that it cannot leave later in the
+        // middle of another frame; the missing answer counts as for any
+        // unanswered send.
+        if (sent == LineStatus::kTimedOut) tcflush(fd_, TCOFLUSH);
+        return sent;
     }
 
     LineStatus read(uint8_t* buffer, size_t size, uint32_t timeout_ms, size_t& count) override {
@@ -116,10 +132,15 @@ public:
         }
     }
 
-    void discard_pending() override { tcflush(fd_, TCIOFLUSH); }
+    // Only the input: what came before the transaction is stale, but the
+    // last frame of the one before (the 0xF0 that accepts an identification)
+    // may still be on its way to the device, and a pseudo-terminal would
+    // drop it even after it has left our side.
+    void discard_pending() override { tcflush(fd_, TCIFLUSH); }
 
 private:
     int fd_;
+    termios found_;  // the settings the port had before we opened it
 };
 
 class MonotonicClock final : public Clock {
@@ -152,11 +173,29 @@ void fail(PortOpenFailure& failure, PortFailure error, int system_error) {
     failure.detail = system_error != 0 ? system_error_text(system_error) : "";
 }
 
-// 2400 baud 8N1, raw, no flow control of any kind, reads that return at
-// once with what is there (the waiting is done by poll()).
-bool set_line(int fd) {
-    termios line;
-    if (tcgetattr(fd, &line) != 0) return false;
+std::string user_name(uid_t user) {
+    const passwd* entry = getpwuid(user);
+    return entry != nullptr ? entry->pw_name : std::to_string(user);
+}
+
+std::string group_name(gid_t group) {
+    const struct group* entry = getgrgid(group);
+    return entry != nullptr ? entry->gr_name : std::to_string(group);
+}
+
+// Who may use the port, for the advice when we may not.
+void name_owner(PortOpenFailure& failure, const struct stat& node) {
+    failure.owner = user_name(node.st_uid);
+    failure.group = group_name(node.st_gid);
+}
+
+// 2400 baud 8N1, raw, no flow control of any kind (a program before us may
+// have left hardware flow control on, and a line whose CTS is never raised
+// would then send nothing), reads that return at once with what is there
+// (the waiting is done by poll()). found receives the settings before.
+bool set_line(int fd, termios& found) {
+    if (tcgetattr(fd, &found) != 0) return false;
+    termios line = found;
     cfmakeraw(&line);
     cfsetispeed(&line, B2400);
     cfsetospeed(&line, B2400);
@@ -186,7 +225,9 @@ std::unique_ptr<SerialLine> open_serial_port(const std::string& name, PortOpenFa
 
     const int fd = open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        fail(failure, error_of_open(errno), errno);
+        const int error = errno;
+        fail(failure, error_of_open(error), error);
+        if (failure.kind == PortFailure::kNoPermission) name_owner(failure, node);
         return nullptr;
     }
     auto give_up = [&](PortFailure error, int system_error) {
@@ -203,7 +244,8 @@ std::unique_ptr<SerialLine> open_serial_port(const std::string& name, PortOpenFa
         return give_up(error == EWOULDBLOCK ? PortFailure::kBusy : PortFailure::kOther, error);
     }
     if (ioctl(fd, TIOCEXCL) != 0) return give_up(PortFailure::kOther, errno);
-    if (!set_line(fd)) {
+    termios found;
+    if (!set_line(fd, found)) {
         const int error = errno;
         ioctl(fd, TIOCNXCL);
         return give_up(PortFailure::kOther, error);
@@ -213,7 +255,7 @@ std::unique_ptr<SerialLine> open_serial_port(const std::string& name, PortOpenFa
     int modem_lines = TIOCM_DTR | TIOCM_RTS;
     ioctl(fd, TIOCMBIC, &modem_lines);
     tcflush(fd, TCIOFLUSH);
-    return std::make_unique<PosixSerialPort>(fd);
+    return std::make_unique<PosixSerialPort>(fd, found);
 }
 
 Clock& system_clock() {

@@ -1,4 +1,4 @@
-// The system's words for a Windows error code, for the tool's messages.
+// Windows error codes in the tool's language.
 #pragma once
 
 #include <windows.h>
@@ -7,9 +7,11 @@
 
 namespace zav::cli {
 
-// FormatMessage's text without its trailing full stop and line break, in
-// the ANSI code page (the program's own); "Systemfehler N" when the system
-// has none.
+// German words for an error code (GetLastError), to follow a file or port
+// name in a message, in the program's code page: "nicht vorhanden",
+// "kein Platz mehr auf dem Datenträger". A code without words of its own
+// gives "Systemfehler N". The system's own text is not asked for: on most
+// Windows installations it is not German, and on none is it the tool's.
 std::string windows_error_text(DWORD error);
 
 }  // namespace zav::cli
