@@ -1,12 +1,14 @@
 #include "cli/text_encoding.h"
 
 #include <cstdint>
+#include <cstdio>
 
 namespace zav {
 
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
+constexpr char32_t kNoCodePoint = 0xFFFFFFFF;
 
 // 0x80..0x9F: where Windows-1252 differs from Latin-1.
 constexpr char32_t kCp1252High[32] = {
@@ -48,6 +50,32 @@ size_t sequence_length(uint8_t lead) {
     return 0;
 }
 
+// The smallest code point each length may carry: below it, the form is
+// overlong, a second spelling of a shorter character.
+constexpr char32_t kLeastOfLength[5] = {0, 0, 0x80, 0x800, 0x10000};
+
+// Decodes the sequence at text[i]: its code point, or kNoCodePoint when it
+// is no UTF-8; length is how many bytes it takes (1 for a byte that starts
+// nothing complete, so that the next byte is looked at afresh).
+char32_t decode_at(std::string_view text, size_t i, size_t& length) {
+    const uint8_t lead = static_cast<uint8_t>(text[i]);
+    const size_t wanted = sequence_length(lead);
+    length = 1;
+    if (wanted == 0 || i + wanted > text.size()) return kNoCodePoint;
+    char32_t code_point = wanted == 1 ? lead : lead & (0x7Fu >> wanted);
+    for (size_t k = 1; k < wanted; ++k) {
+        const uint8_t next = static_cast<uint8_t>(text[i + k]);
+        if ((next & 0xC0) != 0x80) return kNoCodePoint;
+        code_point = (code_point << 6) | (next & 0x3Fu);
+    }
+    // A complete sequence that is still no character is taken as one whole.
+    length = wanted;
+    const bool overlong = code_point < kLeastOfLength[wanted];
+    const bool surrogate = code_point >= 0xD800 && code_point <= 0xDFFF;
+    if (overlong || surrogate || code_point > 0x10FFFF) return kNoCodePoint;
+    return code_point;
+}
+
 }  // namespace
 
 std::string utf8_from_cp1252(std::string_view text) {
@@ -65,17 +93,36 @@ std::string cp1252_from_utf8(std::string_view text) {
     std::string out;
     size_t i = 0;
     while (i < text.size()) {
-        const uint8_t lead = static_cast<uint8_t>(text[i]);
-        const size_t length = sequence_length(lead);
-        bool good = length != 0 && i + length <= text.size();
-        char32_t code_point = length == 1 ? lead : lead & (0x7Fu >> length);
-        for (size_t k = 1; good && k < length; ++k) {
-            const uint8_t next = static_cast<uint8_t>(text[i + k]);
-            good = (next & 0xC0) == 0x80;
-            code_point = (code_point << 6) | (next & 0x3Fu);
+        size_t length = 1;
+        const char32_t code_point = decode_at(text, i, length);
+        out += code_point == kNoCodePoint ? '?' : cp1252_char_of(code_point);
+        i += length;
+    }
+    return out;
+}
+
+bool is_valid_utf8(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        size_t length = 1;
+        if (decode_at(text, i, length) == kNoCodePoint) return false;
+        i += length;
+    }
+    return true;
+}
+
+std::string escaped_controls(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const uint8_t byte = static_cast<uint8_t>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            out += escaped;
+        } else {
+            out += c;
         }
-        out += good ? cp1252_char_of(code_point) : '?';
-        i += good ? length : 1;
     }
     return out;
 }

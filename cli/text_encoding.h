@@ -14,8 +14,18 @@ namespace zav {
 std::string utf8_from_cp1252(std::string_view text);
 
 // Text in UTF-8 as Windows-1252, for showing a file or port name the user
-// gave inside the program's messages; a character Windows-1252 lacks, or a
-// byte sequence that is no UTF-8, becomes '?'.
+// gave inside the program's messages. A character Windows-1252 lacks becomes
+// '?', and so does each sequence that is not UTF-8 as the standard allows
+// it: a stray or cut byte, an overlong form (C0 AF is no '/'), a surrogate,
+// a code point above U+10FFFF.
 std::string cp1252_from_utf8(std::string_view text);
+
+// True when text is UTF-8 as the standard allows it (see above).
+bool is_valid_utf8(std::string_view text);
+
+// Windows-1252 text with its control characters (0x00..0x1F, 0x7F) written
+// as \x1b and so on, so that a name or record byte can never move the
+// cursor, clear the screen or end a line on the user's terminal.
+std::string escaped_controls(std::string_view text);
 
 }  // namespace zav
