@@ -17,14 +17,21 @@ public:
                "\n"
                "Zeigt die Konfiguration als Bericht, jedes Feld unter dem Namen, den das\n"
                "Konfigurationsfenster ihm gibt, für eine Ausstattung: aus --setup, vom Gerät an\n"
-               "--port, sonst angenommen (Vollausstattung, und das wird gesagt).\n"
+               "--port, sonst angenommen (Vollausstattung, und das wird gesagt). $ZAV_PORT\n"
+               "allein befragt kein Gerät.\n"
+               "\n"
+               "Am Ende steht die Feldprüfung des Fensters. Nähme das Fenster die Datei nicht\n"
+               "an, nennt show das Feld und endet mit Exit-Code 4: so taugt show als Prüfung\n"
+               "vor dem Programmieren. Erhielte ein Gerät dieser Ausstattung etwas anderes als\n"
+               "die Datei, steht es darunter.\n"
                "\n"
                "Optionen:\n"
                "  --setup HEX  die Ausstattung als Setup-Block (10 Hex-Ziffern, wie identify ihn\n"
                "               zeigt)\n"
                "\n"
-               "Beispiel:\n"
-               "  zavctl show wache-3.zcf --setup BF073C020A\n";
+               "Beispiele:\n"
+               "  zavctl show wache-3.zcf --setup BF073C020A\n"
+               "  zavctl --port /dev/ttyUSB0 show wache-3.zcf\n";
     }
     void add_to(CLI::App& subcommand) override {
         subcommand.add_option("DATEI", file_)->required();
