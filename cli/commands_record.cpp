@@ -129,7 +129,7 @@ int command_show(const CommonOptions& common, const std::string& file, const std
 
     const uint8_t setup_byte1 = fitting.setup[0], setup_byte2 = fitting.setup[1];
     const RecordView view = view_record(image.bytes, setup_byte1, setup_byte2);
-    reporter.paragraph("Datei        " + shown_name(file), kLabelIndent);
+    reporter.line("Datei        " + shown_name(file));
     tell_fitting(reporter, fitting);
     reporter.line("");
     reporter.block(record_report(view));
