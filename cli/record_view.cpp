@@ -1,5 +1,6 @@
 #include "cli/record_view.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -127,7 +128,7 @@ int item_in_error(const uint8_t* record, uint8_t setup_byte1, uint8_t setup_byte
             }
             break;
         case kCodeFiveTone: {
-            const int entries = window.items(kIdNumber);
+            const int entries = std::min(window.items(kIdNumber), static_cast<int>(kFiveToneEntrySlots));
             for (int n = 0; n < entries; ++n) {
                 const bool fails = fails_alone([&](Record& copy) {
                     for (int m = 0; m < entries; ++m) {
@@ -139,7 +140,7 @@ int item_in_error(const uint8_t* record, uint8_t setup_byte1, uint8_t setup_byte
             break;
         }
         case kCodeRelay: {
-            const int relays = window.items(kIdRelaySelector);
+            const int relays = std::min(window.items(kIdRelaySelector), static_cast<int>(kRelayCount));
             for (int r = 0; r < relays; ++r) {
                 const bool fails = fails_alone([&](Record& copy) {
                     for (int q = 0; q < relays; ++q) {
