@@ -7,6 +7,7 @@
 #include "cli/console.h"
 #include "cli/device_session.h"
 #include "cli/output_file.h"
+#include "cli/fitting_report.h"
 #include "cli/port_opening.h"
 #include "cli/record_fields.h"
 #include "cli/record_report.h"
@@ -14,7 +15,6 @@
 #include "cli/reporter.h"
 #include "cli/serial_port.h"
 #include "core/config/config_form.h"
-#include "core/info/info_text.h"
 
 namespace zav::cli {
 
@@ -37,72 +37,37 @@ Outcome connect(const CommonOptions& common, const Reporter& reporter, Connectio
     return opened;
 }
 
-ConfigImage image_with_setup(const uint8_t* setup) {
-    ConfigImage image;
-    set_image_start_values(image);
-    std::memcpy(image.bytes + kSetupBlock, setup, kSetupBlockBytes);
-    return image;
-}
-
-// The info window's list, as the window shows it.
-nlohmann::json info_json(const uint8_t* setup) {
-    InfoText info;
-    build_info_text(image_with_setup(setup), info);
-    nlohmann::json lines = nlohmann::json::array();
-    for (int i = 0; i < info.line_count; ++i) lines.push_back(json_text(info.lines[i]));
-    return lines;
-}
-
-nlohmann::json identification_json(const Identification& found) {
-    return {{"version", version_text(found.setup)}, {"setup", setup_hex(found.setup)},
-            {"valid", found.valid}, {"accepted", found.accepted}, {"info", info_json(found.setup)}};
-}
-
-// The info window's fields, label and value on one line.
-void tell_identification(const Reporter& reporter, const Identification& found) {
-    reporter.line("Software-Version  " + version_text(found.setup));
-    reporter.line("Setup-Block       " + setup_hex(found.setup) +
-                  (found.valid ? "  (Prüfbyte stimmt)" : "  (Prüfbyte falsch)"));
-    InfoFields fields;
-    read_info_fields(image_with_setup(found.setup), fields);
-    std::string pairs;
-    for (int i = 0; i < fields.tone_pair_count; ++i) pairs += (i > 0 ? ", " : "") + std::string(fields.tone_pairs[i]);
-    reporter.line("Ausstattung:");
-    auto row = [&reporter](const std::string& label, const std::string& value) {
-        reporter.line("  " + label + std::string(label.size() < 18 ? 18 - label.size() : 1, ' ') + value);
-    };
-    row(kInfoLabelDoubleTone, pairs.empty() ? "-" : pairs);
-    row(kInfoLabelFiveTone, fields.five_tone_addresses);
-    row(kInfoLabelRelays, fields.relays);
-    row(kInfoLabelDoubleToneDuration, fields.double_tone_duration);
-    row(kInfoLabelCallToneDuration, fields.call_tone_duration);
-    row(kInfoLabelVersion, fields.version);
-}
-
 // Identifies the device and goes on only with one the program accepts.
 Outcome identify_accepted(DeviceLink& device, const Reporter& reporter, Identification& found) {
     Outcome identified = identify_device(device, found);
     if (identified.ok()) {
         reporter.note(identified.message + " (V" + version_text(found.setup) + ", Setup " + setup_hex(found.setup) +
-                      ")");
+                      ", DT-Satz " + tone_set_text(found.setup) + ")");
     }
     return identified;
 }
 
 // The file's record in the device's image as "Laden" then "Programmieren"
 // leave it for the fitting just identified: the same field checks refuse
-// what the window refuses, and the device gets what the window would send.
-Outcome take_file_for_device(const std::string& file, DeviceLink& device) {
+// what the window refuses, and the device gets what the window would send,
+// said field by field where that is not what the file holds.
+Outcome take_file_for_device(const std::string& file, DeviceLink& device, const Reporter& reporter) {
     ConfigImage& image = device.state.image;
     Outcome loaded = load_configuration_file(file, image);
     if (!loaded.ok()) return loaded;
+    const uint8_t setup_byte1 = image.bytes[kSetupByte1];
+    const uint8_t setup_byte2 = image.bytes[kSetupByte2];
     uint8_t taken[kRecordBytes];
-    const int field_error =
-        record_as_window_takes_it(image.bytes, image.bytes[kSetupByte1], image.bytes[kSetupByte2], taken);
+    const int field_error = record_as_window_takes_it(image.bytes, setup_byte1, setup_byte2, taken);
+    const RecordView view = view_record(image.bytes, setup_byte1, setup_byte2);
     if (field_error != 0) {
+        const std::string field = field_error_detail(view);
         return failure(kExitRefused, config_error_text(field_error),
-                       "Das Konfigurationsfenster nähme diese Datei für dieses Gerät nicht an.");
+                       (field.empty() ? "" : field + ". ") +
+                           "Das Konfigurationsfenster nähme diese Datei für dieses Gerät nicht an.");
     }
+    reporter.block(beyond_fitting_report(view));
+    reporter.block(device_receives_report(compare_records(image.bytes, taken, setup_byte1, setup_byte2)));
     std::memcpy(image.bytes, taken, kRecordBytes);
     return success();
 }
@@ -112,18 +77,14 @@ Outcome take_file_for_device(const std::string& file, DeviceLink& device) {
 int tell_differences(const Reporter& reporter, const Outcome& verified, DeviceLink& device,
                      nlohmann::json document) {
     const uint8_t* expected = device.state.image.bytes;
-    const uint8_t* found = device.state.read_back;
-    const uint8_t setup_byte1 = expected[kSetupByte1];
-    const uint8_t setup_byte2 = expected[kSetupByte2];
-    const std::vector<FieldDifference> fields =
-        differing_fields(view_record(expected, setup_byte1, setup_byte2), view_record(found, setup_byte1, setup_byte2));
-    const std::vector<size_t> hidden = hidden_differences(expected, found, setup_byte1, setup_byte2);
+    const RecordDifferences differences =
+        compare_records(expected, device.state.read_back, expected[kSetupByte1], expected[kSetupByte2]);
     reporter.line(verified.message);
     reporter.line("Unterschiede (Datei -> Gerät):");
-    reporter.block(differences_report(fields, hidden), "  ");
+    reporter.block(differences_report(differences), "  ");
     document["verified"] = false;
     document["message"] = json_text(verified.message);
-    document["differences"] = differences_json(fields, hidden);
+    document["differences"] = differences_json(differences, "file", "device");
     reporter.document(document);
     return verified.exit_code;
 }
@@ -152,7 +113,7 @@ Outcome connect_for_file(const CommonOptions& common, const Reporter& reporter, 
     if (!outcome.ok()) return outcome;
     outcome = identify_accepted(*connection.device, reporter, found);
     if (!outcome.ok()) return outcome;
-    return take_file_for_device(file, *connection.device);
+    return take_file_for_device(file, *connection.device, reporter);
 }
 
 // Reads the device back, compares, and tells the result.
@@ -181,7 +142,7 @@ int command_identify(const CommonOptions& common) {
     const bool answered = outcome.ok() || outcome.exit_code == kExitRefused;
     if (!answered) return reporter.fail(outcome);
     reporter.line(outcome.ok() ? outcome.message : std::string("ZAV 160 antwortet, wird aber nicht angenommen"));
-    tell_identification(reporter, found);
+    reporter.block(identification_report(found));
     nlohmann::json document = identification_json(found);
     document["message"] = json_text(outcome.message);
     reporter.document(document);

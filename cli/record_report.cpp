@@ -1,23 +1,13 @@
-// JSON of a record view:
-//   {
-//     "record": "0231343031...",            216 upper-case hex digits
-//     "alarms": [{"alarm": 0, "tone_pair": "675Hz/1240Hz", "coding": "ON05,H1220"}, ...],
-//     "dead_time": 30, "alarm_pause": 10,   seconds
-//     "alarm_memory": 2,                    null when the list shows no choice
-//     "five_tone_count": 2,
-//     "five_tone": [{"number": 1, "text": "21401"}, ...],
-//     "manual": "675Hz/1240Hz",             null when the list shows no choice
-//     "relays": [{"relay": 1, "five_tone": "alle", "double_tone": "-keiner-", "on_time": 5}, ...],
-//     "accepted": true, "check_code": 0, "check_message": null
-//   }
-// Numbers are numbers where the window shows a number; the relay 5-tone
-// choice stays text, since the window lists "alle" and "--" beside 1..10.
+// The JSON of a record view and of differences is described key by key in
+// docs/JSON.md; numbers are numbers where the field holds one, alarms,
+// 5-tone entries and relays count from 1.
 #include "cli/record_report.h"
 
 #include <algorithm>
 #include <cstdio>
 
 #include "cli/text_encoding.h"
+#include "cli/text_wrap.h"
 #include "core/config/config_form.h"
 
 namespace zav {
@@ -28,37 +18,36 @@ using nlohmann::json;
 
 constexpr const char kEmpty[] = "(leer)";
 constexpr const char kMissing[] = "(fehlt)";
-constexpr const char kHiddenLine[] = "Nicht angezeigte Unterschiede: Adresse ";
+constexpr const char kArrow[] = " -> ";
+constexpr size_t kReportIndent = 2;     // a field under its group title
+constexpr size_t kOverflowIndent = 4;   // a value too long to stand beside its name
+// Callers indent a differences report by two blanks.
+constexpr size_t kDifferencesColumns = cli::kTextColumns - 2;
 
 // A record may hold any byte in a 5-tone entry; a control character there
 // must not reach the terminal as one.
-std::string printable(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
+std::string shown(const std::string& value) { return value.empty() ? kEmpty : escaped_controls(value); }
 
-std::string shown(const std::string& value) { return value.empty() ? kEmpty : printable(value); }
-
-std::string shown(const std::optional<std::string>& value) { return value ? shown(*value) : kMissing; }
+std::string shown(const std::optional<Field>& field) { return field ? shown(field->value) : kMissing; }
 
 std::string padded(const std::string& text, size_t width) {
     return text.size() < width ? text + std::string(width - text.size(), ' ') : text;
 }
 
-std::string acceptance_line(int check_code) {
-    if (check_code == 0) return "Feldprüfung: in Ordnung (Sichern und Programmieren möglich)\n";
-    return std::string("Feldprüfung: ") + config_error_text(check_code) +
-           " (so weder Sichern noch Programmieren möglich)\n";
+// "name  value", or the value on a line of its own when both do not fit.
+std::string name_and_value(const std::string& name, size_t width, const std::string& value, size_t columns) {
+    const std::string line = padded(name, width) + "  " + value;
+    if (line.size() <= columns) return line + "\n";
+    return name + "\n" + std::string(kOverflowIndent, ' ') + value + "\n";
+}
+
+std::string acceptance_lines(const RecordView& view) {
+    if (view.check_code == 0) return "Feldprüfung: in Ordnung (Sichern und Programmieren möglich)\n";
+    std::string text = std::string("Feldprüfung: ") + config_error_text(view.check_code) +
+                       " (so weder Sichern noch Programmieren möglich)\n";
+    const std::string detail = field_error_detail(view);
+    if (!detail.empty()) text += std::string(kReportIndent, ' ') + escaped_controls(detail) + "\n";
+    return text;
 }
 
 // "3, 17-19, 40"
@@ -75,6 +64,18 @@ std::string address_ranges(const std::vector<size_t>& addresses) {
     return text;
 }
 
+// The hidden addresses by what they are, in the order of their first
+// address.
+std::vector<std::pair<std::string, std::vector<size_t>>> hidden_by_name(const std::vector<HiddenDifference>& hidden) {
+    std::vector<std::pair<std::string, std::vector<size_t>>> groups;
+    for (const HiddenDifference& difference : hidden) {
+        auto group = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == difference.name; });
+        if (group == groups.end()) group = groups.insert(groups.end(), {difference.name, {}});
+        group->second.push_back(difference.address);
+    }
+    return groups;
+}
+
 json text_json(const std::string& text) { return utf8_from_cp1252(text); }
 
 // A list that shows no choice has no value.
@@ -82,12 +83,24 @@ json choice_json(const std::string& text) { return text.empty() ? json(nullptr) 
 
 // The window fills its numeric fields with "%d" of a record byte.
 json number_json(const std::string& digits) {
-    const bool is_number = !digits.empty() && std::all_of(digits.begin(), digits.end(),
-                                                          [](char c) { return c >= '0' && c <= '9'; });
+    const bool is_number = !digits.empty() && digits.size() <= 6 &&
+                           std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
     return is_number ? json(std::stoi(digits)) : choice_json(digits);
 }
 
-json optional_json(const std::optional<std::string>& value) { return value ? text_json(*value) : json(nullptr); }
+json field_value_json(const std::optional<Field>& field) {
+    if (!field) return nullptr;
+    return field->number ? json(*field->number) : text_json(field->value);
+}
+
+json check_json(const RecordView& view) {
+    const std::optional<Field> field = field_in_error(view);
+    return {{"accepted", view.check_code == 0},
+            {"code", view.check_code},
+            {"message", view.check_code == 0 ? json(nullptr) : text_json(config_error_text(view.check_code))},
+            {"field", field ? text_json(field->name) : json(nullptr)},
+            {"value", field ? field_value_json(field) : json(nullptr)}};
+}
 
 }  // namespace
 
@@ -97,26 +110,74 @@ std::string record_report(const RecordView& view) {
     for (const FieldGroup& group : groups) {
         for (const Field& field : group.fields) width = std::max(width, field.name.size());
     }
+    const std::string indent(kReportIndent, ' ');
     std::string text;
     for (const FieldGroup& group : groups) {
         text += group.title + "\n";
-        if (group.fields.empty()) text += "  (keine)\n";
-        for (const Field& field : group.fields) text += "  " + padded(field.name, width) + "  " + shown(field.value) + "\n";
+        if (group.fields.empty()) text += indent + "(keine)\n";
+        for (const Field& field : group.fields) {
+            text += indent + name_and_value(field.name, width, shown(field.value), cli::kTextColumns - indent.size());
+        }
         text += "\n";
     }
-    return text + acceptance_line(view.check_code);
+    return text + acceptance_lines(view);
 }
 
-std::string differences_report(const std::vector<FieldDifference>& differences, const std::vector<size_t>& hidden) {
+std::string field_error_detail(const RecordView& view) {
+    const std::optional<Field> field = field_in_error(view);
+    return field ? "Feld " + field->name + ": " + shown(field->value) : std::string();
+}
+
+std::string differences_report(const RecordDifferences& differences) {
     size_t width = 0;
-    for (const FieldDifference& difference : differences) width = std::max(width, difference.name.size() + 1);
+    for (const FieldDifference& difference : differences.fields) width = std::max(width, difference.name.size() + 1);
     std::string text;
-    for (const FieldDifference& difference : differences) {
-        text += padded(difference.name + ":", width) + "  " + shown(difference.first) + " -> " +
-                shown(difference.second) + "\n";
+    for (const FieldDifference& difference : differences.fields) {
+        const std::string change = shown(difference.first) + kArrow + shown(difference.second);
+        const std::string line = padded(difference.name + ":", width) + "  " + change;
+        if (line.size() <= kDifferencesColumns) {
+            text += line + "\n";
+        } else {
+            const std::string overflow(kOverflowIndent, ' ');
+            text += difference.name + ":\n" + overflow + shown(difference.first) + "\n" + overflow + "-> " +
+                    shown(difference.second) + "\n";
+        }
     }
-    if (!hidden.empty()) text += kHiddenLine + address_ranges(hidden) + "\n";
+    if (!differences.hidden.empty()) {
+        text += "Nicht angezeigte Unterschiede:\n";
+        for (const auto& [name, addresses] : hidden_by_name(differences.hidden)) {
+            text += cli::wrapped("  Adresse " + address_ranges(addresses) + ": " + name, "    ", kDifferencesColumns) +
+                    "\n";
+        }
+    }
     return text;
+}
+
+std::string device_receives_report(const RecordDifferences& file_to_device) {
+    if (file_to_device.empty()) return "";
+    std::string text = "Für dieses Gerät anders als in der Datei (Datei -> Gerät):\n";
+    const std::string lines = differences_report(file_to_device);
+    for (size_t begin = 0; begin < lines.size();) {
+        const size_t end = lines.find('\n', begin);
+        text += "  " + lines.substr(begin, end - begin) + "\n";
+        begin = end + 1;
+    }
+    return text;
+}
+
+std::string beyond_fitting_report(const RecordView& view) {
+    ConfigWindowState state;
+    clear_config_window_state(state);
+    set_up_config_window_state(state, view.setup_byte1, view.setup_byte2);
+    const int count = view.record[kFiveToneCount];
+    if (count <= state.max_five_tone_count || count > kMaxFiveToneEntries) return "";
+    // The window cuts a count only as it is typed; from a file it takes it
+    // as it is, and so does the device.
+    return cli::wrapped("Anzahl-5Ton " + std::to_string(count) + ", aber dieses Gerät hat max. " +
+                            std::to_string(state.max_five_tone_count) + " Adressen; das Fenster sendet alle " +
+                            std::to_string(count) + " wie in der Datei.",
+                        "  ") +
+           "\n";
 }
 
 json record_json(const RecordView& view) {
@@ -125,7 +186,7 @@ json record_json(const RecordView& view) {
 
     json alarms = json::array();
     for (const AlarmView& alarm : view.alarms) {
-        alarms.push_back({{"alarm", alarm.alarm}, {"tone_pair", text_json(alarm.tone_pair)},
+        alarms.push_back({{"alarm", alarm.alarm + 1}, {"tone_pair", text_json(alarm.tone_pair)},
                           {"coding", text_json(alarm.coding)}});
     }
     json five_tone = json::array();
@@ -135,7 +196,7 @@ json record_json(const RecordView& view) {
     json relays = json::array();
     for (const RelayView& relay : view.relays) {
         relays.push_back({{"relay", relay.relay},
-                          {"five_tone", choice_json(relay.five_tone)},
+                          {"five_tone", number_json(relay.five_tone)},
                           {"double_tone", text_json(relay.double_tone)},
                           {"on_time", number_json(relay.on_time)}});
     }
@@ -149,20 +210,25 @@ json record_json(const RecordView& view) {
         {"five_tone", five_tone},
         {"manual", choice_json(view.manual)},
         {"relays", relays},
-        {"accepted", view.check_code == 0},
-        {"check_code", view.check_code},
-        {"check_message", view.check_code == 0 ? json(nullptr) : text_json(config_error_text(view.check_code))},
+        {"check", check_json(view)},
     };
 }
 
-json differences_json(const std::vector<FieldDifference>& differences, const std::vector<size_t>& hidden) {
+json differences_json(const RecordDifferences& differences, const char* first_side, const char* second_side) {
     json fields = json::array();
-    for (const FieldDifference& difference : differences) {
+    for (const FieldDifference& difference : differences.fields) {
         fields.push_back({{"field", text_json(difference.name)},
-                          {"first", optional_json(difference.first)},
-                          {"second", optional_json(difference.second)}});
+                          {first_side, field_value_json(difference.first)},
+                          {second_side, field_value_json(difference.second)}});
     }
-    return {{"fields", fields}, {"hidden_addresses", hidden}};
+    json hidden = json::array();
+    for (const HiddenDifference& difference : differences.hidden) {
+        hidden.push_back({{"address", difference.address},
+                          {"name", text_json(difference.name)},
+                          {first_side, difference.first},
+                          {second_side, difference.second}});
+    }
+    return {{"fields", fields}, {"hidden", hidden}};
 }
 
 }  // namespace zav

@@ -1,6 +1,7 @@
 #include "cli/record_view.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "core/config/config_form.h"
@@ -9,6 +10,15 @@
 namespace zav {
 
 namespace {
+
+// The field errors that name one of several fields (config_error_text).
+constexpr int kCodeCoding = 1;
+constexpr int kCodeFiveTone = 5;
+constexpr int kCodeRelay = 6;
+
+// Values every check takes: "ON01", an address of five characters.
+constexpr uint8_t kMendedAction = 0x41;
+constexpr char kMendedEntry[] = "00000";
 
 using ChangeHandler = uint32_t (*)(ConfigForm&, ConfigWindowState&, const SharedState&);
 
@@ -130,11 +140,77 @@ void read_relays(LoadedWindow& window, RecordView& view) {
     }
 }
 
+using Record = std::array<uint8_t, kRecordBytes>;
+
+int take_back(const Record& record, uint8_t setup_byte1, uint8_t setup_byte2) {
+    Record taken;
+    return record_as_window_takes_it(record.data(), setup_byte1, setup_byte2, taken.data());
+}
+
+// The window checks the fields of one kind in turn and stops at the first
+// that fails. Which one that was, it does not say; to find out, every field
+// of the kind but one is mended in a copy, and the first whose own value
+// still fails the window's check is the one. The window's logic decides
+// throughout; nothing of its rules is repeated here.
+int item_in_error(const uint8_t* record, uint8_t setup_byte1, uint8_t setup_byte2, int code) {
+    const LoadedWindow window(record, setup_byte1, setup_byte2);
+    const ConfigWindowState& state = window.state();
+    Record trial;
+    auto fails_alone = [&](auto mend_all_but) {
+        std::memcpy(trial.data(), record, kRecordBytes);
+        mend_all_but(trial);
+        return take_back(trial, setup_byte1, setup_byte2) == code;
+    };
+    switch (code) {
+        case kCodeCoding:
+            for (int p = 0; p < state.fitted_count; ++p) {
+                const int alarm = state.fitted_alarms[p];
+                const bool fails = fails_alone([&](Record& copy) {
+                    for (int q = 0; q < state.fitted_count; ++q) {
+                        if (q == p) continue;
+                        copy[alarm_list(state.fitted_alarms[q])] = kMendedAction;
+                        copy[alarm_list(state.fitted_alarms[q]) + 1] = kListEnd;
+                    }
+                });
+                if (fails) return alarm;
+            }
+            break;
+        case kCodeFiveTone: {
+            const int entries = std::min(window.items(kIdNumber), static_cast<int>(kFiveToneEntrySlots));
+            for (int n = 0; n < entries; ++n) {
+                const bool fails = fails_alone([&](Record& copy) {
+                    for (int m = 0; m < entries; ++m) {
+                        if (m != n) std::memcpy(&copy[five_tone_entry(m)], kMendedEntry, kFiveToneEntryBytes);
+                    }
+                });
+                if (fails) return n;
+            }
+            break;
+        }
+        case kCodeRelay: {
+            const int relays = std::min(window.items(kIdRelaySelector), static_cast<int>(kRelayCount));
+            for (int r = 0; r < relays; ++r) {
+                const bool fails = fails_alone([&](Record& copy) {
+                    for (int q = 0; q < relays; ++q) {
+                        if (q != r) copy[relay_on_time(q)] = 0;
+                    }
+                });
+                if (fails) return r;
+            }
+            break;
+        }
+        default: break;
+    }
+    return -1;
+}
+
 }  // namespace
 
 RecordView view_record(const uint8_t* record, uint8_t setup_byte1, uint8_t setup_byte2) {
     RecordView view;
     std::memcpy(view.record.data(), record, kRecordBytes);
+    view.setup_byte1 = setup_byte1;
+    view.setup_byte2 = setup_byte2;
 
     LoadedWindow window(record, setup_byte1, setup_byte2);
     const ConfigForm& form = window.form();
@@ -149,6 +225,7 @@ RecordView view_record(const uint8_t* record, uint8_t setup_byte1, uint8_t setup
 
     uint8_t taken[kRecordBytes];
     view.check_code = record_as_window_takes_it(record, setup_byte1, setup_byte2, taken);
+    view.check_item = view.check_code == 0 ? -1 : item_in_error(record, setup_byte1, setup_byte2, view.check_code);
     return view;
 }
 

@@ -35,6 +35,8 @@ struct RelayView {
 // record byte that names no item) gives "".
 struct RecordView {
     std::array<uint8_t, kRecordBytes> record;  // the record shown
+    uint8_t setup_byte1;                       // the fitting it is shown for
+    uint8_t setup_byte2;
     std::vector<AlarmView> alarms;             // the fitted alarms, in list order
     std::string dead_time;                     // "Totzeit", seconds
     std::string alarm_pause;                   // "Alarmpause", seconds
@@ -46,6 +48,10 @@ struct RecordView {
     // What "Sichern" right after "Laden" would say: 0 when the window takes
     // the record, else the field error 1..6 (config_error_text names it).
     int check_code;
+    // Which of several fields of its kind the check stopped at: the alarm
+    // number 0..4 for code 1, the 5-tone entry 0..9 for code 5, the relay
+    // 0..3 for code 6; -1 otherwise.
+    int check_item;
 };
 
 // record: the 108 record bytes; they are only read.

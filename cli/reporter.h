@@ -2,6 +2,10 @@
 // exactly one JSON document on standard output (a series: one per line).
 // Errors always go to standard error as text too, so that a script that
 // reads the JSON and a person who watches see the same failure.
+//
+// Text passes through here on its way to the terminal: control characters
+// (from a file name, an adapter's name, a record) are written escaped, and
+// notes and the explanation of a failure are broken to 80 columns.
 #pragma once
 
 #include <string>
@@ -11,6 +15,10 @@
 #include "cli/outcome.h"
 
 namespace zav::cli {
+
+// The version of the JSON documents (docs/JSON.md), in every one of them as
+// "schema". It changes only when a key changes its meaning or goes away.
+constexpr int kJsonSchema = 1;
 
 class Reporter {
 public:
@@ -23,12 +31,16 @@ public:
     // A line of the text result (Windows-1252), on standard output; nothing
     // in JSON mode.
     void line(const std::string& text) const;
+    // A line of the text result broken to 80 columns at its blanks, the
+    // lines after the first starting with indent.
+    void paragraph(const std::string& text, const std::string& indent) const;
     // Several lines ending in '\n' (a report), each indented.
     void block(const std::string& text, const std::string& indent = std::string()) const;
     // Something the user should know on the way ("waiting for the next
     // device"), on standard error; nothing with --quiet.
     void note(const std::string& text) const;
-    // The JSON document (JSON mode only), indented for reading.
+    // The JSON document (JSON mode only), indented for reading, with
+    // "schema" added; value must be an object.
     void document(const nlohmann::json& value) const;
     // One JSON document on one line (JSON mode only): a series writes one
     // per device, so that a script can follow it as it runs.
@@ -36,7 +48,7 @@ public:
 
     // Tells a failure and returns its exit code: its message and detail on
     // standard error and, in JSON mode when no document told it already,
-    // {"error": {...}} on standard output.
+    // {"schema": 1, "error": {...}} on standard output.
     int fail(const Outcome& outcome, bool told_in_document = false) const;
 
 private:

@@ -1,12 +1,14 @@
 #include "cli/text_encoding.h"
 
 #include <cstdint>
+#include <cstdio>
 
 namespace zav {
 
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
+constexpr char32_t kNoCodePoint = 0xFFFFFFFF;
 
 // 0x80..0x9F: where Windows-1252 differs from Latin-1.
 constexpr char32_t kCp1252High[32] = {
@@ -56,20 +58,30 @@ size_t sequence_length(uint8_t lead) {
     return 0;
 }
 
-// Decodes the UTF-8 sequence at text[i]; false (and length 1) for a byte
-// that starts no complete sequence.
-bool decode_utf8(std::string_view text, size_t i, char32_t& code_point, size_t& length) {
+// The smallest code point each length may carry: below it, the form is
+// overlong, a second spelling of a shorter character.
+constexpr char32_t kLeastOfLength[5] = {0, 0, 0x80, 0x800, 0x10000};
+
+// Decodes the sequence at text[i]: its code point, or kNoCodePoint when it
+// is no UTF-8; length is how many bytes it takes (1 for a byte that starts
+// nothing complete, so that the next byte is looked at afresh).
+char32_t decode_at(std::string_view text, size_t i, size_t& length) {
     const uint8_t lead = static_cast<uint8_t>(text[i]);
-    length = sequence_length(lead);
-    bool good = length != 0 && i + length <= text.size();
-    code_point = length == 1 ? lead : lead & (0x7Fu >> length);
-    for (size_t k = 1; good && k < length; ++k) {
+    const size_t wanted = sequence_length(lead);
+    length = 1;
+    if (wanted == 0 || i + wanted > text.size()) return kNoCodePoint;
+    char32_t code_point = wanted == 1 ? lead : lead & (0x7Fu >> wanted);
+    for (size_t k = 1; k < wanted; ++k) {
         const uint8_t next = static_cast<uint8_t>(text[i + k]);
-        good = (next & 0xC0) == 0x80;
+        if ((next & 0xC0) != 0x80) return kNoCodePoint;
         code_point = (code_point << 6) | (next & 0x3Fu);
     }
-    if (!good) length = 1;
-    return good;
+    // A complete sequence that is still no character is taken as one whole.
+    length = wanted;
+    const bool overlong = code_point < kLeastOfLength[wanted];
+    const bool surrogate = code_point >= 0xD800 && code_point <= 0xDFFF;
+    if (overlong || surrogate || code_point > 0x10FFFF) return kNoCodePoint;
+    return code_point;
 }
 
 }  // namespace
@@ -89,11 +101,10 @@ std::string cp1252_from_utf8(std::string_view text) {
     std::string out;
     size_t i = 0;
     while (i < text.size()) {
-        char32_t code_point;
-        size_t length;
+        size_t length = 1;
+        const char32_t code_point = decode_at(text, i, length);
         char byte;
-        const bool good = decode_utf8(text, i, code_point, length) && cp1252_byte_of(code_point, false, byte);
-        out += good ? byte : '?';
+        out += code_point != kNoCodePoint && cp1252_byte_of(code_point, false, byte) ? byte : '?';
         i += length;
     }
     return out;
@@ -102,9 +113,8 @@ std::string cp1252_from_utf8(std::string_view text) {
 size_t invalid_utf8_offset(std::string_view text) {
     size_t i = 0;
     while (i < text.size()) {
-        char32_t code_point;
-        size_t length;
-        if (!decode_utf8(text, i, code_point, length)) return i;
+        size_t length = 1;
+        if (decode_at(text, i, length) == kNoCodePoint) return i;
         i += length;
     }
     return std::string_view::npos;
@@ -114,10 +124,10 @@ bool cp1252_from_utf8_exact(std::string_view text, std::string& cp1252, size_t& 
     cp1252.clear();
     size_t i = 0;
     while (i < text.size()) {
-        char32_t code_point;
-        size_t length;
+        size_t length = 1;
+        const char32_t code_point = decode_at(text, i, length);
         char byte;
-        if (!decode_utf8(text, i, code_point, length) || !cp1252_byte_of(code_point, true, byte)) {
+        if (code_point == kNoCodePoint || !cp1252_byte_of(code_point, true, byte)) {
             bad_offset = i;
             return false;
         }
@@ -125,6 +135,24 @@ bool cp1252_from_utf8_exact(std::string_view text, std::string& cp1252, size_t& 
         i += length;
     }
     return true;
+}
+
+bool is_valid_utf8(std::string_view text) { return invalid_utf8_offset(text) == std::string_view::npos; }
+
+std::string escaped_controls(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const uint8_t byte = static_cast<uint8_t>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out;
 }
 
 }  // namespace zav

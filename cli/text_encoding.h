@@ -14,12 +14,18 @@ namespace zav {
 std::string utf8_from_cp1252(std::string_view text);
 
 // Text in UTF-8 as Windows-1252, for showing a file or port name the user
-// gave inside the program's messages; a character Windows-1252 lacks, or a
-// byte sequence that is no UTF-8, becomes '?'.
+// gave inside the program's messages. A character Windows-1252 lacks becomes
+// '?', and so does each sequence that is not UTF-8 as the standard allows
+// it: a stray or cut byte, an overlong form (C0 AF is no '/'), a surrogate,
+// a code point above U+10FFFF.
 std::string cp1252_from_utf8(std::string_view text);
 
-// The offset of the first bytes in text that are no UTF-8, or npos.
+// The offset of the first bytes in text that are no UTF-8 (as the standard
+// allows it, see above), or npos.
 size_t invalid_utf8_offset(std::string_view text);
+
+// True when text is UTF-8 as the standard allows it.
+bool is_valid_utf8(std::string_view text);
 
 // Text in UTF-8 as Windows-1252, refusing what it cannot hold: on a
 // character Windows-1252 lacks, or on bytes that are no UTF-8, returns false
@@ -28,5 +34,10 @@ size_t invalid_utf8_offset(std::string_view text);
 // characters U+0081, U+008D, U+008F, U+0090 and U+009D, as Windows' own code
 // page table maps them, so that every byte of a record can be written.
 bool cp1252_from_utf8_exact(std::string_view text, std::string& cp1252, size_t& bad_offset);
+
+// Windows-1252 text with its control characters (0x00..0x1F, 0x7F) written
+// as \x1b and so on, so that a name or record byte can never move the
+// cursor, clear the screen or end a line on the user's terminal.
+std::string escaped_controls(std::string_view text);
 
 }  // namespace zav

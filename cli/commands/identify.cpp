@@ -16,9 +16,9 @@ public:
         return "Aufruf: zavctl --port PORT identify [--json]\n"
                "\n"
                "Erkennt das Gerät wie \"Verbinden\" im Fenster: Software-Version, Setup-Block\n"
-               "und die Ausstattung, wie das Info-Fenster sie zeigt. Ein Gerät, das antwortet,\n"
-               "aber abgelehnt wird (Setup-Daten ungültig, Version nicht 2.x/4.x), gibt\n"
-               "Exit-Code 4.\n"
+               "und die Ausstattung, wie das Info-Fenster sie zeigt, dazu den DT-Satz. Ein\n"
+               "Gerät, das antwortet, aber abgelehnt wird (Setup-Daten ungültig, Version nicht\n"
+               "2.x/4.x), gibt Exit-Code 4.\n"
                "\n"
                "Beispiel:\n"
                "  zavctl --port /dev/ttyUSB0 identify\n";

@@ -18,14 +18,20 @@ public:
                "Zeigt die Konfiguration als Bericht, jedes Feld unter dem Namen, den das\n"
                "Konfigurationsfenster ihm gibt. Die Ausstattung kommt aus --setup oder vom Gerät\n"
                "an --port; ohne beide wird die Vollausstattung angenommen, und der Bericht sagt\n"
-               "das.\n"
+               "das. $ZAV_PORT allein befragt kein Gerät.\n"
+               "\n"
+               "Am Ende steht die Feldprüfung des Fensters. Nähme das Fenster die Datei nicht\n"
+               "an, nennt show das Feld und endet mit Exit-Code 4: so taugt show als Prüfung\n"
+               "vor dem Programmieren. Erhielte ein Gerät dieser Ausstattung etwas anderes als\n"
+               "die Datei, steht es darunter.\n"
                "\n"
                "Optionen:\n"
                "  --setup HEX  die Ausstattung als Setup-Block (10 Hex-Ziffern, wie identify ihn\n"
                "               zeigt)\n"
                "\n"
-               "Beispiel:\n"
-               "  zavctl show wache-3.zcf --setup BF073C020A\n";
+               "Beispiele:\n"
+               "  zavctl show wache-3.zcf --setup BF073C020A\n"
+               "  zavctl --port /dev/ttyUSB0 show wache-3.zcf\n";
     }
     void add_to(CLI::App& subcommand) override {
         subcommand.add_option("DATEI", file_)->required();

@@ -82,3 +82,12 @@ def config_file(record):
     """The 133 bytes of a configuration file for a record."""
     total = sum(record) & 0xFFFF
     return HEADER + bytes(record) + bytes([total & 0xFF, total >> 8])
+
+
+def unwrapped(text):
+    """zavctl's messages as written before it wrapped them at 80 columns
+    (each continuation line starts with eight blanks), so that a test can
+    look for a whole sentence."""
+    if isinstance(text, bytes):
+        text = text.decode()
+    return text.replace("\n        ", " ")

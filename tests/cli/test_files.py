@@ -9,7 +9,7 @@ import subprocess
 
 import pytest
 
-from conftest import ZAVCTL, config_file, zavctl
+from conftest import ZAVCTL, config_file, zavctl, unwrapped
 
 # An older backup whose record differs from the device's.
 OLD = config_file(bytes(range(108)))
@@ -73,7 +73,7 @@ def test_what_is_not_a_regular_file_is_refused_before_the_device_is_touched(devi
     null_before = os.lstat("/dev/null")
     for target, force, why in cases:
         run = zavctl("read", "-o", str(target), *([force] if force else []), port=device.port)
-        assert (run.returncode, f"{target}: {why}" in run.stderr.decode()) == (2, True), run.stderr
+        assert (run.returncode, f"{target}: {why}" in unwrapped(run.stderr)) == (2, True), run.stderr
     assert stat.S_ISFIFO(os.lstat(fifo).st_mode) and stat.S_ISCHR(os.lstat(node).st_mode)
     assert list(folder.iterdir()) == []
     null_after = os.lstat("/dev/null")
@@ -107,7 +107,7 @@ def test_a_write_or_a_rename_that_fails_keeps_the_old_file_and_leaves_nothing_el
     finally:
         subprocess.run(["chattr", "-i", str(backup)], check=True)
     assert run.returncode == 2, run.stderr
-    assert f"{backup}: " in run.stderr.decode()
+    assert f"{backup}: " in unwrapped(run.stderr)
     assert backup.read_bytes() == OLD
     assert leftovers(tmp_path) == []
 

@@ -11,7 +11,7 @@ import termios
 
 import pytest
 
-from conftest import ZAVCTL, config_file, wait_for, zavctl
+from conftest import ZAVCTL, config_file, wait_for, zavctl, unwrapped
 
 ENGLISH = re.compile(r"\b(required|expected|argument|arguments|missing|following|not|error|denied|"
                      r"permission|resource|unavailable|such|file|directory)\b", re.IGNORECASE)
@@ -60,7 +60,7 @@ def test_a_port_without_permission_names_the_group_that_may_use_it(tmp_path):
         os.chown(port, 0, 0)
         os.chmod(port, 0o600)
         run = subprocess.run(as_nobody, capture_output=True, timeout=30)
-        err = run.stderr.decode()
+        err = unwrapped(run.stderr)
         assert run.returncode == 3, err
         assert "der Port gehört dem Benutzer root und der Gruppe root" in err
         assert "dialout" not in err
@@ -68,7 +68,7 @@ def test_a_port_without_permission_names_the_group_that_may_use_it(tmp_path):
         os.chown(port, 0, 20)  # dialout, Debian's group for serial ports
         os.chmod(port, 0o660)
         run = subprocess.run(as_nobody, capture_output=True, timeout=30)
-        err = run.stderr.decode()
+        err = unwrapped(run.stderr)
         assert run.returncode == 3, err
         assert "der Benutzer muss in der Gruppe dialout sein" in err
         assert not ENGLISH.search(err), err

@@ -16,14 +16,14 @@ def changed(record, position, value):
     return bytes(record)
 
 
-def test_identify_reports_version_setup_block_and_info_lines(device):
+def test_identify_reports_version_setup_block_and_info_fields(device):
     run = zavctl("--json", "identify", port=device.port)
     assert run.returncode == 0, run.stderr
     found = json.loads(run.stdout)
     assert found["version"] == "2.30"
     assert found["setup"] == device.control("get setup")
     assert found["valid"] and found["accepted"]
-    assert found["info"][-2:] == ["SW-Version:", "2.30"]
+    assert found["info"]["version"] == "2.30" and found["info"]["relays"] == 2
 
 
 def test_read_program_verify_round_trip(device, tmp_path):

@@ -19,7 +19,7 @@ TEST(RecordReport, AnyRecordBytesGiveSafeTextAndValidJson) {
     std::copy(entry, entry + 5, record.begin() + five_tone_entry(0));
     const RecordView view = view_record(record.data(), 0x01, 0x00);
 
-    EXPECT_NE(std::string::npos, record_report(view).find("\\x1B[2J\x81\n"));
+    EXPECT_NE(std::string::npos, record_report(view).find("\\x1b[2J\x81\n"));
     const std::string json = record_json(view).dump();
     EXPECT_NE(std::string::npos, json.find("\"text\":\"\\u001b[2J\xEF\xBF\xBD\""));
 }

@@ -64,8 +64,8 @@ TEST(RecordView, EveryFieldAsTheWindowShowsIt) {
     EXPECT_EQ((Lines{"Codierung 675Hz/1240Hz | ON05,H1220,OFF05",
                      "Codierung 1240Hz/2280Hz | R01",
                      "Codierung 1240Hz/1010Hz | OFF60",
-                     "Totzeit | 30 Sekunden",
-                     "Alarmpause | 180 Sekunden",
+                     "Totzeit | 30 s",
+                     "Alarmpause | 180 s",
                      "Alarmspeicher | (keine Auswahl, Adresse 98: 0x05)",
                      "Anzahl-5Ton | 7",
                      "5-Ton Nummer 1 | 21401", "5-Ton Nummer 2 | 21402", "5-Ton Nummer 3 | 21403",
@@ -78,8 +78,10 @@ TEST(RecordView, EveryFieldAsTheWindowShowsIt) {
                      "Zusatzrelais 2 Ein-Zeit | 0 s",
                      "Zusatzrelais 3 5-Ton | 3", "Zusatzrelais 3 Doppel-Ton | 1240Hz/1010Hz",
                      "Zusatzrelais 3 Ein-Zeit | 180 s",
-                     // Alarm 1 is not fitted: no double-tone trigger.
-                     "Zusatzrelais 4 5-Ton | 1", "Zusatzrelais 4 Doppel-Ton | -keiner-",
+                     // Alarm 1 is not fitted: no double-tone trigger, and the
+                     // byte's alarm is named.
+                     "Zusatzrelais 4 5-Ton | 1",
+                     "Zusatzrelais 4 Doppel-Ton | -keiner- (675Hz/1860hz nicht bestückt)",
                      "Zusatzrelais 4 Ein-Zeit | 5 s"}),
               lines_of(fields_of(view)));
     EXPECT_EQ(0, view.check_code);
@@ -117,12 +119,12 @@ TEST(RecordView, DifferingFieldsLineUpByName) {
     const std::vector<FieldDifference> differences = differing_fields(view_of(first), view_of(second));
     ASSERT_EQ(3u, differences.size());
     EXPECT_EQ("Totzeit", differences[0].name);
-    EXPECT_EQ("30 Sekunden", differences[0].first);
-    EXPECT_EQ("45 Sekunden", differences[0].second);
+    EXPECT_EQ("30 s", differences[0].first->value);
+    EXPECT_EQ(45, differences[0].second->number);
     EXPECT_EQ("Anzahl-5Ton", differences[1].name);
     EXPECT_EQ("5-Ton Nummer 3", differences[2].name);
     EXPECT_FALSE(differences[2].first.has_value());
-    EXPECT_EQ("21403", differences[2].second);
+    EXPECT_EQ("21403", differences[2].second->value);
 }
 
 TEST(RecordView, HiddenDifferencesAreThoseNoFieldShows) {

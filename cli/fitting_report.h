@@ -1,0 +1,33 @@
+// What a setup block says about a device's fitting, as zavctl tells it: the
+// info window's fields and the tone set ("DT-Satz", as the setup window
+// names it), in text and as JSON; and the identification that found it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/device_session.h"
+
+namespace zav::cli {
+
+// "675+x" or "1240/675+x": the setup window's option for the tone set.
+std::string tone_set_text(const uint8_t* setup);
+
+// One line for a fitting: "5 Doppelton-Alarme, 5-Ton Adressen max.10,
+// Zusatzrelais bis zu 4, DT-Satz 675+x".
+std::string fitting_text(const uint8_t* setup);
+
+// The info window's fields as an object of named values, numbers as
+// numbers (docs/JSON.md, "info").
+nlohmann::json setup_info_json(const uint8_t* setup);
+
+// identify's lines: the version, the setup block and whether its check
+// byte fits, then the fitting, label and value on one line.
+std::string identification_report(const Identification& found);
+
+// {"version", "setup", "valid", "accepted", "info"}.
+nlohmann::json identification_json(const Identification& found);
+
+}  // namespace zav::cli
