@@ -2,6 +2,14 @@
 // ';', others with ','; UTF-8 with or without a byte order mark, or
 // Windows-1252 (what Excel writes as "CSV (Trennzeichen-getrennt)");
 // quoted cells that hold separators, quotes and line breaks.
+//
+// Written here rather than taken from a library: Debian's C++ CSV reader
+// (libfccp-dev) cuts the file into lines before it looks at quotes, fixes
+// the number of columns at compile time, takes the separator as a template
+// argument and needs <thread> (or a patch) with the 32-bit compiler, and
+// throws English messages; libcsv is a C library under the LGPL with no
+// build for mingw-w64. What a spreadsheet writes needs only a small state
+// machine, and its errors can name the row and column in German.
 #pragma once
 
 #include <cstddef>
