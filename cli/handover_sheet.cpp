@@ -1,8 +1,10 @@
 // The page's structure, one <section class="blatt"> per device:
 //
 //   <header>        "Übergabeblatt ZAV 160", sheet i of n; the label as <h1>
-//   table.kopf      date, operator, device and plan row, configuration, port
-//   h2 Ausstattung  version, setup block, tone-pair set, and the fitting as
+//   div.oben        side by side:
+//     h2 Übergabe   table.kopf: date, operator, device and plan row,
+//                   configuration, port
+//     h2 Ausstattung  version, setup block, tone-pair set, and the fitting as
 //                   the info window lists it
 //   h2 Konfiguration  div.felder: the groups of "zavctl show" (Alarme,
 //                   Adressen, Zusatzrelais), each a table of name and value,
@@ -37,6 +39,10 @@ constexpr char kInventorySeparator = ';';
 constexpr char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
 constexpr int kToneSetOptionB = 10;  // "1240/675+x"; option 11 is set A, "675+x"
 constexpr uint8_t kToneSetABit = 0x01;
+// Day, month, year, hour, minute: on the sheet, and as a spreadsheet takes
+// it for a date and time.
+constexpr char kSheetTime[] = "%02d.%02d.%04d, %02d:%02d Uhr";
+constexpr char kSpreadsheetTime[] = "%02d.%02d.%04d %02d:%02d";
 
 // The program's own texts, and this file's, are Windows-1252; the page and
 // the inventory are UTF-8.
@@ -103,14 +109,14 @@ std::string device_text(const SheetDevice& device) {
     return text;
 }
 
-std::string header_table(const SheetDevice& device) {
-    std::string text = "<table class=\"kopf\">\n";
+std::string handover_section(const SheetDevice& device) {
+    std::string text = utf8("<div><h2>Übergabe</h2>\n<table class=\"kopf\">\n");
     text += row(utf8("Datum"), value_or_blank(sheet_time(device.time)));
     text += row(utf8("Bearbeiter"), value_or_blank(device.operator_name));
     text += row(utf8("Gerät"), value_or_blank(device_text(device)));
     text += row(utf8("Konfiguration"), value_or_blank(device.file));
     if (!device.port.empty()) text += row(utf8("Port"), html(device.port));
-    return text + "</table>\n";
+    return text + "</table></div>\n";
 }
 
 std::string fitting_section(const SheetDevice& device) {
@@ -122,7 +128,7 @@ std::string fitting_section(const SheetDevice& device) {
 
     std::string setup_text = html(setup_hex(setup.data()));
     if (device.fitting_assumed) setup_text += utf8(" (angenommen: Vollausstattung; mit --setup HEX gilt die wirkliche)");
-    std::string text = "<h2>Ausstattung</h2>\n<table class=\"ausstattung\">\n";
+    std::string text = "<div><h2>Ausstattung</h2>\n<table class=\"ausstattung\">\n";
     text += row(utf8("SW-Version"), html(utf8(info.version)));
     text += row(utf8("Setup-Block"), setup_text, "code");
     text += row(utf8("DT-Satz"), html(utf8(tone_set_text(setup))));
@@ -131,7 +137,7 @@ std::string fitting_section(const SheetDevice& device) {
     text += row(html(utf8(without_colon(kInfoLabelRelays))), html(utf8(info.relays)));
     text += row(html(utf8(without_colon(kInfoLabelDoubleToneDuration))), html(utf8(info.double_tone_duration)));
     text += row(html(utf8(without_colon(kInfoLabelCallToneDuration))), html(utf8(info.call_tone_duration)));
-    return text + "</table>\n";
+    return text + "</table></div>\n";
 }
 
 std::string fields_section(const RecordView& view) {
@@ -184,14 +190,16 @@ table { border-collapse: collapse; width: 100%; }
 th, td { text-align: left; vertical-align: top; padding: 0.35mm 1.5mm 0.35mm 0; }
 th { font-weight: normal; color: #333; width: 42%; }
 caption { text-align: left; font-weight: bold; padding: 1mm 0 0.5mm; }
-.kopf th, .ausstattung th, .pruefung th { width: 30mm; }
+.kopf th, .ausstattung th { width: 30mm; }
+.pruefung th { width: 30mm; }
+.oben { display: grid; grid-template-columns: 1fr 1fr; column-gap: 8mm; }
 .felder { columns: 2; column-gap: 8mm; }
-.gruppe { break-inside: avoid; margin-bottom: 1.5mm; }
+.gruppe { margin-bottom: 1.5mm; }
 .gruppe th { width: 58%; white-space: nowrap; }
 .unterschiede th { width: auto; font-weight: bold; }
 .code { font-family: "DejaVu Sans Mono", "Courier New", monospace; word-break: break-all; }
 .offen { display: inline-block; min-width: 60mm; border-bottom: 0.2mm solid #000; }
-.unterschrift { display: flex; gap: 12mm; margin-top: 14mm; }
+.unterschrift { display: flex; gap: 12mm; margin-top: 12mm; }
 .unterschrift div { flex: 1; border-top: 0.3mm solid #000; padding-top: 1mm; font-size: 8pt; }
 footer { margin-top: 4mm; font-size: 7.5pt; color: #444; }
 @media screen {
@@ -207,13 +215,26 @@ std::string sheet(const SheetDevice& device, size_t number, size_t count) {
     text += utf8("Übergabeblatt ZAV 160") + "</span><span>" + utf8("Blatt ") + std::to_string(number) + " von " +
             std::to_string(count) + "</span></header>\n";
     text += "<h1>" + html(device.label) + "</h1>\n";
-    text += header_table(device);
-    text += fitting_section(device);
+    text += "<div class=\"oben\">\n" + handover_section(device) + fitting_section(device) + "</div>\n";
     text += fields_section(view);
     text += check_section(device, view);
     text += "<div class=\"unterschrift\"><div>" + utf8("Übergeben: Datum, Name, Unterschrift") + "</div><div>" +
             utf8("Übernommen: Datum, Name, Unterschrift") + "</div></div>\n";
     text += "<footer>" + utf8("Erstellt mit zavctl " ZAV_VERSION_TEXT) + "</footer>\n</section>\n";
+    return text;
+}
+
+// The log's time in a German form (format takes day, month, year, hour,
+// minute); a time of another form as it stands.
+std::string german_time(const std::string& iso_time, const char* format) {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+    char separator = 0;
+    if (std::sscanf(iso_time.c_str(), "%4d-%2d-%2d%c%2d:%2d", &year, &month, &day, &separator, &hour, &minute) != 6 ||
+        (separator != 'T' && separator != ' ')) {
+        return iso_time;
+    }
+    char text[40];
+    std::snprintf(text, sizeof text, format, day, month, year, hour, minute);
     return text;
 }
 
@@ -276,17 +297,7 @@ std::string outcome_text(const std::string& outcome) {
     return outcome;
 }
 
-std::string sheet_time(const std::string& iso_time) {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
-    char separator = 0;
-    if (std::sscanf(iso_time.c_str(), "%4d-%2d-%2d%c%2d:%2d", &year, &month, &day, &separator, &hour, &minute) != 6 ||
-        (separator != 'T' && separator != ' ')) {
-        return iso_time;
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d.%02d.%04d, %02d:%02d Uhr", day, month, year, hour, minute);
-    return text;
-}
+std::string sheet_time(const std::string& iso_time) { return german_time(iso_time, kSheetTime); }
 
 std::string handover_sheet_html(const std::vector<SheetDevice>& devices) {
     size_t count = 0;
@@ -320,7 +331,8 @@ std::string inventory_csv(const std::vector<SheetDevice>& devices) {
     text += "\r\n";
     for (size_t d = 0; d < devices.size(); ++d) {
         const SheetDevice& device = devices[d];
-        std::vector<std::string> cells = {inventory_text(device.label), inventory_text(sheet_time(device.time)),
+        std::vector<std::string> cells = {inventory_text(device.label),
+                                          inventory_text(german_time(device.time, kSpreadsheetTime)),
                                           inventory_text(device.operator_name),
                                           optional_number(device.device_number), optional_number(device.plan_row)};
         if (device.setup) {

@@ -60,7 +60,8 @@ std::string handover_sheet_html(const std::vector<SheetDevice>& devices);
 
 // The inventory (UTF-8): a byte order mark, then ';'-separated rows with
 // CR LF, as German spreadsheets open a CSV file by a double click. One row
-// per device, failed ones too; the 5-tone addresses in as many columns as
+// per device, failed ones too, its time as a spreadsheet takes it for a
+// date ("08.12.2026 09:15"); the 5-tone addresses in as many columns as
 // the device with the most. Codes (version, setup block, addresses,
 // digest) stand as ="...", so that a spreadsheet keeps leading zeros and
 // does not read "2.30" as a date; so does a text that a spreadsheet would

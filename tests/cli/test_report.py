@@ -128,7 +128,7 @@ def test_the_inventory_opens_in_a_spreadsheet_and_files_get_sheets_without_a_log
     rows = list(csv.DictReader(io.StringIO(content.decode("utf-8-sig"), newline=""), delimiter=";"))
     assert [row["Bezeichnung"] for row in rows] == [label for label, _ in DEVICES] + ["TLF 3000"]
     assert [row["5-Ton Nummer 2"] for row in rows] == ['="10102"', '="20202"', '="30302"', ""]
-    assert rows[0]["Bearbeiter"] == "müller" and rows[0]["Datum"] == "08.12.2026, 09:11 Uhr"
+    assert rows[0]["Bearbeiter"] == "müller" and rows[0]["Datum"] == "08.12.2026 09:11"
     assert rows[3]["Ergebnis"] == "fehlgeschlagen"
 
     sheet = tmp_path / "wache.html"

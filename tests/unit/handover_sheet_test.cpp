@@ -82,7 +82,7 @@ TEST(HandoverSheet, InventoryIsATableASpreadsheetReadsWithCodesKeptAsText) {
         return index < cells.size() ? cells[index].utf8 : std::string("(none)");
     };
     EXPECT_EQ("=\"-Reserve-\"", cell(1, "Bezeichnung"));
-    EXPECT_EQ("08.12.2026, 09:15 Uhr", cell(1, "Datum"));
+    EXPECT_EQ("08.12.2026 09:15", cell(1, "Datum"));
     EXPECT_EQ("=\"01401\"", cell(1, "5-Ton Nummer 1"));
     EXPECT_EQ("=\"21402\"", cell(1, "5-Ton Nummer 2"));
     EXPECT_EQ("=\"2.10\"", cell(1, "SW-Version"));
