@@ -139,9 +139,10 @@ AuditEntry entry_of(const json& line) {
     // is the one the digest names: else the sheet would vouch for bytes the
     // log does not hold.
     if (entry.outcome != kFailed) {
-        if (!entry.setup) fault(in_quotes("device.setup") + " fehlt, obwohl das Ergebnis " + in_quotes(entry.outcome) + " ist");
-        if (!entry.record) fault(in_quotes("record") + " fehlt, obwohl das Ergebnis " + in_quotes(entry.outcome) + " ist");
-        if (!digest) fault(in_quotes("sha256") + " fehlt, obwohl das Ergebnis " + in_quotes(entry.outcome) + " ist");
+        const std::string because = " fehlt, obwohl das Ergebnis " + in_quotes(entry.outcome) + " ist";
+        if (!entry.setup) fault(in_quotes("device.setup") + because);
+        if (!entry.record) fault(in_quotes("record") + because);
+        if (!digest) fault(in_quotes("sha256") + because);
     }
     if (entry.record && digest && sha256_hex(entry.record->data(), kRecordBytes) != entry.sha256) {
         fault(in_quotes("sha256") + " ist nicht die Prüfsumme von " + in_quotes("record") +

@@ -55,7 +55,9 @@ Outcome read_whole_file(const std::string& path, std::string& bytes) {
     const bool failed = std::ferror(file) != 0;
     const int error = errno;
     std::fclose(file);
-    if (failed) return failure(kExitFile, "Dateifehler", shown_name(path) + ": " + system_error_text(error ? error : EIO));
+    if (failed) {
+        return failure(kExitFile, "Dateifehler", shown_name(path) + ": " + system_error_text(error ? error : EIO));
+    }
     return success();
 }
 
@@ -106,8 +108,9 @@ struct Inputs {
 Outcome add_log(const std::string& path, const std::string& bytes, Inputs& inputs) {
     const AuditLogReading reading = read_audit_log(bytes);
     if (!reading.ok) {
-        return failure(kExitFile, shown_name(path) + ", Zeile " + std::to_string(reading.error_line) + ": " + reading.error,
-                       "Das Protokoll ist nicht, wie zavctl --log es schreibt; es wird kein Blatt erstellt.");
+        const std::string place = shown_name(path) + ", Zeile " + std::to_string(reading.error_line);
+        return failure(kExitFile, place + ": " + reading.error,
+                       "Das Protokoll ist nicht, wie zavctl --log es schreibt; es wird nichts geschrieben.");
     }
     for (const AuditEntry& entry : reading.entries) inputs.devices.push_back(sheet_device_of(entry, page_name(path)));
     return success();

@@ -105,7 +105,9 @@ std::string shown_value(const std::string& program_text) { return program_text.e
 std::string device_text(const SheetDevice& device) {
     std::string text;
     if (device.device_number) text = "Nr. " + std::to_string(*device.device_number);
-    if (device.plan_row) text += (text.empty() ? "" : ", ") + std::string("Plan-Zeile ") + std::to_string(*device.plan_row);
+    if (device.plan_row) {
+        text += (text.empty() ? "" : ", ") + std::string("Plan-Zeile ") + std::to_string(*device.plan_row);
+    }
     return text;
 }
 
@@ -127,7 +129,9 @@ std::string fitting_section(const SheetDevice& device) {
     for (int k = 0; k < info.tone_pair_count; ++k) tone_pairs += (k ? ", " : "") + std::string(info.tone_pairs[k]);
 
     std::string setup_text = html(setup_hex(setup.data()));
-    if (device.fitting_assumed) setup_text += utf8(" (angenommen: Vollausstattung; mit --setup HEX gilt die wirkliche)");
+    if (device.fitting_assumed) {
+        setup_text += utf8(" (angenommen: Vollausstattung; mit --setup HEX gilt die wirkliche)");
+    }
     std::string text = "<div><h2>Ausstattung</h2>\n<table class=\"ausstattung\">\n";
     text += row(utf8("SW-Version"), html(utf8(info.version)));
     text += row(utf8("Setup-Block"), setup_text, "code");
@@ -145,7 +149,9 @@ std::string fields_section(const RecordView& view) {
     for (const FieldGroup& group : field_groups(view)) {
         text += "<table class=\"gruppe\">\n<caption>" + html(utf8(group.title)) + "</caption>\n";
         if (group.fields.empty()) text += row(html(utf8("(keine)")), "");
-        for (const Field& field : group.fields) text += row(html(utf8(field.name)), html(utf8(shown_value(field.value))));
+        for (const Field& field : group.fields) {
+            text += row(html(utf8(field.name)), html(utf8(shown_value(field.value))));
+        }
         text += "</table>\n";
     }
     return text + "</div>\n";
@@ -265,7 +271,9 @@ std::string optional_number(const std::optional<int>& number) { return number ? 
 SheetDevice sheet_device_of(const AuditEntry& entry, const std::string& log_name) {
     SheetDevice device;
     device.label = entry.label;
-    if (device.label.empty() && entry.device_number) device.label = utf8("Gerät ") + std::to_string(*entry.device_number);
+    if (device.label.empty() && entry.device_number) {
+        device.label = utf8("Gerät ") + std::to_string(*entry.device_number);
+    }
     if (device.label.empty()) device.label = entry.file;
     device.time = entry.time;
     device.operator_name = entry.operator_name;
@@ -327,7 +335,9 @@ std::string inventory_csv(const std::vector<SheetDevice>& devices) {
     for (const char* name : {"Ergebnis", "Meldung", "SHA-256", "Konfiguration", "Quelle"}) head.push_back(name);
 
     std::string text = kUtf8ByteOrderMark;
-    for (size_t i = 0; i < head.size(); ++i) text += (i ? separator : "") + csv_cell(utf8(head[i]), kInventorySeparator);
+    for (size_t i = 0; i < head.size(); ++i) {
+        text += (i ? separator : "") + csv_cell(utf8(head[i]), kInventorySeparator);
+    }
     text += "\r\n";
     for (size_t d = 0; d < devices.size(); ++d) {
         const SheetDevice& device = devices[d];

@@ -17,7 +17,9 @@ std::string record_hex(uint8_t fill) { return std::string(2 * kRecordBytes, "012
 
 std::string digest_of_hex(const std::string& hex) {
     std::vector<uint8_t> bytes;
-    for (size_t i = 0; i < hex.size(); i += 2) bytes.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    for (size_t i = 0; i < hex.size(); i += 2) {
+        bytes.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    }
     return sha256_hex(bytes.data(), bytes.size());
 }
 
@@ -95,7 +97,8 @@ TEST(AuditLog, RefusesALineThatIsNotWhatTheLogPromises) {
         {"another schema", with(logged(2), "schema", 2).dump(), "Schema 2 ist unbekannt"},
         {"a key missing", without(logged(2), "backup").dump(), "der Schlüssel \"backup\" fehlt"},
         {"a key missing inside", with(logged(2), "plan", {{"row", 2}}).dump(), "der Schlüssel \"plan.label\" fehlt"},
-        {"a record of the wrong length", with(logged(2), "record", "00FF").dump(), "\"record\" ist keine Folge von 216"},
+        {"a record of the wrong length", with(logged(2), "record", "00FF").dump(),
+         "\"record\" ist keine Folge von 216"},
         {"a digest of another record", with(logged(2), "sha256", digest_of_hex(record_hex(9))).dump(),
          "\"sha256\" ist nicht die Prüfsumme von \"record\""},
         {"no record for a device reached", with(logged(2), "record", nullptr).dump(),
