@@ -11,6 +11,7 @@ std::unique_ptr<Command> make_program_command();
 std::unique_ptr<Command> make_verify_command();
 std::unique_ptr<Command> make_show_command();
 std::unique_ptr<Command> make_diff_command();
+std::unique_ptr<Command> make_report_command();
 
 std::vector<std::unique_ptr<Command>> make_commands() {
     std::vector<std::unique_ptr<Command>> commands;
@@ -21,6 +22,7 @@ std::vector<std::unique_ptr<Command>> make_commands() {
     commands.push_back(make_verify_command());
     commands.push_back(make_show_command());
     commands.push_back(make_diff_command());
+    commands.push_back(make_report_command());
     return commands;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace zav::cli {
 
@@ -24,5 +25,14 @@ int command_verify(const CommonOptions& common, const std::string& file);
 int command_show(const CommonOptions& common, const std::string& file, const std::string& setup_text);
 int command_diff(const CommonOptions& common, const std::string& first, const std::string& second,
                  const std::string& setup_text);
+
+struct ReportOptions {
+    std::vector<std::string> inputs;  // audit logs and configuration files, told apart by their content
+    std::string output;               // -o
+    std::string setup_text;           // --setup, for the configuration files
+    bool csv = false;                 // --csv: the inventory instead of the sheets
+    bool force = false;               // --force: an existing output is replaced
+};
+int command_report(const CommonOptions& common, const ReportOptions& options);
 
 }  // namespace zav::cli

@@ -16,6 +16,10 @@ clang-14 libclang-rt-14-dev libcli11-dev nlohmann-json3-dev libtomlplusplus-dev 
 # in German (with a locale made from the package locales), lintian checks
 # the package, and its test asks man-db's man where a page is.
 ZAV_PACKAGES="$ZAV_PACKAGES debhelper help2man locales lintian man-db"
+# zavctl's handover sheets are tested as a technician prints them: headless
+# Chromium prints the page to PDF, and poppler's pdftotext and pdfinfo read
+# what is on each page and how many pages there are.
+ZAV_PACKAGES="$ZAV_PACKAGES chromium poppler-utils"
 
 # Installs the Debian packages that are not installed yet; nothing (and no
 # network) when all are there. A package for i386 first needs that

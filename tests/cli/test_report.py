@@ -1,0 +1,141 @@
+"""zavctl report: handover sheets printed by a real browser, the inventory as
+a spreadsheet reads it, and the logs and files it refuses.
+
+The audit logs are written here by hand, line by line as the log's schema
+says, from the example configuration with each device's own addresses."""
+import csv
+import hashlib
+import io
+import json
+import re
+import shutil
+import subprocess
+import tempfile
+
+import pytest
+
+from conftest import HEADER, ROOT, zavctl
+
+EXAMPLE = ROOT / "examples" / "voll-10-adressen-4-relais.zcf"
+SETUP = "BF073C020A"  # five double-tone alarms, 10 addresses, four relays, set A; V2.10
+DEVICES = [
+    ("LF 20 Fahrer", ["10101", "10102", "10103"]),
+    ("HLF 20 Maschinist", ["20201", "20202", "20203"]),
+    ("ELW 1 Führung", ["30301", "30302", "30303"]),
+]
+
+
+def record_with(addresses):
+    record = bytearray(EXAMPLE.read_bytes()[len(HEADER):len(HEADER) + 108])
+    record[0] = len(addresses)
+    for n, address in enumerate(addresses):
+        record[1 + 5 * n:6 + 5 * n] = address.encode()
+    return bytes(record)
+
+
+def log_line(number, label, addresses, outcome="programmed"):
+    record = record_with(addresses)
+    reached = outcome != "failed"
+    return json.dumps({
+        "schema": 1, "time": f"2026-12-08T09:{10 + number}:02+01:00", "zavctl": "2.30",
+        "command": "program", "port": "/dev/ttyUSB0", "adapter": "FTDI FT232R USB UART",
+        "operator": "müller",
+        "device": {"number": number, "version": "2.10", "setup": SETUP, "tone_set": "A"} if reached else None,
+        "plan": {"row": number, "label": label}, "file": "fahrzeug.toml",
+        "record": record.hex().upper() if reached else None,
+        "sha256": hashlib.sha256(record).hexdigest() if reached else None,
+        "backup": None, "outcome": outcome, "exit_code": 0 if reached else 3,
+        "message": "Verifikation OK !" if reached else "Kein ZAV 160 gefunden !",
+        "differences": [], "retries": 0, "duration_s": 4.8,
+    }, ensure_ascii=False)
+
+
+def three_device_log(folder):
+    log = folder / "serie.jsonl"
+    log.write_text("".join(log_line(n, label, addresses) + "\n"
+                           for n, (label, addresses) in enumerate(DEVICES, 1)), encoding="utf-8")
+    return log
+
+
+def run(*command, timeout=120):
+    done = subprocess.run(command, capture_output=True, timeout=timeout)
+    assert done.returncode == 0, f"{command[0]}: {done.stderr.decode(errors='replace')}"
+    return done.stdout.decode()
+
+
+@pytest.mark.skipif(shutil.which("chromium") is None or shutil.which("pdftotext") is None,
+                    reason="chromium and poppler-utils are not installed (tools/setup.sh installs them)")
+def test_chromium_prints_one_a4_page_per_device_with_its_label_and_addresses(tmp_path):
+    sheet = tmp_path / "blatt.html"
+    done = zavctl("report", str(three_device_log(tmp_path)), "-o", str(sheet))
+    assert done.returncode == 0, done.stderr.decode()
+
+    pdf = tmp_path / "blatt.pdf"
+    with tempfile.TemporaryDirectory() as profile:
+        run("chromium", "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+            "--disable-background-networking", "--disable-component-update", "--disable-sync",
+            "--no-pdf-header-footer", f"--user-data-dir={profile}", f"--print-to-pdf={pdf}", sheet.as_uri())
+    info = run("pdfinfo", str(pdf))
+    assert re.search(r"^Pages:\s+3$", info, re.M), info
+    assert "(A4)" in info, info
+    for page, (label, addresses) in enumerate(DEVICES, 1):
+        text = run("pdftotext", "-f", str(page), "-l", str(page), "-layout", str(pdf), "-")
+        assert label in text, (page, text)
+        for address in addresses:
+            assert address in text, (page, address, text)
+        others = [a for _, other in DEVICES if other != addresses for a in other]
+        assert not any(a in text for a in others), (page, text)
+
+
+def test_a_damaged_log_and_a_taken_output_are_refused(tmp_path):
+    log = three_device_log(tmp_path)
+    sheet = tmp_path / "blatt.html"
+
+    lines = log.read_text(encoding="utf-8").splitlines(keepends=True)
+    damaged = tmp_path / "abgebrochen.jsonl"
+    damaged.write_text(lines[0] + lines[1][:40] + "\n" + lines[2], encoding="utf-8")
+    done = zavctl("report", str(damaged), "-o", str(sheet))
+    assert done.returncode == 2
+    assert "abgebrochen.jsonl, Zeile 2: kein gültiges JSON" in done.stderr.decode()
+    no_key = tmp_path / "ohne-schluessel.jsonl"
+    no_key.write_text(lines[0].replace('"backup": null, ', ""), encoding="utf-8")
+    done = zavctl("report", str(no_key), "-o", str(sheet))
+    assert done.returncode == 2
+    assert 'Zeile 1: der Schlüssel "backup" fehlt' in done.stderr.decode()
+    assert not sheet.exists()
+
+    sheet.write_text("vom Vortag")
+    done = zavctl("report", str(log), "-o", str(sheet))
+    assert done.returncode == 2 and "gibt es schon" in done.stderr.decode()
+    assert sheet.read_text() == "vom Vortag"
+    done = zavctl("report", str(log), "-o", str(sheet), "--force")
+    assert done.returncode == 0, done.stderr.decode()
+    assert "ELW 1 Führung" in sheet.read_text(encoding="utf-8")
+    assert [p.name for p in tmp_path.iterdir() if p.name.startswith("blatt")] == ["blatt.html"]
+
+
+def test_the_inventory_opens_in_a_spreadsheet_and_files_get_sheets_without_a_log(tmp_path):
+    log = three_device_log(tmp_path)
+    with log.open("a", encoding="utf-8") as appended:
+        appended.write(log_line(4, "TLF 3000", [], outcome="failed") + "\n")
+    inventory = tmp_path / "inventar.csv"
+    done = zavctl("--json", "report", str(log), "--csv", "-o", str(inventory))
+    assert done.returncode == 0, done.stderr.decode()
+    assert json.loads(done.stdout)["devices"] == 4
+
+    content = inventory.read_bytes()
+    assert content.startswith(b"\xef\xbb\xbf")
+    rows = list(csv.DictReader(io.StringIO(content.decode("utf-8-sig"), newline=""), delimiter=";"))
+    assert [row["Bezeichnung"] for row in rows] == [label for label, _ in DEVICES] + ["TLF 3000"]
+    assert [row["5-Ton Nummer 2"] for row in rows] == ['="10102"', '="20202"', '="30302"', ""]
+    assert rows[0]["Bearbeiter"] == "müller" and rows[0]["Datum"] == "08.12.2026 09:11"
+    assert rows[3]["Ergebnis"] == "fehlgeschlagen"
+
+    sheet = tmp_path / "wache.html"
+    done = zavctl("report", str(ROOT / "examples" / "kleine-wache.zcf"), "-o", str(sheet))
+    assert done.returncode == 0, done.stderr.decode()
+    page = sheet.read_text(encoding="utf-8")
+    assert "kleine-wache.zcf" in page and "angenommen: Vollausstattung" in page
+    done = zavctl("report", str(ROOT / "examples" / "kleine-wache.zcf"), "--setup", "BF073D020A", "-o",
+                  str(tmp_path / "falsch.html"))
+    assert done.returncode == 1 and "Setup-Daten ungültig !" in done.stderr.decode()
