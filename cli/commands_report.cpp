@@ -9,8 +9,9 @@
 #include "cli/commands.h"
 #include "cli/config_file_io.h"
 #include "cli/console.h"
-#include "cli/file_replace.h"
+#include "cli/fitting_choice.h"
 #include "cli/handover_sheet.h"
+#include "cli/output_file.h"
 #include "cli/reporter.h"
 #include "cli/sha256.h"
 #include "cli/system_error_text.h"
@@ -20,25 +21,6 @@
 namespace zav::cli {
 
 namespace {
-
-// Without --setup a configuration file is shown for the full fitting, as
-// "zavctl show" shows it: five double-tone alarms, 10 addresses, four extra
-// relays, tone-pair set A.
-constexpr uint8_t kAssumedSetupByte1 = 0xBF;
-constexpr uint8_t kAssumedSetupByte2 = 0x01;
-
-// ---------------------------------------------------------------------------
-// Stand-in for the shared check of output files and --force, which is being
-// made for every command of cli/ on another branch; when it is merged, this
-// goes and report calls that one. Here: an existing path (a file, a
-// directory, a link to either) is not replaced without --force.
-bool output_path_taken(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return false;
-    std::fclose(file);
-    return true;
-}
-// ---------------------------------------------------------------------------
 
 // A name from the command line as UTF-8 text for the page.
 std::string page_name(const std::string& argument) { return utf8_from_cp1252(shown_name(argument)); }
@@ -71,35 +53,6 @@ bool looks_like_log(const std::string& bytes) {
     return false;
 }
 
-bool parse_setup_hex(const std::string& text, std::array<uint8_t, kSetupBlockBytes>& block) {
-    if (text.size() != 2 * kSetupBlockBytes) return false;
-    for (size_t i = 0; i < kSetupBlockBytes; ++i) {
-        const std::string pair = text.substr(2 * i, 2);
-        if (!std::isxdigit(static_cast<unsigned char>(pair[0])) || !std::isxdigit(static_cast<unsigned char>(pair[1])))
-            return false;
-        block[i] = static_cast<uint8_t>(std::stoul(pair, nullptr, 16));
-    }
-    return true;
-}
-
-Outcome fitting_for_files(const std::string& setup_text, std::array<uint8_t, kSetupBlockBytes>& setup, bool& assumed) {
-    assumed = setup_text.empty();
-    if (assumed) {
-        setup = {kAssumedSetupByte1, kAssumedSetupByte2,
-                 setup_check_byte(static_cast<uint16_t>(kAssumedSetupByte1 | kAssumedSetupByte2 << 8)), 0, 0};
-        return success();
-    }
-    if (!parse_setup_hex(setup_text, setup)) {
-        return failure(kExitUsage, "--setup " + shown_name(setup_text) + ": erwartet werden 10 Hex-Ziffern",
-                       "den Setup-Block, wie \"zavctl identify\" ihn zeigt, z. B. BF073C020A");
-    }
-    if (!setup_block_valid(setup.data())) {
-        return failure(kExitUsage, "--setup " + shown_name(setup_text) + ": Setup-Daten ungültig !",
-                       "Das Prüfbyte (3. Byte) passt nicht zu den Setup-Bytes.");
-    }
-    return success();
-}
-
 struct Inputs {
     std::vector<SheetDevice> devices;
     bool any_configuration_file = false;
@@ -116,18 +69,18 @@ Outcome add_log(const std::string& path, const std::string& bytes, Inputs& input
     return success();
 }
 
-Outcome add_configuration_file(const std::string& path, const std::array<uint8_t, kSetupBlockBytes>& setup,
-                               bool fitting_assumed, Inputs& inputs) {
+Outcome add_configuration_file(const std::string& path, const Fitting& fitting, Inputs& inputs) {
     ConfigImage image;
     set_image_start_values(image);
-    const Outcome outcome = load_configuration_file(path, image);
+    const Outcome outcome = load_configuration_file(path, image, fitting.setup_bytes());
     if (!outcome.ok()) return outcome;
     SheetDevice device;
     device.label = page_name(path);
     device.file = page_name(path);
     device.source = page_name(path);
-    device.setup = setup;
-    device.fitting_assumed = fitting_assumed;
+    device.setup.emplace();
+    std::copy(fitting.setup, fitting.setup + kSetupBlockBytes, device.setup->begin());
+    device.fitting_assumed = fitting.source_key == "assumed";
     device.record.emplace();
     std::copy(image.bytes, image.bytes + kRecordBytes, device.record->begin());
     device.sha256 = sha256_hex(image.bytes, kRecordBytes);
@@ -140,9 +93,8 @@ Outcome add_configuration_file(const std::string& path, const std::array<uint8_t
 
 int command_report(const CommonOptions& common, const ReportOptions& options) {
     const Reporter reporter(common.json, common.quiet);
-    std::array<uint8_t, kSetupBlockBytes> setup{};
-    bool fitting_assumed = false;
-    Outcome outcome = fitting_for_files(options.setup_text, setup, fitting_assumed);
+    uint8_t setup[kSetupBlockBytes];
+    Outcome outcome = options.setup_text.empty() ? success() : parse_setup_option(options.setup_text, setup);
     if (!outcome.ok()) return reporter.fail(outcome);
     for (const std::string& input : options.inputs) {
         if (input == options.output) {
@@ -152,18 +104,23 @@ int command_report(const CommonOptions& common, const ReportOptions& options) {
     }
     // Nothing is read before the output is known to be free: a sheet that
     // could not be written is no work done.
-    if (!options.force && output_path_taken(options.output)) {
-        return reporter.fail(failure(kExitFile, shown_name(options.output) + " gibt es schon.",
-                                     "Mit --force wird die Datei ersetzt."));
-    }
+    outcome = check_output_path(options.output, options.force);
+    if (!outcome.ok()) return reporter.fail(outcome);
 
     Inputs inputs;
+    Fitting fitting;
+    bool fitting_chosen = false;
     for (const std::string& input : options.inputs) {
         std::string bytes;
         outcome = read_whole_file(input, bytes);
-        if (outcome.ok()) {
-            outcome = looks_like_log(bytes) ? add_log(input, bytes, inputs)
-                                            : add_configuration_file(input, setup, fitting_assumed, inputs);
+        if (outcome.ok() && looks_like_log(bytes)) {
+            outcome = add_log(input, bytes, inputs);
+        } else if (outcome.ok()) {
+            // A configuration file is shown as show shows it, for one fitting
+            // chosen once (and, when assumed, said once).
+            if (!fitting_chosen) outcome = choose_fitting(CommonOptions{}, options.setup_text, reporter, fitting);
+            fitting_chosen = true;
+            if (outcome.ok()) outcome = add_configuration_file(input, fitting, inputs);
         }
         if (!outcome.ok()) return reporter.fail(outcome);
     }
@@ -192,11 +149,9 @@ int command_report(const CommonOptions& common, const ReportOptions& options) {
     }
 
     const std::string content = options.csv ? inventory_csv(inputs.devices) : handover_sheet_html(inputs.devices);
-    std::string error;
-    if (!replace_file(options.output, reinterpret_cast<const uint8_t*>(content.data()), content.size(), error)) {
-        return reporter.fail(
-            failure(kExitFile, "Datei kann nicht angelegt werden !", shown_name(options.output) + ": " + error));
-    }
+    outcome = write_output_file(options.output, reinterpret_cast<const uint8_t*>(content.data()), content.size(),
+                                options.force);
+    if (!outcome.ok()) return reporter.fail(outcome);
     if (options.csv) {
         reporter.line("Inventar mit " + std::to_string(inputs.devices.size()) + " Geräten in " +
                       shown_name(options.output) + " geschrieben.");
@@ -206,7 +161,7 @@ int command_report(const CommonOptions& common, const ReportOptions& options) {
     }
     // "devices": the sheets, or the inventory's rows; "left_out": the
     // devices that got no sheet (the inventory leaves none out).
-    reporter.document({{"output", json_text(shown_name(options.output))},
+    reporter.document({{"output", json_name(options.output)},
                        {"format", options.csv ? "csv" : "html"},
                        {"devices", options.csv ? inputs.devices.size() : sheets},
                        {"left_out", options.csv ? nlohmann::json::array() : left_out}});

@@ -31,9 +31,6 @@ bool read_head(std::FILE* file, std::string& bytes, size_t limit) {
 }
 
 Outcome load_text(const std::string& path, const std::string& text, ConfigImage& image, SetupFitting fitting) {
-    if (text.size() > kMaxTextBytes) {
-        return failure(kExitFile, "Konfigurationstext zu lang (mehr als 256 KB)", shown_name(path));
-    }
     const ImportedText imported = import_text(text, fitting);
     if (!imported.ok) {
         return failure(imported.error.field_check ? kExitRefused : kExitFile, text_error_line(imported.error),
@@ -45,7 +42,8 @@ Outcome load_text(const std::string& path, const std::string& text, ConfigImage&
 
 }  // namespace
 
-Outcome load_configuration_file(const std::string& path, ConfigImage& image, SetupFitting fitting) {
+Outcome read_configuration_file(const std::string& path, ConfigurationSource& source) {
+    source.path = path;
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
         return failure(kExitFile, kConfigFileMissing, shown_name(path) + ": " + system_error_text(errno));
@@ -58,11 +56,35 @@ Outcome load_configuration_file(const std::string& path, ConfigImage& image, Set
     if (!read_ok) {
         return failure(kExitFile, kConfigFileShort, shown_name(path) + ": " + system_error_text(read_error ? read_error : EIO));
     }
-    if (is_config_text(bytes)) return load_text(path, bytes, image, fitting);
+    source.text = is_config_text(bytes);
+    if (source.text) {
+        if (bytes.size() > kMaxTextBytes) {
+            return failure(kExitFile, "Konfigurationstext zu lang (mehr als 256 KB)", shown_name(path));
+        }
+        if (const std::optional<TextError> error = text_form_error(bytes)) {
+            return failure(kExitFile, text_error_line(*error), shown_name(path));
+        }
+        source.bytes = std::move(bytes);
+        return success(kConfigFileLoaded);
+    }
+    set_image_start_values(source.image);
     const ConfigFileOutcome outcome =
-        load_config_file(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), image);
+        load_config_file(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), source.image);
     if (outcome != ConfigFileOutcome::kOk) return failure(kExitFile, config_file_outcome_text(outcome), shown_name(path));
     return success(kConfigFileLoaded);
+}
+
+Outcome configuration_for_fitting(const ConfigurationSource& source, SetupFitting fitting, ConfigImage& image) {
+    if (source.text) return load_text(source.path, source.bytes, image, fitting);
+    std::copy(source.image.bytes, source.image.bytes + kRecordBytes, image.bytes);
+    return success(kConfigFileLoaded);
+}
+
+Outcome load_configuration_file(const std::string& path, ConfigImage& image, SetupFitting fitting) {
+    ConfigurationSource source;
+    const Outcome read = read_configuration_file(path, source);
+    if (!read.ok()) return read;
+    return configuration_for_fitting(source, fitting, image);
 }
 
 Outcome save_configuration_file(const std::string& path, const ConfigImage& image, bool force) {

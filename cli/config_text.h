@@ -74,6 +74,11 @@ struct ImportedText {
 // The record of a text, after the window's field checks for fitting.
 ImportedText import_text(std::string_view text, SetupFitting fitting = kFullFitting);
 
+// What is wrong with a text before any fitting is applied: bytes that are
+// no UTF-8, or no TOML. A text without such an error may still be refused
+// by import_text (a key, a value, a field check).
+std::optional<TextError> text_form_error(std::string_view text);
+
 // Sets fields of a record as editing them in its exported text would: path
 // as the text names the field ("totzeit", "alarm.1.codierung",
 // "adressen.anzahl", "adressen.nummern.2", "zusatzrelais.1.ein_zeit"),

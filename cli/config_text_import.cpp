@@ -198,16 +198,23 @@ public:
           base_(new_record()),
           fields_(fields_of_record(base_, fitting)) {}
 
-    ImportedText read() {
+    // The encoding, then the TOML; the parsed document on success.
+    std::optional<TextError> form_error(toml::parse_result& parsed) {
         // Said here rather than by the parser, which places it a character
         // early.
         const size_t invalid = invalid_utf8_offset(text_);
         if (invalid != std::string_view::npos) {
             const Place place = lines_.place_of_offset(invalid);
-            return failed({place.line, place.column, "", "kein gültiges UTF-8 (den Text als UTF-8 speichern)"});
+            return TextError{place.line, place.column, "", "kein gültiges UTF-8 (den Text als UTF-8 speichern)"};
         }
-        toml::parse_result parsed = toml::parse(text_);
-        if (!parsed) return failed(syntax_error(parsed.error(), lines_));
+        parsed = toml::parse(text_);
+        if (!parsed) return syntax_error(parsed.error(), lines_);
+        return std::nullopt;
+    }
+
+    ImportedText read() {
+        toml::parse_result parsed;
+        if (std::optional<TextError> error = form_error(parsed)) return failed(*error);
         read_document(parsed.table());
         // The first error in the text; a missing key only when nothing else
         // is wrong, as a misspelt key is missing too and is the better hint.
@@ -545,6 +552,12 @@ private:
 ImportedText import_text(std::string_view text, SetupFitting fitting) {
     if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
     return TextReader(text, fitting).read();
+}
+
+std::optional<TextError> text_form_error(std::string_view text) {
+    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
+    toml::parse_result parsed;
+    return TextReader(text, kFullFitting).form_error(parsed);
 }
 
 }  // namespace zav

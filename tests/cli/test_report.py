@@ -106,7 +106,7 @@ def test_a_damaged_log_and_a_taken_output_are_refused(tmp_path):
 
     sheet.write_text("vom Vortag")
     done = zavctl("report", str(log), "-o", str(sheet))
-    assert done.returncode == 2 and "gibt es schon" in done.stderr.decode()
+    assert done.returncode == 2 and "Datei existiert bereits: " in done.stderr.decode()
     assert sheet.read_text() == "vom Vortag"
     done = zavctl("report", str(log), "-o", str(sheet), "--force")
     assert done.returncode == 0, done.stderr.decode()

@@ -1,0 +1,102 @@
+#include "cli/fitting_choice.h"
+
+#include <cctype>
+#include <cstring>
+#include <memory>
+
+#include "cli/console.h"
+#include "cli/device_session.h"
+#include "cli/fitting_report.h"
+#include "cli/port_opening.h"
+#include "cli/serial_port.h"
+#include "core/setup/setup_block.h"
+
+namespace zav::cli {
+
+namespace {
+
+constexpr const char kLabelIndent[] = "             ";  // under "Ausstattung  "
+
+// Without --setup or --port: all five double-tone alarms, 10 addresses,
+// four extra relays, tone-pair set A. Every field the record can hold is
+// then shown.
+constexpr uint8_t kAssumedSetupByte1 = 0xBF;
+constexpr uint8_t kAssumedSetupByte2 = 0x01;
+
+bool parse_hex_block(const std::string& text, uint8_t* block) {
+    if (text.size() != 2 * kSetupBlockBytes) return false;
+    for (size_t i = 0; i < kSetupBlockBytes; ++i) {
+        const char pair[3] = {text[2 * i], text[2 * i + 1], '\0'};
+        if (!std::isxdigit(static_cast<unsigned char>(pair[0])) || !std::isxdigit(static_cast<unsigned char>(pair[1])))
+            return false;
+        block[i] = static_cast<uint8_t>(std::stoul(pair, nullptr, 16));
+    }
+    return true;
+}
+
+}  // namespace
+
+Outcome parse_setup_option(const std::string& setup_text, uint8_t* setup) {
+    if (!parse_hex_block(setup_text, setup)) {
+        return failure(kExitUsage, "--setup " + shown_name(setup_text) + ": 10 Hex-Ziffern erwartet",
+                       "Den Setup-Block angeben, wie \"zavctl identify\" ihn zeigt, z. B. BF073C020A.");
+    }
+    if (!setup_block_valid(setup)) {
+        return failure(kExitUsage, "--setup " + shown_name(setup_text) + ": Setup-Daten ungültig !",
+                       "Das Prüfbyte (3. Byte) passt nicht zu den Setup-Bytes.");
+    }
+    return success();
+}
+
+Outcome choose_fitting(const CommonOptions& common, const std::string& setup_text, const Reporter& reporter,
+                       Fitting& fitting) {
+    if (!setup_text.empty()) {
+        const Outcome parsed = parse_setup_option(setup_text, fitting.setup);
+        if (!parsed.ok()) return parsed;
+        fitting.source = "aus --setup";
+        fitting.source_key = "option";
+        return success();
+    }
+    // Only --port on this command line: $ZAV_PORT is for the device commands.
+    const std::string& port = common.port;
+    if (!port.empty()) {
+        std::unique_ptr<SerialLine> line;
+        Outcome outcome = open_port(port, line);
+        if (!outcome.ok()) return outcome;
+        ProgressBar progress(false);
+        DeviceLink device(*line, system_clock(), progress);
+        Identification found;
+        outcome = identify_device(device, found);
+        if (!outcome.ok()) return outcome;
+        std::memcpy(fitting.setup, found.setup, kSetupBlockBytes);
+        fitting.source = "vom Gerät an " + shown_name(port) + " (V" + version_text(found.setup) + ")";
+        fitting.source_key = "device";
+        fitting.port = port;
+        return success();
+    }
+    fitting.setup[0] = kAssumedSetupByte1;
+    fitting.setup[1] = kAssumedSetupByte2;
+    fitting.setup[2] = setup_check_byte(static_cast<uint16_t>(kAssumedSetupByte1 | kAssumedSetupByte2 << 8));
+    fitting.source = "angenommen (Vollausstattung)";
+    fitting.source_key = "assumed";
+    reporter.note("Hinweis: Ausstattung angenommen (Vollausstattung). Mit --setup HEX oder --port PORT gilt die "
+                  "tatsächliche.");
+    return success();
+}
+
+// "Ausstattung  Setup 7F0111021E, aus --setup" and below it what the block
+// says, the tone set included.
+void tell_fitting(const Reporter& reporter, const Fitting& fitting) {
+    reporter.paragraph("Ausstattung  Setup " + setup_hex(fitting.setup) + ", " + fitting.source, kLabelIndent);
+    reporter.paragraph(kLabelIndent + fitting_text(fitting.setup), kLabelIndent);
+}
+
+nlohmann::json fitting_json(const Fitting& fitting) {
+    nlohmann::json json = {{"setup", setup_hex(fitting.setup)},
+                           {"source", fitting.source_key},
+                           {"info", setup_info_json(fitting.setup)}};
+    if (!fitting.port.empty()) json["port"] = json_name(fitting.port);
+    return json;
+}
+
+}  // namespace zav::cli
