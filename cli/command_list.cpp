@@ -11,6 +11,8 @@ std::unique_ptr<Command> make_program_command();
 std::unique_ptr<Command> make_verify_command();
 std::unique_ptr<Command> make_show_command();
 std::unique_ptr<Command> make_diff_command();
+std::unique_ptr<Command> make_export_command();
+std::unique_ptr<Command> make_import_command();
 std::unique_ptr<Command> make_report_command();
 
 std::vector<std::unique_ptr<Command>> make_commands() {
@@ -22,6 +24,8 @@ std::vector<std::unique_ptr<Command>> make_commands() {
     commands.push_back(make_verify_command());
     commands.push_back(make_show_command());
     commands.push_back(make_diff_command());
+    commands.push_back(make_export_command());
+    commands.push_back(make_import_command());
     commands.push_back(make_report_command());
     return commands;
 }

@@ -35,4 +35,14 @@ struct ReportOptions {
 };
 int command_report(const CommonOptions& common, const ReportOptions& options);
 
+// export and import: a configuration file as text and back (docs/Textformat.md).
+struct TextOptions {
+    std::string input;       // the configuration file (export) or the text (import)
+    std::string output;      // -o; "" or "-": standard output (export only)
+    std::string setup_text;  // --setup: the fitting whose fields the text holds
+    bool force = false;      // --force: an existing output is replaced
+};
+int command_export(const CommonOptions& common, const TextOptions& options);
+int command_import(const CommonOptions& common, const TextOptions& options);
+
 }  // namespace zav::cli

@@ -1,0 +1,55 @@
+"""Configurations as text: export and import through zavctl, as a
+technician would keep them in an editor and under version control."""
+import pathlib
+
+from conftest import ROOT, zavctl
+
+SMALL = "030154021E"  # two double-tone alarms, five addresses, no relays
+
+
+def test_export_and_import_give_the_file_back_and_an_error_writes_nothing(tmp_path):
+    example = ROOT / "examples/kleine-wache.zcf"
+    text = tmp_path / "wache.toml"
+    run = zavctl("export", str(example), "--setup", SMALL, "-o", str(text))
+    assert run.returncode == 0, run.stderr
+    back = tmp_path / "wache.zcf"
+    run = zavctl("import", str(text), "--setup", SMALL, "-o", str(back))
+    assert run.returncode == 0, run.stderr
+    assert back.read_bytes() == example.read_bytes()
+
+    # A coding the window refuses: its line and the window's message, exit 4,
+    # and no file.
+    edited = tmp_path / "falsch.toml"
+    lines = text.read_text().splitlines()
+    number = next(i for i, line in enumerate(lines) if line.startswith("codierung"))
+    lines[number] = 'codierung = "ON01,XY"'
+    edited.write_text("\n".join(lines) + "\n")
+    refused = tmp_path / "falsch.zcf"
+    run = zavctl("import", str(edited), "--setup", SMALL, "-o", str(refused))
+    assert run.returncode == 4, run.stderr
+    assert f"Zeile {number + 1}, Spalte" in run.stderr.decode()
+    assert "Fehler: Codierung !" in run.stderr.decode()
+    assert not refused.exists()
+
+    # The program's own file is no text to import.
+    run = zavctl("import", str(example), "-o", str(tmp_path / "x.zcf"))
+    assert run.returncode == 2 and "kein Konfigurationstext" in run.stderr.decode()
+
+
+def test_show_and_diff_take_a_text_for_the_fitting_given(tmp_path):
+    example = ROOT / "examples/kleine-wache.zcf"
+    text = tmp_path / "wache.toml"
+    assert zavctl("export", str(example), "--setup", SMALL, "-o", str(text)).returncode == 0
+    run = zavctl("diff", str(example), str(text), "--setup", SMALL)
+    assert run.returncode == 0, run.stderr
+    assert "Keine Unterschiede." in run.stdout.decode()
+    run = zavctl("show", str(text), "--setup", SMALL)
+    assert run.returncode == 0, run.stderr
+    assert "21402" in run.stdout.decode()
+
+
+def test_the_examples_as_text_are_what_export_makes_of_them():
+    for name, setup in [("kleine-wache", SMALL), ("voll-10-adressen-4-relais", "BF012F021E")]:
+        run = zavctl("export", str(ROOT / f"examples/{name}.zcf"), "--setup", setup)
+        assert run.returncode == 0, run.stderr
+        assert run.stdout == (ROOT / f"examples/{name}.toml").read_bytes(), f"{name}.toml: tools/screenshots makes it"
