@@ -1,5 +1,7 @@
 #include "cli/reporter.h"
 
+#include <algorithm>
+
 #include "cli/console.h"
 #include "cli/text_encoding.h"
 
@@ -38,7 +40,14 @@ void Reporter::document_line(const nlohmann::json& value) const {
 
 int Reporter::fail(const Outcome& outcome, bool told_in_document) const {
     std::string text = "zavctl: " + outcome.message + "\n";
-    if (!outcome.detail.empty()) text += "        " + outcome.detail + "\n";
+    // A detail of several lines (a lost line, then what it did to the
+    // device) is indented line by line.
+    size_t begin = 0;
+    while (begin < outcome.detail.size()) {
+        const size_t end = std::min(outcome.detail.find('\n', begin), outcome.detail.size());
+        text += "        " + outcome.detail.substr(begin, end - begin) + "\n";
+        begin = end + 1;
+    }
     write_text(Stream::kError, text);
     if (json_ && !told_in_document) {
         nlohmann::json error = {{"exit_code", outcome.exit_code}, {"message", json_text(outcome.message)}};
