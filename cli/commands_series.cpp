@@ -67,17 +67,15 @@ public:
         : reporter_(common.json, common.quiet), options_(options), port_(port), file_image_(file_image),
           progress_(reporter_.progress_shown()) {}
 
-    // The type fixed by --setup, before any device is looked for.
-    bool fix_type(const uint8_t* setup, const char* source) {
-        std::memcpy(type_, setup, kSetupBlockBytes);
-        have_type_ = true;
-        say("Typ der Serie: Setup " + setup_hex(type_) + " (V" + version_text(type_) + "), " + source + ".");
-        return take_record_for_type();
+    // The type given by --setup: fixed before any device is looked for.
+    void give_type(const uint8_t* setup) {
+        std::memcpy(given_type_, setup, kSetupBlockBytes);
+        have_given_type_ = true;
     }
 
     int run() {
         say("Serie: Geräte nacheinander anschließen; Strg+C beendet die Serie.");
-        if (!file_refused_) {
+        if (!have_given_type_ || fix_type(given_type_, "aus --setup")) {
             while (wait_for_device()) {
                 const DeviceEnd end = work_on_device();
                 interrupted_device_ = end == DeviceEnd::kInterrupted;
@@ -89,6 +87,13 @@ public:
     }
 
 private:
+    bool fix_type(const uint8_t* setup, const char* source) {
+        std::memcpy(type_, setup, kSetupBlockBytes);
+        have_type_ = true;
+        say("Typ der Serie: Setup " + setup_hex(type_) + " (V" + version_text(type_) + "), " + source + ".");
+        return take_record_for_type();
+    }
+
     // Nothing more on the way once Ctrl+C was pressed: the acknowledgement
     // was the last word before the device's own line and the summary.
     void say(const std::string& text) const {
@@ -113,7 +118,6 @@ private:
         tell_stop(failure(kExitRefused, config_error_text(field_error),
                           "Die Feldprüfung nimmt die Datei für Geräte mit Setup " + setup_hex(type_) +
                               " nicht an; die Serie endet."));
-        file_refused_ = true;
         return false;
     }
 
@@ -300,10 +304,11 @@ private:
     std::unique_ptr<DeviceLink> device_;
     Identification identification_ = {};
     Outcome found_;
+    uint8_t given_type_[kSetupBlockBytes] = {};
+    bool have_given_type_ = false;
     uint8_t type_[kSetupBlockBytes] = {};
     bool have_type_ = false;
     uint8_t taken_[kRecordBytes] = {};  // the file's record as the window takes it for the type
-    bool file_refused_ = false;
     int number_ = 0;
     int programmed_ = 0;
     std::vector<int> failed_numbers_;
@@ -329,7 +334,7 @@ int command_program_series(const CommonOptions& common, const ProgramOptions& op
     if (port.empty()) return reporter.fail(no_port_given());
 
     Series series(common, options, port, file_image);
-    if (!options.setup.empty()) series.fix_type(given_type, "aus --setup");
+    if (!options.setup.empty()) series.give_type(given_type);
     return series.run();
 }
 

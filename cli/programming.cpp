@@ -18,6 +18,8 @@ namespace {
 constexpr const char kWritingNotice[] =
     "Die Konfiguration wird noch zu Ende geschrieben; Strg+C erneut bricht sofort ab.";
 
+constexpr const char kWrittenNotVerified[] = "Die Konfiguration ist vollständig geschrieben, aber nicht verifiziert.";
+
 std::string attempt_text(int retry, int retries) {
     return "neuer Versuch " + std::to_string(retry) + " von " + std::to_string(retries) + " ...";
 }
@@ -101,14 +103,14 @@ ProgrammingResult program_and_verify(DeviceLink& device, const ProgrammingRules&
     if (!rules.series) {
         reporter.line(last.message);
         if (interrupt_count() > 0) {
-            result.outcome = failure(kExitInterrupted, "Abgebrochen vor der Verifikation.",
-                                     "Die Konfiguration ist vollständig geschrieben, aber nicht verifiziert.");
+            result.outcome = failure(kExitInterrupted, "Abgebrochen vor der Verifikation.", kWrittenNotVerified);
             return result;
         }
     }
     result.outcome =
         verify_reading_again(device, rules.retries, reporter, result.first_difference, result.verify_reads);
     result.verified = result.outcome.ok();
+    if (result.outcome.exit_code == kExitInterrupted) add_detail(result.outcome, kWrittenNotVerified);
     return result;
 }
 
