@@ -190,21 +190,28 @@ def test_the_first_stop_finishes_the_record_and_skips_the_verify(device, tmp_pat
     assert stats(device)["reads"] == 0
 
 
-def test_a_second_ctrl_c_stops_at_once_and_says_what_it_left(device, tmp_path):
+@pytest.mark.parametrize("series", [False, True])
+def test_a_second_ctrl_c_stops_at_once_and_says_what_it_left(device, tmp_path, series):
     image = tmp_path / "image.zcf"
     image.write_bytes(config_file(changed(device.record(), 96, 45)))
-    device.control("pace on")
-    program = Running("--port", device.port, "program", str(image))
+    # Block 2 is taken but never confirmed: the programming waits there.
+    device.control("fault stall-block 2")
+    program = Running("--port", device.port, "program", str(image), *(["--series"] if series else []))
     try:
-        wait_for(lambda: "pc>dev 00 00" in (device.folder / "frames.log").read_text(), 30, "the first block")
+        wait_for(lambda: "pc>dev 02 00" in (device.folder / "frames.log").read_text(), 30, "block 2")
         program.process.send_signal(signal.SIGINT)
-        program.wait_told("Die Konfiguration wird noch zu Ende geschrieben", timeout=3, lines=program.err)
+        program.wait_told("Serie endet" if series else "Die Konfiguration wird noch zu Ende geschrieben",
+                          timeout=3, lines=program.err)
         program.process.send_signal(signal.SIGINT)
         code = program.end()
     finally:
         program.kill()
     assert code == 130
-    assert program.err[-2:] == ["zavctl: Abgebrochen.", "        " + NO_VALID_CONFIGURATION]
+    if series:
+        assert program.out == ["Gerät 1: V2.30, Abgebrochen.", "  " + NO_VALID_CONFIGURATION,
+                               "Serie beendet: 0 programmiert, 1 fehlgeschlagen (Gerät 1)."]
+    else:
+        assert program.err[-2:] == ["zavctl: Abgebrochen.", "        " + NO_VALID_CONFIGURATION]
     assert stats(device)["programmings"] == 0
 
 
