@@ -165,9 +165,6 @@ Outcome program_device_record(DeviceLink& device) {
         int first_difference = -1;
         outcome = judged(belongs ? run_outcome.result : kResultFailed, false, device, first_difference);
     }
-    // Like the window, nothing is undone: the blocks sent stay in the
-    // device, whatever ended the programming, a lost line included.
-    if (!outcome.ok()) outcome.detail += (outcome.detail.empty() ? "" : "\n") + std::string(kNoValidConfiguration);
     return outcome;
 }
 

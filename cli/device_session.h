@@ -37,8 +37,9 @@ struct Identification {
     bool answered;  // something answered, even if wrongly: a device is there
 };
 
-// Said whenever a programming ended part-way, whatever the cause: the blocks
-// sent stay in the device, and its record no longer fits its check bytes.
+// Said whenever a programming ended part-way, whatever the cause, a lost
+// line included: the blocks sent stay in the device, and its record no
+// longer fits its check bytes.
 constexpr const char kNoValidConfiguration[] =
     "Das Gerät enthält jetzt keine gültige Konfiguration und muss erneut programmiert werden.";
 
@@ -65,9 +66,9 @@ Outcome identify_device(DeviceLink& device, Identification& found, uint32_t give
 // copy stays in state.read_back.
 Outcome read_device_record(DeviceLink& device);
 
-// The programming ('.') of the record in state.image. A programming that
-// did not end with the whole record written says kNoValidConfiguration in
-// its detail (on a line of its own after any other detail).
+// The programming ('.') of the record in state.image. Like the window it
+// undoes nothing: the blocks sent stay in the device (program_and_verify
+// says what that means for the device).
 Outcome program_device_record(DeviceLink& device);
 
 // A read compared with the record in state.image, as "Verifizieren"
