@@ -237,12 +237,13 @@ int command_program(const CommonOptions& common, const ProgramOptions& options) 
     DeviceLink& device = *connection.device;
     nlohmann::json document = identification_json(found);
     document["programmed"] = false;
-    if (!options.setup.empty() && !setup_blocks_same_type(wanted, found.setup)) {
-        return tell_end(reporter, type_conflict(wanted, found.setup), device, document);
-    }
+    // As "Programmieren": the field check first, then the type check.
     outcome = take_file_for_device(options.file, device);
     document.update(stamp_json(stamp, device.state.image.bytes));
     if (!outcome.ok()) return tell_end(reporter, outcome, device, document);
+    if (!options.setup.empty() && !setup_blocks_same_type(wanted, found.setup)) {
+        return tell_end(reporter, type_conflict(wanted, found.setup), device, document);
+    }
 
     ProgrammingRules rules;
     rules.retries = options.retries;
