@@ -129,6 +129,26 @@ def test_a_series_never_programs_a_device_twice_and_tells_every_device(device, t
     assert stats(device)["programmings"] == 2
 
 
+@pytest.mark.parametrize("fault, told", [("fault reject", "Gerät 1: Kein ZAV 160 gefunden !"),
+                                         ("fault bad-check", "Gerät 1: V2.30, Setup-Daten ungültig !")])
+def test_a_device_that_answers_wrongly_is_told_once_and_not_waited_on(device, tmp_path, fault, told):
+    image = tmp_path / "series.zcf"
+    image.write_bytes(config_file(device.record()))
+    device.control(fault)
+    series = Running("--port", device.port, "program", str(image), "--series")
+    try:
+        assert series.wait_told("Gerät 1:") == told
+        looks = identify_commands(device)
+        wait_for(lambda: identify_commands(device) >= looks + 3, 30, "the series to look on")
+        series.process.send_signal(signal.SIGINT)
+        code = series.end()
+    finally:
+        series.kill()
+    assert code == 4
+    assert [line for line in series.out if line.startswith("Gerät")] == [told]
+    assert series.told("Serie beendet:") == "Serie beendet: 0 programmiert, 1 fehlgeschlagen (Gerät 1)."
+
+
 def test_ctrl_c_in_a_series_is_acknowledged_and_finishes_the_device(device, tmp_path):
     image = tmp_path / "series.zcf"
     record = changed(device.record(), 96, 45)
