@@ -41,7 +41,7 @@ struct Identification {
 // line included: the blocks sent stay in the device, and its record no
 // longer fits its check bytes.
 constexpr const char kNoValidConfiguration[] =
-    "Das Gerät enthält jetzt keine gültige Konfiguration und muss erneut programmiert werden.";
+    "Das Gerät hat keine gültige Konfiguration mehr: neu programmieren.";
 
 // "%d.%d" as the info window writes the version: 2.30, 4.10, 2.3.
 std::string version_text(const uint8_t* setup);

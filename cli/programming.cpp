@@ -21,7 +21,7 @@ constexpr const char kWritingNotice[] =
 constexpr const char kWrittenNotVerified[] = "Die Konfiguration ist vollständig geschrieben, aber nicht verifiziert.";
 
 std::string attempt_text(int retry, int retries) {
-    return "neuer Versuch " + std::to_string(retry) + " von " + std::to_string(retries) + " ...";
+    return "Neuer Versuch " + std::to_string(retry) + " von " + std::to_string(retries) + " ...";
 }
 
 // A single "program": the first Ctrl+C during the block writes lets the
@@ -64,7 +64,7 @@ void add_detail(Outcome& outcome, const std::string& line) {
 
 Outcome type_conflict(const uint8_t* expected, const uint8_t* found) {
     return failure(kExitRefused, kTypeConflict,
-                   "Erwartet: Setup " + setup_hex(expected) + " (V" + version_text(expected) + "), gefunden: Setup " +
+                   "Erwartet Setup " + setup_hex(expected) + " (V" + version_text(expected) + "), gefunden " +
                        setup_hex(found) + " (V" + version_text(found) + ").");
 }
 
@@ -90,7 +90,7 @@ ProgrammingResult program_and_verify(DeviceLink& device, const ProgrammingRules&
         }
         const bool stop_wanted = !rules.series && interrupt_count() > 0;
         if (attempt >= rules.retries || stop_wanted || !retry_may_mend(last, device, conflict)) break;
-        reporter.note("Programmieren fehlgeschlagen (" + last.message + "), " + attempt_text(attempt + 1, rules.retries));
+        reporter.note("Programmieren: " + last.message + " " + attempt_text(attempt + 1, rules.retries));
     }
     if (!result.programmed) {
         // Whatever ended it, a record begun and not finished leaves the
@@ -123,7 +123,7 @@ Outcome verify_reading_again(DeviceLink& device, int retries, const Reporter& re
         // record was written a moment ago, was spoiled on the line.
         const bool spoiled = outcome.exit_code == kExitLink || outcome.message == kNoConfiguration;
         if (!spoiled || device.line_lost || read >= retries) return outcome;
-        reporter.note("Rücklesung fehlgeschlagen (" + outcome.message + "), " + attempt_text(read + 1, retries));
+        reporter.note("Rücklesung: " + outcome.message + " " + attempt_text(read + 1, retries));
     }
 }
 

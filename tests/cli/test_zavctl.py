@@ -78,7 +78,7 @@ def test_a_device_that_vanishes_while_programming_is_reported_without_hanging(de
     run = zavctl("program", str(image), port=device.port, timeout=30)
     assert run.returncode == 3
     assert "Verbindung unterbrochen !" in run.stderr.decode()
-    assert "Das Gerät enthält jetzt keine gültige Konfiguration" in run.stderr.decode()
+    assert "Das Gerät hat keine gültige Konfiguration mehr: neu programmieren." in run.stderr.decode()
 
 
 def test_ports_that_cannot_be_opened_say_why(device, tmp_path):
