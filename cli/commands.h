@@ -17,9 +17,19 @@ int command_ports(const CommonOptions& common);
 int command_identify(const CommonOptions& common);
 // file "-": standard output; force: an existing file may be replaced.
 int command_read(const CommonOptions& common, const std::string& file, bool force);
-int command_program(const CommonOptions& common, const std::string& file);
-int command_program_series(const CommonOptions& common, const std::string& file);
-int command_verify(const CommonOptions& common, const std::string& file);
+// How often a failed programming, or a verify read the line spoiled, is
+// tried again unless --retries says otherwise.
+constexpr int kDefaultRetries = 2;
+
+struct ProgramOptions {
+    std::string file;
+    std::string setup;  // --setup: the type, ten hex digits; "" for the (first) device's
+    int retries = kDefaultRetries;
+};
+
+int command_program(const CommonOptions& common, const ProgramOptions& options);
+int command_program_series(const CommonOptions& common, const ProgramOptions& options);
+int command_verify(const CommonOptions& common, const std::string& file, int retries);
 // setup_text: --setup, ten hex digits, or "" (then the device's, with a
 // port, else an assumed full fitting).
 int command_show(const CommonOptions& common, const std::string& file, const std::string& setup_text);

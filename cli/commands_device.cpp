@@ -9,12 +9,14 @@
 #include "cli/output_file.h"
 #include "cli/fitting_report.h"
 #include "cli/port_opening.h"
+#include "cli/programming.h"
 #include "cli/record_fields.h"
 #include "cli/record_report.h"
 #include "cli/record_view.h"
 #include "cli/reporter.h"
 #include "cli/serial_port.h"
 #include "core/config/config_form.h"
+#include "core/setup/setup_block.h"
 
 namespace zav::cli {
 
@@ -53,7 +55,8 @@ Outcome identify_accepted(DeviceLink& device, const Reporter& reporter, Identifi
 // said field by field where that is not what the file holds.
 Outcome take_file_for_device(const std::string& file, DeviceLink& device, const Reporter& reporter) {
     ConfigImage& image = device.state.image;
-    Outcome loaded = load_configuration_file(file, image);
+    // A text's fields are checked for the fitting just identified.
+    Outcome loaded = load_configuration_file(file, image, {image.bytes[kSetupByte1], image.bytes[kSetupByte2]});
     if (!loaded.ok()) return loaded;
     const uint8_t setup_byte1 = image.bytes[kSetupByte1];
     const uint8_t setup_byte2 = image.bytes[kSetupByte2];
@@ -82,8 +85,6 @@ int tell_differences(const Reporter& reporter, const Outcome& verified, DeviceLi
     reporter.line(verified.message);
     reporter.line("Unterschiede (Datei -> Gerät):");
     reporter.block(differences_report(differences), "  ");
-    document["verified"] = false;
-    document["message"] = json_text(verified.message);
     document["differences"] = differences_json(differences, "file", "device");
     reporter.document(document);
     return verified.exit_code;
@@ -101,32 +102,42 @@ std::string record_hex(const uint8_t* record) {
 
 // The steps program and verify share: the file is read first (a file that
 // cannot be read is told before the device is bothered), then the device is
-// identified, and the file's record is taken as the window takes it for
-// this device's fitting.
-Outcome connect_for_file(const CommonOptions& common, const Reporter& reporter, const std::string& file,
-                         Connection& connection, Identification& found) {
-    ConfigImage checked;
-    set_image_start_values(checked);
-    Outcome outcome = load_configuration_file(file, checked);
+// identified.
+Outcome connect_and_identify(const CommonOptions& common, const Reporter& reporter, const std::string& file,
+                             Connection& connection, Identification& found) {
+    ConfigurationSource checked;
+    Outcome outcome = read_configuration_file(file, checked);
     if (!outcome.ok()) return outcome;
     outcome = connect(common, reporter, connection);
     if (!outcome.ok()) return outcome;
-    outcome = identify_accepted(*connection.device, reporter, found);
-    if (!outcome.ok()) return outcome;
-    return take_file_for_device(file, *connection.device, reporter);
+    return identify_accepted(*connection.device, reporter, found);
 }
 
-// Reads the device back, compares, and tells the result.
-int verify_and_tell(const Reporter& reporter, DeviceLink& device, nlohmann::json document) {
-    int first_difference = -1;
-    const Outcome outcome = verify_device_record(device, first_difference);
-    if (outcome.exit_code == kExitDiffers) return tell_differences(reporter, outcome, device, document);
-    if (!outcome.ok()) return reporter.fail(outcome);
-    reporter.line(outcome.message);
-    document["verified"] = true;
+// How a program or verify ended, for a script: the verdict beside what was
+// done, and the failure in the same words as on standard error.
+void add_end(nlohmann::json& document, const Outcome& outcome) {
+    document["exit_code"] = outcome.exit_code;
     document["message"] = json_text(outcome.message);
+    if (!outcome.ok() && outcome.exit_code != kExitDiffers) {
+        nlohmann::json error = {{"exit_code", outcome.exit_code}, {"message", json_text(outcome.message)}};
+        if (!outcome.detail.empty()) error["detail"] = json_text(outcome.detail);
+        document["error"] = error;
+    }
+}
+
+// Tells the end of a program or verify once the device is known: the text
+// (differences field by field), and one JSON document with everything.
+int tell_end(const Reporter& reporter, const Outcome& outcome, DeviceLink& device, nlohmann::json document) {
+    add_end(document, outcome);
+    if (outcome.exit_code == kExitDiffers) return tell_differences(reporter, outcome, device, document);
+    if (outcome.ok()) {
+        reporter.line(outcome.message);
+        reporter.document(document);
+        return kExitOk;
+    }
+    reporter.fail(outcome, true);
     reporter.document(document);
-    return kExitOk;
+    return outcome.exit_code;
 }
 
 }  // namespace
@@ -200,29 +211,67 @@ int command_read(const CommonOptions& common, const std::string& file, bool forc
     return kExitOk;
 }
 
-int command_program(const CommonOptions& common, const std::string& file) {
+int command_program(const CommonOptions& common, const ProgramOptions& options) {
     const Reporter reporter(common.json, common.quiet);
+    uint8_t wanted[kSetupBlockBytes];
+    if (!options.setup.empty()) {
+        const Outcome given = setup_from_option(options.setup, wanted);
+        if (!given.ok()) return reporter.fail(given);
+    }
+    const RecordStamp stamp = stamp_now(options.file, chosen_port(common.port));
     Connection connection;
     Identification found;
-    Outcome outcome = connect_for_file(common, reporter, file, connection, found);
+    Outcome outcome = connect_and_identify(common, reporter, options.file, connection, found);
     if (!outcome.ok()) return reporter.fail(outcome);
 
     DeviceLink& device = *connection.device;
     nlohmann::json document = identification_json(found);
-    outcome = program_device_record(device);
-    if (!outcome.ok()) return reporter.fail(outcome);
-    reporter.line(outcome.message);
-    document["programmed"] = true;
-    return verify_and_tell(reporter, device, document);
+    document["programmed"] = false;
+    // As "Programmieren": the field check first, then the type check.
+    outcome = take_file_for_device(options.file, device, reporter);
+    document.update(stamp_json(stamp, device.state.image.bytes));
+    if (!outcome.ok()) return tell_end(reporter, outcome, device, document);
+    if (!options.setup.empty() && !setup_blocks_same_type(wanted, found.setup)) {
+        return tell_end(reporter, type_conflict(wanted, found.setup), device, document);
+    }
+
+    ProgrammingRules rules;
+    rules.retries = options.retries;
+    std::memcpy(rules.type, found.setup, kSetupBlockBytes);
+    const ProgrammingResult result = program_and_verify(device, rules, reporter);
+    document.update(stamp_json(stamp, device.state.image.bytes));
+    // "programmed" stands beside the verify's verdict: a verify read that
+    // failed does not make the device one that was never found.
+    document["programmed"] = result.programmed;
+    document["attempts"] = result.attempts;
+    if (result.verify_reads > 0) {
+        document["verified"] = result.verified;
+        document["verify_reads"] = result.verify_reads;
+    }
+    return tell_end(reporter, result.outcome, device, document);
 }
 
-int command_verify(const CommonOptions& common, const std::string& file) {
+int command_verify(const CommonOptions& common, const std::string& file, int retries) {
     const Reporter reporter(common.json, common.quiet);
+    const RecordStamp stamp = stamp_now(file, chosen_port(common.port));
     Connection connection;
     Identification found;
-    const Outcome outcome = connect_for_file(common, reporter, file, connection, found);
+    Outcome outcome = connect_and_identify(common, reporter, file, connection, found);
     if (!outcome.ok()) return reporter.fail(outcome);
-    return verify_and_tell(reporter, *connection.device, identification_json(found));
+
+    DeviceLink& device = *connection.device;
+    nlohmann::json document = identification_json(found);
+    outcome = take_file_for_device(file, device, reporter);
+    document.update(stamp_json(stamp, device.state.image.bytes));
+    if (!outcome.ok()) return tell_end(reporter, outcome, device, document);
+
+    int first_difference = -1;
+    int reads = 0;
+    outcome = verify_reading_again(device, retries, reporter, first_difference, reads);
+    document.update(stamp_json(stamp, device.state.image.bytes));
+    document["verified"] = outcome.ok();
+    document["verify_reads"] = reads;
+    return tell_end(reporter, outcome, device, document);
 }
 
 }  // namespace zav::cli

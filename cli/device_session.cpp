@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/console.h"
 #include "core/config/config_commands.h"
 #include "core/link/link_messages.h"
 #include "core/setup/connect_outcome.h"
@@ -14,17 +15,15 @@ namespace {
 
 constexpr const char kLineGoneDetail[] = "Die Leitung ist weg (Adapter abgezogen oder Gerät ausgeschaltet?).";
 constexpr const char kInterruptedMessage[] = "Abgebrochen.";
-constexpr const char kPartlyProgrammed[] =
-    "Das Gerät kann eine unvollständige Konfiguration enthalten: erneut programmieren.";
 
 struct Phase {
     const char* label;  // nullptr: no bar
     int total;
 };
 
-RunOutcome run(DeviceLink& device, CommandRecord command, Phase phase, uint32_t give_up_unanswered_ms = 0) {
+RunOutcome run(DeviceLink& device, CommandRecord command, Phase phase, uint32_t give_up_unanswered_sends = 0) {
     RunOptions options;
-    options.give_up_unanswered_ms = give_up_unanswered_ms;
+    options.give_up_unanswered_sends = give_up_unanswered_sends;
     if (phase.label != nullptr) {
         device.progress.start(phase.label, phase.total);
         options.on_progress = [&device](uint32_t block) { device.progress.update(static_cast<int>(block)); };
@@ -61,9 +60,41 @@ std::string setup_hex(const uint8_t* setup) {
     return text;
 }
 
-Outcome identify_device(DeviceLink& device, Identification& found, uint32_t give_up_unanswered_ms) {
+bool parse_setup_hex(const std::string& text, uint8_t* setup) {
+    if (text.size() != 2 * kSetupBlockBytes) return false;
+    auto digit = [](char c) {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        return -1;
+    };
+    uint8_t parsed[kSetupBlockBytes];
+    for (size_t i = 0; i < kSetupBlockBytes; ++i) {
+        const int high = digit(text[2 * i]);
+        const int low = digit(text[2 * i + 1]);
+        if (high < 0 || low < 0) return false;
+        parsed[i] = static_cast<uint8_t>(high << 4 | low);
+    }
+    std::memcpy(setup, parsed, kSetupBlockBytes);
+    return true;
+}
+
+Outcome setup_from_option(const std::string& text, uint8_t* setup) {
+    if (!parse_setup_hex(text, setup)) {
+        return failure(kExitUsage, "--setup " + shown_name(text) + ": erwartet werden 10 Hex-Ziffern",
+                       "den Setup-Block, wie \"zavctl identify\" ihn zeigt, z. B. BF073C020A");
+    }
+    if (!setup_block_valid(setup)) {
+        return failure(kExitUsage, "--setup " + shown_name(text) + ": " + kSetupDataInvalid,
+                       "Das Prüfbyte (3. Byte) passt nicht zu den Setup-Bytes.");
+    }
+    return success();
+}
+
+Outcome identify_device(DeviceLink& device, Identification& found, uint32_t give_up_unanswered_sends) {
     std::memset(&found, 0, sizeof found);
-    const RunOutcome run_outcome = run(device, {kIdentifyCommand, 0}, {nullptr, 0}, give_up_unanswered_ms);
+    const RunOutcome run_outcome = run(device, {kIdentifyCommand, 0}, {nullptr, 0}, give_up_unanswered_sends);
+    found.answered = run_outcome.heard;
     Outcome outcome = stopped(run_outcome, kNoDeviceFound);
     if (!outcome.ok()) return outcome;
 
@@ -102,7 +133,7 @@ Outcome judged(uint32_t result, bool verify, DeviceLink& device, int& first_diff
         case ConfigEnd::kRead:
         case ConfigEnd::kVerifyOk:
             return success(text);
-        case ConfigEnd::kUpdateRefused: return failure(kExitRefused, text, kPartlyProgrammed);
+        case ConfigEnd::kUpdateRefused: return failure(kExitRefused, text);
         case ConfigEnd::kNoConfiguration: return failure(kExitRefused, text);
         case ConfigEnd::kVerifyDiffers: return failure(kExitDiffers, text);
         case ConfigEnd::kConnectionLost:
@@ -129,13 +160,11 @@ Outcome program_device_record(DeviceLink& device) {
     const RunOutcome run_outcome =
         run(device, {kProgramCommand, kProgramBlockLength}, {"Programmieren", kProgramProgressEnd});
     Outcome outcome = stopped(run_outcome, kConnectionLost);
-    // Like the window, nothing is undone: the blocks sent stay in the device.
-    if (!outcome.ok() && outcome.detail.empty()) outcome.detail = kPartlyProgrammed;
-    if (!outcome.ok()) return outcome;
-    const bool belongs = run_outcome.result == kResultWritten || run_outcome.result == kResultRefused;
-    int first_difference = -1;
-    outcome = judged(belongs ? run_outcome.result : kResultFailed, false, device, first_difference);
-    if (!outcome.ok() && outcome.detail.empty()) outcome.detail = kPartlyProgrammed;
+    if (outcome.ok()) {
+        const bool belongs = run_outcome.result == kResultWritten || run_outcome.result == kResultRefused;
+        int first_difference = -1;
+        outcome = judged(belongs ? run_outcome.result : kResultFailed, false, device, first_difference);
+    }
     return outcome;
 }
 

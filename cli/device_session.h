@@ -34,25 +34,41 @@ struct Identification {
     uint8_t setup[kSetupBlockBytes];
     bool valid;     // the check byte fits the setup word
     bool accepted;  // valid, and software version 2.x or 4.x
+    bool answered;  // something answered, even if wrongly: a device is there
 };
+
+// Said whenever a programming ended part-way, whatever the cause, a lost
+// line included: the blocks sent stay in the device, and its record no
+// longer fits its check bytes.
+constexpr const char kNoValidConfiguration[] =
+    "Das Gerät hat keine gültige Konfiguration mehr: neu programmieren.";
 
 // "%d.%d" as the info window writes the version: 2.30, 4.10, 2.3.
 std::string version_text(const uint8_t* setup);
 // The five bytes as upper-case hex without blanks: "7F0702040A".
 std::string setup_hex(const uint8_t* setup);
+// The other way: ten hex digits (either case) into five bytes; false when
+// the text is anything else. The check byte is not looked at.
+bool parse_setup_hex(const std::string& text, uint8_t* setup);
+// A setup block given as --setup: ten hex digits whose check byte fits
+// (exit 1 otherwise, saying which).
+Outcome setup_from_option(const std::string& text, uint8_t* setup);
 
 // The identification ('+'). "ZAV 160 erkannt" only for an accepted device;
 // "Kein ZAV 160 gefunden !" (exit 3) without an answer; "Setup-Daten
 // ungültig !" or the version message (exit 4) for a device the program
 // refuses, with what it sent in identification all the same. With
-// give_up_unanswered_ms the look ends early when nothing answers at all.
-Outcome identify_device(DeviceLink& device, Identification& found, uint32_t give_up_unanswered_ms = 0);
+// give_up_unanswered_sends the look ends early when nothing answers at all
+// (see RunOptions).
+Outcome identify_device(DeviceLink& device, Identification& found, uint32_t give_up_unanswered_sends = 0);
 
 // The configuration read ('-') with the device-copy check of "Lesen"; the
 // copy stays in state.read_back.
 Outcome read_device_record(DeviceLink& device);
 
-// The programming ('.') of the record in state.image.
+// The programming ('.') of the record in state.image. Like the window it
+// undoes nothing: the blocks sent stay in the device (program_and_verify
+// says what that means for the device).
 Outcome program_device_record(DeviceLink& device);
 
 // A read compared with the record in state.image, as "Verifizieren"

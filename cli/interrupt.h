@@ -1,23 +1,33 @@
-// Ctrl+C. The first one asks the tool to stop at the next safe point (a
-// series ends after the device being programmed); a second one stops at
-// once. A line's read returns kInterrupted while a stop at once is wanted.
+// Ctrl+C, and on Linux SIGTERM and SIGHUP, which ask for the same. The first
+// one asks the tool to stop at the next safe point (a programming finishes
+// its record, a series the device at hand); a second one stops at once. A
+// line's read returns kInterrupted while a stop at once is wanted.
 #pragma once
+
+#include <string>
 
 namespace zav::cli {
 
-// Installs the handler (SIGINT and SIGTERM; on Windows the console's Ctrl+C
-// and Ctrl+Break). Call once, early.
+// Installs the handler (SIGINT, SIGTERM and SIGHUP; on Windows the
+// console's Ctrl+C and Ctrl+Break). Call once, early.
 void install_interrupt_handler();
 
 // How often Ctrl+C was pressed since start (0, 1, 2 or more).
 int interrupt_count();
 
 // True once a stop at once is wanted: Ctrl+C pressed twice, or once while
-// no series runs (see set_interrupt_stops_at_once).
+// no safe point is awaited (see set_interrupt_stops_at_once).
 bool interrupted();
 
-// In a series the first Ctrl+C only asks for the end of the series; outside
-// one it stops at once (the default).
+// While a programming writes its record, or a series works on a device, the
+// first Ctrl+C only asks for a stop at the next safe point; otherwise it
+// stops at once (the default).
 void set_interrupt_stops_at_once(bool at_once);
+
+// What the first Ctrl+C that does not stop at once says on standard error,
+// there and then, from the handler itself: the user must see at once that
+// the key was heard and what will happen. A text of the program
+// (Windows-1252); "" says nothing (--quiet).
+void set_first_interrupt_notice(const std::string& text);
 
 }  // namespace zav::cli

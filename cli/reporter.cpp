@@ -1,5 +1,7 @@
 #include "cli/reporter.h"
 
+#include <algorithm>
+
 #include "cli/console.h"
 #include "cli/text_encoding.h"
 #include "cli/text_wrap.h"
@@ -56,10 +58,15 @@ void Reporter::document_line(const nlohmann::json& value) const {
 
 int Reporter::fail(const Outcome& outcome, bool told_in_document) const {
     // The message stays on one line, as the program words it, so that it
-    // can be searched for; the explanation is broken to fit.
+    // can be searched for; the explanation is broken to fit, each of its
+    // lines (a lost line, then what it did to the device) on its own.
     std::string text = "zavctl: " + escaped_controls(outcome.message) + "\n";
-    if (!outcome.detail.empty()) {
-        text += wrapped(kDetailIndent + escaped_controls(outcome.detail), kDetailIndent) + "\n";
+    size_t begin = 0;
+    while (begin < outcome.detail.size()) {
+        const size_t end = std::min(outcome.detail.find('\n', begin), outcome.detail.size());
+        text += wrapped(kDetailIndent + escaped_controls(outcome.detail.substr(begin, end - begin)), kDetailIndent) +
+                "\n";
+        begin = end + 1;
     }
     write_text(Stream::kError, text);
     if (json_ && !told_in_document) {

@@ -25,6 +25,7 @@ public:
     Reporter(bool json, bool quiet) : json_(json), quiet_(quiet) {}
 
     bool json() const { return json_; }
+    bool quiet() const { return quiet_; }
     // The progress bar: only for a person at a terminal.
     bool progress_shown() const;
 

@@ -1,13 +1,12 @@
 #include "cli/sha256.h"
 
-#include <array>
-#include <cstdio>
+#include <cstring>
 
 namespace zav::cli {
 
 namespace {
 
-constexpr std::array<uint32_t, 64> kRoundConstants = {
+constexpr uint32_t kRoundConstants[64] = {
     0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
     0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
     0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
@@ -18,63 +17,75 @@ constexpr std::array<uint32_t, 64> kRoundConstants = {
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2,
 };
 
-uint32_t rotate_right(uint32_t value, int count) { return (value >> count) | (value << (32 - count)); }
+constexpr uint32_t kInitialHash[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                                      0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
 
-void compress(std::array<uint32_t, 8>& state, const uint8_t* block) {
+uint32_t rotate_right(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
+
+void compress(uint32_t* hash, const uint8_t* block) {
     uint32_t w[64];
-    for (int t = 0; t < 16; ++t) {
-        w[t] = uint32_t(block[4 * t]) << 24 | uint32_t(block[4 * t + 1]) << 16 | uint32_t(block[4 * t + 2]) << 8 |
-               uint32_t(block[4 * t + 3]);
+    for (int i = 0; i < 16; ++i) {
+        w[i] = static_cast<uint32_t>(block[4 * i]) << 24 | static_cast<uint32_t>(block[4 * i + 1]) << 16 |
+               static_cast<uint32_t>(block[4 * i + 2]) << 8 | block[4 * i + 3];
     }
-    for (int t = 16; t < 64; ++t) {
-        const uint32_t s0 = rotate_right(w[t - 15], 7) ^ rotate_right(w[t - 15], 18) ^ (w[t - 15] >> 3);
-        const uint32_t s1 = rotate_right(w[t - 2], 17) ^ rotate_right(w[t - 2], 19) ^ (w[t - 2] >> 10);
-        w[t] = w[t - 16] + s0 + w[t - 7] + s1;
+    for (int i = 16; i < 64; ++i) {
+        const uint32_t s0 = rotate_right(w[i - 15], 7) ^ rotate_right(w[i - 15], 18) ^ (w[i - 15] >> 3);
+        const uint32_t s1 = rotate_right(w[i - 2], 17) ^ rotate_right(w[i - 2], 19) ^ (w[i - 2] >> 10);
+        w[i] = w[i - 16] + s0 + w[i - 7] + s1;
     }
-    uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
-    uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
-    for (int t = 0; t < 64; ++t) {
-        const uint32_t sum1 = rotate_right(e, 6) ^ rotate_right(e, 11) ^ rotate_right(e, 25);
+    uint32_t a = hash[0], b = hash[1], c = hash[2], d = hash[3];
+    uint32_t e = hash[4], f = hash[5], g = hash[6], h = hash[7];
+    for (int i = 0; i < 64; ++i) {
+        const uint32_t s1 = rotate_right(e, 6) ^ rotate_right(e, 11) ^ rotate_right(e, 25);
         const uint32_t choice = (e & f) ^ (~e & g);
-        const uint32_t temp1 = h + sum1 + choice + kRoundConstants[t] + w[t];
-        const uint32_t sum0 = rotate_right(a, 2) ^ rotate_right(a, 13) ^ rotate_right(a, 22);
+        const uint32_t t1 = h + s1 + choice + kRoundConstants[i] + w[i];
+        const uint32_t s0 = rotate_right(a, 2) ^ rotate_right(a, 13) ^ rotate_right(a, 22);
         const uint32_t majority = (a & b) ^ (a & c) ^ (b & c);
+        const uint32_t t2 = s0 + majority;
         h = g;
         g = f;
         f = e;
-        e = d + temp1;
+        e = d + t1;
         d = c;
         c = b;
         b = a;
-        a = temp1 + sum0 + majority;
+        a = t1 + t2;
     }
-    state[0] += a, state[1] += b, state[2] += c, state[3] += d;
-    state[4] += e, state[5] += f, state[6] += g, state[7] += h;
+    hash[0] += a;
+    hash[1] += b;
+    hash[2] += c;
+    hash[3] += d;
+    hash[4] += e;
+    hash[5] += f;
+    hash[6] += g;
+    hash[7] += h;
 }
 
 }  // namespace
 
 std::string sha256_hex(const uint8_t* bytes, size_t n) {
-    std::array<uint32_t, 8> state = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                                     0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+    uint32_t hash[8];
+    std::memcpy(hash, kInitialHash, sizeof hash);
     size_t done = 0;
-    for (; n - done >= 64; done += 64) compress(state, bytes + done);
+    for (; n - done >= 64; done += 64) compress(hash, bytes + done);
 
     // The rest, the bit 1, zeros, and the length in bits, big-endian, in one
     // or two last blocks.
     uint8_t tail[128] = {};
     const size_t rest = n - done;
-    for (size_t i = 0; i < rest; ++i) tail[i] = bytes[done + i];
+    if (rest > 0) std::memcpy(tail, bytes + done, rest);
     tail[rest] = 0x80;
-    const size_t tail_size = rest < 56 ? 64 : 128;
-    const uint64_t bits = uint64_t(n) * 8;
-    for (int i = 0; i < 8; ++i) tail[tail_size - 1 - i] = static_cast<uint8_t>(bits >> (8 * i));
-    compress(state, tail);
-    if (tail_size == 128) compress(state, tail + 64);
+    const size_t tail_length = rest < 56 ? 64 : 128;
+    const uint64_t bits = static_cast<uint64_t>(n) * 8;
+    for (int i = 0; i < 8; ++i) tail[tail_length - 1 - i] = static_cast<uint8_t>(bits >> (8 * i));
+    for (size_t at = 0; at < tail_length; at += 64) compress(hash, tail + at);
 
-    char hex[65];
-    for (int i = 0; i < 8; ++i) std::snprintf(hex + 8 * i, 9, "%08x", static_cast<unsigned>(state[i]));
-    return std::string(hex, 64);
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text;
+    for (uint32_t word : hash) {
+        for (int shift = 28; shift >= 0; shift -= 4) text += kDigits[(word >> shift) & 0x0F];
+    }
+    return text;
 }
 
 }  // namespace zav::cli

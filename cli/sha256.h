@@ -1,8 +1,8 @@
-// SHA-256 (FIPS 180-4), the name of a configuration record in the audit log
-// and on the handover sheet: the same digest tells that two sheets, or a
-// sheet and a log line, speak of the same 108 bytes. No library on every
-// platform the tool is built for (a static Windows exe) offers it, and it
-// is short.
+// SHA-256 (FIPS 180-4), the name of a configuration record: in JSON
+// reports, the audit log and on the handover sheet, the same digest tells
+// that they speak of the same 108 bytes without keeping them. No library on
+// every platform the tool is built for (a static Windows exe) offers it,
+// and it is short.
 #pragma once
 
 #include <cstddef>

@@ -15,7 +15,7 @@ void count_stored_frame(void* context) { ++*static_cast<uint32_t*>(context); }
 class Run {
 public:
     Run(SerialLine& line, Clock& clock, LinkState& link, CommandRecord command, const RunOptions& options)
-        : line_(line), clock_(clock), link_(link), options_(options), started_ms_(clock.now_ms()) {
+        : line_(line), clock_(clock), link_(link), options_(options) {
         link_.shared.transaction_state = 0;  // the window's part, before the worker exists
         const WorkerBindings bind = {&link_.shared, &link_.frames, &link_.image, link_.read_back};
         worker_init(machine_, bind, command);
@@ -29,7 +29,7 @@ public:
         while (!worker_finished(machine_)) {
             if (!wait_once()) return stopped_;
         }
-        return RunOutcome{RunEnd::kFinished, result_};
+        return RunOutcome{RunEnd::kFinished, result_, heard_from_device_};
     }
 
 private:
@@ -40,7 +40,6 @@ private:
             if (frame_waiting(link_.frames.ring)) return hand_over_frame();
             const uint32_t waited = clock_.now_ms() - wait_started;
             if (waited >= kWaitMilliseconds) break;
-            if (gave_up_on_silent_device()) return stop(RunEnd::kUnanswered);
 
             size_t count = 0;
             const LineStatus status = line_.read(input_, sizeof input_, kWaitMilliseconds - waited, count);
@@ -48,7 +47,6 @@ private:
             if (status == LineStatus::kInterrupted) return stop(RunEnd::kInterrupted);
             if (status == LineStatus::kOk) decode(count);
         }
-        if (gave_up_on_silent_device()) return stop(RunEnd::kUnanswered);
         WorkerActions actions = {};
         worker_on_timeout(machine_, actions);
         return perform(actions);
@@ -82,15 +80,19 @@ private:
         return true;
     }
 
+    // The send about to be made is one more than a look allows, and the
+    // device has not said a word: it is not there.
     bool gave_up_on_silent_device() const {
-        return options_.give_up_unanswered_ms != 0 && !heard_from_device_ &&
-               clock_.now_ms() - started_ms_ >= options_.give_up_unanswered_ms;
+        return options_.give_up_unanswered_sends != 0 && !heard_from_device_ &&
+               sends_ >= options_.give_up_unanswered_sends;
     }
 
     bool perform(const WorkerActions& actions) {
         for (uint8_t i = 0; i < actions.count; ++i) {
             const WorkerAction& action = actions.action[i];
             if (action.kind == WorkerAction::kSend) {
+                if (gave_up_on_silent_device()) return stop(RunEnd::kUnanswered);
+                ++sends_;
                 const LineStatus status =
                     line_.write(link_.frames.transmit, link_.shared.transmit_length);
                 // A write the driver would not take is a send without an
@@ -107,7 +109,7 @@ private:
     }
 
     bool stop(RunEnd end) {
-        stopped_ = RunOutcome{end, kResultFailed};
+        stopped_ = RunOutcome{end, kResultFailed, heard_from_device_};
         return false;
     }
 
@@ -115,11 +117,11 @@ private:
     Clock& clock_;
     LinkState& link_;
     const RunOptions& options_;
-    const uint32_t started_ms_;
     Worker machine_;
     uint32_t result_ = kResultFailed;
-    RunOutcome stopped_ = {RunEnd::kFinished, kResultFailed};
+    RunOutcome stopped_ = {RunEnd::kFinished, kResultFailed, false};
     bool heard_from_device_ = false;
+    uint32_t sends_ = 0;
     uint32_t frames_stored_ = 0;
     uint8_t input_[kReadChunkBytes];
     size_t pending_begin_ = 0;

@@ -36,7 +36,7 @@ void reset_link_state(LinkState& link);
 
 enum class RunEnd {
     kFinished,     // the machine ended by itself; result holds its result code
-    kUnanswered,   // nothing came from the device within give_up_unanswered_ms
+    kUnanswered,   // nothing came from the device within give_up_unanswered_sends
     kLineGone,     // the line went away; the machine was stopped
     kInterrupted,  // Ctrl+C; the machine was stopped
 };
@@ -44,6 +44,7 @@ enum class RunEnd {
 struct RunOutcome {
     RunEnd end;
     uint32_t result;  // the end message's result code, for kFinished
+    bool heard;       // at least one whole frame came from the device
 };
 
 struct RunOptions {
@@ -51,9 +52,11 @@ struct RunOptions {
     // window forwards it to its progress bar.
     std::function<void(uint32_t block_number)> on_progress;
     // Stops the transaction, as the window's port-stop would, when the
-    // device has sent nothing at all for this long (0: never). A series
-    // looks for a device this way about once a second.
-    uint32_t give_up_unanswered_ms = 0;
+    // device has sent nothing at all and the machine is about to send its
+    // command once more than this (0: never). A look of one send lasts
+    // 1.5 s; a look of two sends has given the device the machine's own
+    // second chance, so one lost frame cannot make it look silent.
+    uint32_t give_up_unanswered_sends = 0;
 };
 
 RunOutcome run_transaction(SerialLine& line, Clock& clock, LinkState& link, CommandRecord command,

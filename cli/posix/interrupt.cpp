@@ -1,15 +1,19 @@
-// SIGINT and SIGTERM count as Ctrl+C. The handler only counts and writes one
-// byte into a pipe (both async-signal-safe); the port's poll() watches the
-// pipe, which closes the gap between looking at interrupted() and starting
-// to wait.
+// SIGINT, SIGTERM and SIGHUP count as Ctrl+C. The handler only counts,
+// writes one byte into a pipe and, for the first Ctrl+C that waits for a safe
+// point, the notice prepared beforehand (write() is async-signal-safe); the
+// port's poll() watches the pipe, which closes the gap between looking at
+// interrupted() and starting to wait.
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
+#include "cli/console.h"
 #include "cli/interrupt.h"
 #include "cli/posix/interrupt_wake.h"
+#include "cli/text_encoding.h"
 
 namespace zav::cli {
 
@@ -20,12 +24,21 @@ volatile sig_atomic_t g_stops_at_once = 1;
 int g_wake_read = -1;
 int g_wake_write = -1;
 
+// The notice as the terminal takes it (UTF-8). Its length is set to 0 while
+// the text changes, so the handler never writes a half-changed text.
+char g_notice[512];
+volatile sig_atomic_t g_notice_length = 0;
+
 // Enough that a held-down Ctrl+C can never wrap the counter.
 constexpr sig_atomic_t kCountLimit = 1000;
 
 void on_signal(int) {
     const int saved_errno = errno;
     if (g_count < kCountLimit) g_count = g_count + 1;
+    if (g_count == 1 && !g_stops_at_once && g_notice_length > 0) {
+        ssize_t ignored = write(STDERR_FILENO, g_notice, static_cast<size_t>(g_notice_length));
+        (void)ignored;
+    }
     if (g_wake_write >= 0) {
         const char byte = 1;
         // A full pipe already wakes the poll; nothing is lost.
@@ -52,6 +65,7 @@ void install_interrupt_handler() {
     action.sa_flags = 0;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 int interrupt_count() { return g_count; }
@@ -59,6 +73,19 @@ int interrupt_count() { return g_count; }
 bool interrupted() { return g_count >= 2 || (g_count >= 1 && g_stops_at_once); }
 
 void set_interrupt_stops_at_once(bool at_once) { g_stops_at_once = at_once ? 1 : 0; }
+
+void set_first_interrupt_notice(const std::string& text) {
+    g_notice_length = 0;
+    if (text.empty()) return;
+    // At a terminal the line starts afresh over a progress bar (and the
+    // "^C" the terminal echoed); the bar is redrawn below it.
+    std::string line = utf8_from_cp1252(text);
+    if (is_terminal(Stream::kError)) line = "\r" + line + "\x1b[K";
+    line += "\n";
+    if (line.size() > sizeof g_notice) return;
+    std::memcpy(g_notice, line.data(), line.size());
+    g_notice_length = static_cast<sig_atomic_t>(line.size());
+}
 
 int interrupt_wake_fd() { return g_wake_read; }
 

@@ -3,6 +3,8 @@
 // event is signalled only for a stop at once, so that the first Ctrl+C of a
 // series does not wake every later wait.
 #include "cli/interrupt.h"
+
+#include "cli/console.h"
 #include "cli/win32/interrupt_event.h"
 
 namespace zav::cli {
@@ -16,6 +18,10 @@ volatile LONG g_count = 0;
 volatile LONG g_stops_at_once = 1;
 HANDLE g_event = nullptr;
 bool g_installed = false;
+// Set before a phase in which the notice may be said, read by the handler's
+// thread; the critical section keeps it whole while either uses it.
+CRITICAL_SECTION g_notice_lock;
+std::string g_notice;
 
 // The event follows interrupted(), so that a wait that wakes for it can
 // stop. Reset first and look again: a Ctrl+C on the handler's thread in
@@ -28,8 +34,14 @@ void update_event() {
 
 BOOL WINAPI on_console_event(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-    if (InterlockedIncrement(&g_count) > kCountLimit) InterlockedExchange(&g_count, kCountLimit);
+    const LONG count = InterlockedIncrement(&g_count);
+    if (count > kCountLimit) InterlockedExchange(&g_count, kCountLimit);
     update_event();
+    if (count == 1 && g_stops_at_once == 0) {
+        EnterCriticalSection(&g_notice_lock);
+        if (!g_notice.empty()) write_text(Stream::kError, g_notice);
+        LeaveCriticalSection(&g_notice_lock);
+    }
     return TRUE;  // handled: the process goes on and stops at its own pace
 }
 
@@ -38,6 +50,7 @@ BOOL WINAPI on_console_event(DWORD event) {
 void install_interrupt_handler() {
     if (g_installed) return;
     g_installed = true;
+    InitializeCriticalSection(&g_notice_lock);
     g_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     SetConsoleCtrlHandler(on_console_event, TRUE);
 }
@@ -52,6 +65,14 @@ bool interrupted() {
 void set_interrupt_stops_at_once(bool at_once) {
     InterlockedExchange(&g_stops_at_once, at_once ? 1 : 0);
     update_event();
+}
+
+void set_first_interrupt_notice(const std::string& text) {
+    if (!g_installed) return;
+    EnterCriticalSection(&g_notice_lock);
+    // At a console the line starts afresh over a progress bar.
+    g_notice = text.empty() ? std::string() : (is_terminal(Stream::kError) ? "\r" : "") + text + "\n";
+    LeaveCriticalSection(&g_notice_lock);
 }
 
 HANDLE interrupt_event() { return g_event; }

@@ -38,7 +38,7 @@ def test_read_program_verify_round_trip(device, tmp_path):
     run = zavctl("program", str(edited), port=device.port)
     assert run.returncode == 0, run.stderr
     assert "Verifikation OK !" in run.stdout.decode()
-    assert device.record()[96] == 45
+    assert device.record() == changed(backup.read_bytes()[23:131], 96, 45)
     assert zavctl("verify", str(edited), port=device.port).returncode == 0
 
 
@@ -78,6 +78,7 @@ def test_a_device_that_vanishes_while_programming_is_reported_without_hanging(de
     run = zavctl("program", str(image), port=device.port, timeout=30)
     assert run.returncode == 3
     assert "Verbindung unterbrochen !" in run.stderr.decode()
+    assert "Das Gerät hat keine gültige Konfiguration mehr: neu programmieren." in run.stderr.decode()
 
 
 def test_ports_that_cannot_be_opened_say_why(device, tmp_path):
@@ -140,9 +141,15 @@ def test_a_series_programs_one_device_after_another(device, tmp_path):
         wait_for(lambda: told("Gerät 2:"), 30, "the second device")
         assert "Verifikation OK !" in told("Gerät 2:")
         assert device.record()[97] == 33
+        device.control("vanish")
+        device.control("record " + changed(record, 97, 8).hex())
+        device.control("appear")
+        wait_for(lambda: told("Gerät 3:"), 30, "the third device")
+        assert "Verifikation OK !" in told("Gerät 3:")
+        assert device.record() == record
     finally:
         series.send_signal(signal.SIGINT)
         series.wait(timeout=20)
         reader.join(timeout=5)
-    assert told("Serie beendet:") == "Serie beendet: 2 programmiert, 0 fehlgeschlagen.\n"
+    assert told("Serie beendet:") == "Serie beendet: 3 programmiert, 0 fehlgeschlagen.\n"
     assert series.returncode == 0

@@ -138,16 +138,29 @@ TEST_F(RunnerTest, FramesInOneChunkReachTheMachineOneByOne) {
     EXPECT_EQ(0, std::memcmp(setup.data(), link.image.bytes + kSetupBlock, setup.size()));
 }
 
-TEST_F(RunnerTest, ALookForADeviceGivesUpWhenNothingAnswers) {
-    options.give_up_unanswered_ms = 1000;
+TEST_F(RunnerTest, ALookForADeviceGivesUpOnlyAfterItsSendsAndTheirWaits) {
+    // A look of two sends: the machine's own resend after three silent
+    // waits, then three more, and only then is nobody there.
+    options.give_up_unanswered_sends = 2;
     const cli::RunOutcome outcome = cli::run_transaction(line, line, link, {kIdentifyCommand, 0}, options);
     EXPECT_EQ(RunEnd::kUnanswered, outcome.end);
-    EXPECT_EQ(1u, line.sent.size());
-    EXPECT_EQ(1000u, line.now_ms());
+    EXPECT_FALSE(outcome.heard);
+    EXPECT_EQ(std::vector<uint32_t>({0, 1500}), send_times());
+    EXPECT_EQ(3000u, line.now_ms());
 
-    // An answer, however late within the limit, lets the transaction run on.
+    // One command lost on the way: the resend within the same look finds
+    // the device.
+    ScriptedLine lossy;
+    lossy.answer({});
+    lossy.answer({say(0xF0), say(Bytes{0x3F, 0x05, 0x12, 0x04, 0x02})});
+    const cli::RunOutcome found = cli::run_transaction(lossy, lossy, link, {kIdentifyCommand, 0}, options);
+    EXPECT_EQ(kResultIdentified, found.result);
+    EXPECT_TRUE(found.heard);
+
+    // An answer, however late within the look, lets the transaction run on.
+    options.give_up_unanswered_sends = 1;
     ScriptedLine late;
-    late.answer({say_after(900, Bytes{0xF0}), say_after(900, Bytes{0x3F, 0x05, 0x12, 0x04, 0x02})});
+    late.answer({say_after(1400, Bytes{0xF0}), say_after(900, Bytes{0x3F, 0x05, 0x12, 0x04, 0x02})});
     EXPECT_EQ(kResultIdentified, cli::run_transaction(late, late, link, {kIdentifyCommand, 0}, options).result);
 }
 
