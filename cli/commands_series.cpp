@@ -63,8 +63,8 @@ std::string failed_devices_text(const std::vector<int>& numbers) {
 class Series {
 public:
     Series(const CommonOptions& common, const ProgramOptions& options, const std::string& port,
-           const ConfigImage& file_image)
-        : reporter_(common.json, common.quiet), options_(options), port_(port), file_image_(file_image),
+           const ConfigurationSource& file)
+        : reporter_(common.json, common.quiet), options_(options), port_(port), file_(file),
           progress_(reporter_.progress_shown()) {}
 
     // The type given by --setup: fixed before any device is looked for.
@@ -113,7 +113,15 @@ private:
     // The file as the window takes it for the series' type: a file the
     // field check refuses would fail every device, so the series stops.
     bool take_record_for_type() {
-        const int field_error = record_as_window_takes_it(file_image_.bytes, type_[0], type_[1], taken_);
+        // A text's fields are checked for the series' type.
+        ConfigImage file_image;
+        set_image_start_values(file_image);
+        const Outcome loaded = configuration_for_fitting(file_, {type_[0], type_[1]}, file_image);
+        if (!loaded.ok()) {
+            tell_stop(loaded);
+            return false;
+        }
+        const int field_error = record_as_window_takes_it(file_image.bytes, type_[0], type_[1], taken_);
         if (field_error == 0) return true;
         tell_stop(failure(kExitRefused, config_error_text(field_error),
                           "Die Feldprüfung nimmt die Datei für Geräte mit Setup " + setup_hex(type_) +
@@ -298,7 +306,7 @@ private:
     const Reporter reporter_;
     const ProgramOptions& options_;
     const std::string port_;
-    const ConfigImage& file_image_;
+    const ConfigurationSource& file_;
     ProgressBar progress_;
     std::unique_ptr<SerialLine> line_;
     std::unique_ptr<DeviceLink> device_;
@@ -326,14 +334,13 @@ int command_program_series(const CommonOptions& common, const ProgramOptions& op
         const Outcome given = setup_from_option(options.setup, given_type);
         if (!given.ok()) return reporter.fail(given);
     }
-    ConfigImage file_image;
-    set_image_start_values(file_image);
-    const Outcome loaded = load_configuration_file(options.file, file_image);
+    ConfigurationSource file;
+    const Outcome loaded = read_configuration_file(options.file, file);
     if (!loaded.ok()) return reporter.fail(loaded);
     const std::string port = chosen_port(common.port);
     if (port.empty()) return reporter.fail(no_port_given());
 
-    Series series(common, options, port, file_image);
+    Series series(common, options, port, file);
     if (!options.setup.empty()) series.give_type(given_type);
     return series.run();
 }

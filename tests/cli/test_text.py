@@ -2,7 +2,7 @@
 technician would keep them in an editor and under version control."""
 import pathlib
 
-from conftest import ROOT, zavctl
+from conftest import ROOT, config_file, zavctl
 
 SMALL = "030154021E"  # two double-tone alarms, five addresses, no relays
 
@@ -53,3 +53,21 @@ def test_the_examples_as_text_are_what_export_makes_of_them():
         run = zavctl("export", str(ROOT / f"examples/{name}.zcf"), "--setup", setup)
         assert run.returncode == 0, run.stderr
         assert run.stdout == (ROOT / f"examples/{name}.toml").read_bytes(), f"{name}.toml: tools/screenshots makes it"
+
+
+def test_program_takes_a_text_and_the_device_holds_what_import_gives(device, tmp_path):
+    setup = device.control("get setup")
+    original = tmp_path / "original.zcf"
+    record = bytearray(device.record())
+    record[96] = 45  # Totzeit
+    original.write_bytes(config_file(bytes(record)))
+    text = tmp_path / "wache.toml"
+    assert zavctl("export", str(original), "--setup", setup, "-o", str(text)).returncode == 0
+    text.write_text(text.read_text().replace("totzeit = 45", "totzeit = 50"))
+    imported = tmp_path / "wache.zcf"
+    assert zavctl("import", str(text), "--setup", setup, "-o", str(imported)).returncode == 0
+
+    run = zavctl("program", str(text), port=device.port)
+    assert run.returncode == 0, run.stderr
+    assert device.record() == imported.read_bytes()[23:131]
+    assert zavctl("verify", str(text), port=device.port).returncode == 0
