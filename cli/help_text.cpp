@@ -14,7 +14,7 @@ constexpr const char kHead[] =
 
 constexpr const char kCommandHelpHint[] =
     "  help BEFEHL              die Hilfe eines Befehls: Optionen und Beispiele\n"
-    "                             zavctl help program\n";
+    "    zavctl help program\n";
 
 constexpr const char kSharedOptions[] =
     "  --port PORT     Linux: Gerätedatei (/dev/ttyUSB0, /dev/serial/by-id/...);\n"

@@ -10,7 +10,7 @@ public:
     const char* name() const override { return "diff"; }
     const char* overview() const override {
         return "  diff DATEI1 DATEI2       die Felder, in denen sich zwei Dateien unterscheiden\n"
-               "                             zavctl diff alt.zcf neu.zcf --port /dev/ttyUSB0\n";
+               "    zavctl diff alt.zcf neu.zcf --setup BF073C020A\n";
     }
     const char* help() const override {
         return "Aufruf: zavctl diff DATEI1 DATEI2 [--setup HEX | --port PORT]\n"

@@ -9,9 +9,9 @@ class ExportCommand final : public Command {
 public:
     const char* name() const override { return "export"; }
     const char* overview() const override {
-        return "  export DATEI             die Konfiguration als Text (TOML) für Editor und\n"
+        return "  export DATEI             die Konfiguration als Text (TOML), für Editor und\n"
                "                           Versionsverwaltung\n"
-               "                             zavctl export wache-3.zcf --setup BF073C020A -o wache-3.toml\n";
+               "    zavctl export wache-3.zcf --setup BF073C020A -o wache-3.toml\n";
     }
     const char* help() const override {
         return "Aufruf: zavctl export DATEI [-o TEXT] [--setup HEX | --port PORT] [--force]\n"

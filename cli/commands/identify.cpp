@@ -9,8 +9,8 @@ class IdentifyCommand final : public Command {
 public:
     const char* name() const override { return "identify"; }
     const char* overview() const override {
-        return "  identify                 Gerät erkennen: Software-Version, Setup-Block, Ausstattung\n"
-               "                             zavctl --port /dev/ttyUSB0 identify\n";
+        return "  identify                 Gerät erkennen: Version, Setup-Block, Ausstattung\n"
+               "    zavctl --port /dev/ttyUSB0 identify\n";
     }
     const char* help() const override {
         return "Aufruf: zavctl --port PORT identify [--json]\n"

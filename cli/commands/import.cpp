@@ -9,9 +9,9 @@ class ImportCommand final : public Command {
 public:
     const char* name() const override { return "import"; }
     const char* overview() const override {
-        return "  import TEXT -o DATEI     aus einem Konfigurationstext die Datei des Programms,\n"
-               "                           nach den Feldprüfungen des Fensters\n"
-               "                             zavctl import wache-3.toml --setup BF073C020A -o wache-3.zcf\n";
+        return "  import TEXT -o DATEI     aus einem Text die Konfigurationsdatei, nach den\n"
+               "                           Feldprüfungen des Fensters\n"
+               "    zavctl import wache-3.toml --setup BF073C020A -o wache-3.zcf\n";
     }
     const char* help() const override {
         return "Aufruf: zavctl import TEXT -o DATEI [--setup HEX | --port PORT] [--force]\n"

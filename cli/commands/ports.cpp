@@ -9,8 +9,8 @@ class PortsCommand final : public Command {
 public:
     const char* name() const override { return "ports"; }
     const char* overview() const override {
-        return "  ports                    die seriellen Ports dieses Rechners, mit dem Namen des Adapters\n"
-               "                             zavctl ports\n";
+        return "  ports                    die seriellen Ports, mit dem Namen des Adapters\n"
+               "    zavctl ports\n";
     }
     const char* help() const override {
         return "Aufruf: zavctl ports [--json]\n"

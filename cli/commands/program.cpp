@@ -9,12 +9,12 @@ class ProgramCommand final : public Command {
 public:
     const char* name() const override { return "program"; }
     const char* overview() const override {
-        return "  program DATEI            Datei laden, prüfen wie das Konfigurationsfenster, programmieren\n"
-               "                           und verifizieren (Exit-Code 0 nur, wenn die Rücklesung stimmt)\n"
-               "                             zavctl --port /dev/ttyUSB0 program wache-3.zcf\n"
-               "  program DATEI --series   eine Serie: ein Gerät nach dem anderen am selben Port\n"
-               "                           programmieren und verifizieren; Strg+C beendet die Serie\n"
-               "                             zavctl --port /dev/ttyUSB0 program fahrzeug.zcf --series\n";
+        return "  program DATEI            prüfen wie das Konfigurationsfenster, programmieren,\n"
+               "                           verifizieren (Exit-Code 0 nur, wenn alles stimmt)\n"
+               "    zavctl --port /dev/ttyUSB0 program wache-3.zcf\n"
+               "  program DATEI --series   eine Serie: ein Gerät nach dem anderen am selben\n"
+               "                           Port; Strg+C beendet sie\n"
+               "    zavctl --port /dev/ttyUSB0 program fahrzeug.zcf --series\n";
     }
     const char* help() const override {
         return "Aufruf: zavctl --port PORT program DATEI [--series] [--setup HEX] [--retries N]\n"

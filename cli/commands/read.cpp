@@ -9,8 +9,8 @@ class ReadCommand final : public Command {
 public:
     const char* name() const override { return "read"; }
     const char* overview() const override {
-        return "  read -o DATEI            Konfiguration lesen und unverändert als Datei sichern\n"
-               "                             zavctl --port /dev/ttyUSB0 read -o wache-3.zcf\n";
+        return "  read -o DATEI            Konfiguration lesen und unverändert sichern\n"
+               "    zavctl --port /dev/ttyUSB0 read -o wache-3.zcf\n";
     }
     const char* help() const override {
         return "Aufruf: zavctl --port PORT read -o DATEI [--force]\n"

@@ -9,9 +9,9 @@ class ReportCommand final : public Command {
 public:
     const char* name() const override { return "report"; }
     const char* overview() const override {
-        return "  report PROTOKOLL         Übergabeblätter zum Ausdrucken (HTML, ein A4-Blatt je Gerät)\n"
-               "                           oder mit --csv eine Inventarliste, aus dem Protokoll (--log)\n"
-               "                             zavctl report serie.jsonl -o blatt.html\n";
+        return "  report PROTOKOLL         Übergabeblätter zum Ausdrucken (ein A4-Blatt je\n"
+               "                           Gerät) oder mit --csv eine Inventarliste\n"
+               "    zavctl report serie.jsonl -o blatt.html\n";
     }
     const char* help() const override {
         return "Aufruf: zavctl report PROTOKOLL.jsonl... -o BLATT.html [--csv] [--force]\n"

@@ -9,8 +9,8 @@ class ShowCommand final : public Command {
 public:
     const char* name() const override { return "show"; }
     const char* overview() const override {
-        return "  show DATEI               die Konfiguration als Bericht, mit den Namen des Fensters\n"
-               "                             zavctl show wache-3.zcf --setup BF073C020A\n";
+        return "  show DATEI               die Konfiguration als Bericht, wie im Fenster\n"
+               "    zavctl show wache-3.zcf --setup BF073C020A\n";
     }
     const char* help() const override {
         return "Aufruf: zavctl show DATEI [--setup HEX | --port PORT]\n"

@@ -9,8 +9,8 @@ class VerifyCommand final : public Command {
 public:
     const char* name() const override { return "verify"; }
     const char* overview() const override {
-        return "  verify DATEI             Gerät lesen und mit der Datei vergleichen, Feld für Feld\n"
-               "                             zavctl --port /dev/ttyUSB0 verify wache-3.zcf\n";
+        return "  verify DATEI             Gerät lesen und mit der Datei vergleichen\n"
+               "    zavctl --port /dev/ttyUSB0 verify wache-3.zcf\n";
     }
     const char* help() const override {
         return "Aufruf: zavctl --port PORT verify DATEI [--retries N]\n"

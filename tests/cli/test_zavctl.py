@@ -153,3 +153,14 @@ def test_a_series_programs_one_device_after_another(device, tmp_path):
         reader.join(timeout=5)
     assert told("Serie beendet:") == "Serie beendet: 3 programmiert, 0 fehlgeschlagen.\n"
     assert series.returncode == 0
+
+
+def test_every_help_fits_80_columns():
+    commands = [line.split()[0] for line in zavctl("--help").stdout.decode().splitlines()
+                if line.startswith("  ") and not line.startswith("   ") and not line.lstrip().startswith("-")]
+    assert "program" in commands and "report" in commands
+    for command in [None] + commands:
+        run = zavctl("--help") if command is None else zavctl("help", command)
+        assert run.returncode == 0, (command, run.stderr)
+        wide = [line for line in run.stdout.decode().splitlines() if len(line) > 80]
+        assert wide == [], f"zavctl help {command or ''}: lines wider than 80 columns"
