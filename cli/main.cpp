@@ -138,7 +138,7 @@ int run_zavctl(int argc, char** argv) {
         return kExitOk;
     }
     if (help_command->parsed()) {
-        if (help_topic.empty()) {
+        if (help_topic.empty() || help_topic == "help") {
             write_text(Stream::kOut, overall_help(commands));
             return kExitOk;
         }
