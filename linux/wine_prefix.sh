@@ -23,20 +23,29 @@ ZAV_WINE_FONTS=/usr/share/wine/fonts
 
 zav_wine_environment() {
     export WINEPREFIX="$1"
-    export WINEDEBUG=-all
+    # Quiet, unless the caller set WINEDEBUG (the launcher keeps the
+    # user's, or shows Wine's errors).
+    export WINEDEBUG="${WINEDEBUG--all}"
     # Wine's own mono and gecko installers are not wanted, nor menu entries
     # and file types that Wine would add to the user's desktop for the
     # prefix's programs.
     export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 }
 
-# Makes the prefix $WINEPREFIX, or completes one whose making was cut short:
-# every step may run again. Deletes nothing. Returns 1 when Wine could not
-# make it, 2 or 3 as zav_prefix_add_fonts.
+# Makes the prefix $WINEPREFIX, which should not exist yet. A prefix whose
+# making was cut short is not completed by running this again: Wine marks
+# a prefix as made before it has finished, and then leaves it as it is.
+# Callers start afresh (the tests delete the prefix, the launcher moves it
+# aside). Returns 1 when Wine could not make it, 2 or 3 as
+# zav_prefix_add_fonts.
 zav_prefix_setup() {
     mkdir -p "$WINEPREFIX" || return 1
     "$ZAV_WINE" wineboot -i >/dev/null 2>&1
     [ -e "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ] || return 1
+    # winemenubuilder is switched off (zav_wine_environment), but every
+    # start of the prefix would try to run it and print an error.
+    "$ZAV_WINE" reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\RunServices' \
+        /v winemenubuilder /f >/dev/null 2>&1
     zav_prefix_add_fonts
 }
 

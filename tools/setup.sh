@@ -21,12 +21,13 @@ ZAV_PACKAGES="$ZAV_PACKAGES debhelper help2man locales lintian man-db"
 # what is on each page and how many pages there are.
 ZAV_PACKAGES="$ZAV_PACKAGES chromium poppler-utils"
 
-# Installs the Debian packages that are not installed yet; nothing (and no
-# network) when all are there. A package for i386 first needs that
-# architecture in dpkg's list.
+# Installs the Debian packages that are not installed yet: those named, or
+# else ZAV_PACKAGES; nothing (and no network) when all are there. A package
+# of another architecture (wine32:i386) first needs that architecture in
+# dpkg's list.
 zav_install_missing() {
-    local missing="" package
-    for package in $ZAV_PACKAGES; do
+    local wanted=${*:-$ZAV_PACKAGES} missing="" package architecture
+    for package in $wanted; do
         if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
             missing="$missing $package"
         fi
@@ -37,16 +38,28 @@ zav_install_missing() {
     local sudo=""
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
     export DEBIAN_FRONTEND=noninteractive
-    case "$missing" in
-        *:i386*)
-            if ! dpkg --print-foreign-architectures | grep -qx i386; then
-                $sudo dpkg --add-architecture i386 || return 1
-            fi
-            ;;
-    esac
-    $sudo apt-get update -q >&2 || return 1
+    for package in $missing; do
+        case "$package" in
+            *:*)
+                architecture=${package#*:}
+                if ! dpkg --print-foreign-architectures | grep -qx "$architecture"; then
+                    $sudo dpkg --add-architecture "$architecture" || return 1
+                fi
+                ;;
+        esac
+    done
+    # Another apt on this machine (another checkout's tools/test) may hold
+    # dpkg's lock for a while: wait for it rather than fail.
+    $sudo apt-get update -q -o DPkg::Lock::Timeout=600 >&2 || return 1
     # shellcheck disable=SC2086
-    $sudo apt-get install -y -q --no-install-recommends $missing >&2
+    $sudo apt-get install -y -q -o DPkg::Lock::Timeout=600 --no-install-recommends $missing >&2
+}
+
+# What building zavctl's Debian package for another architecture $1 (arm64,
+# say) needs here: Debian's cross-compilers, and that architecture's C++
+# runtime, against which dpkg-shlibdeps finds zavctl's dependencies.
+zav_cross_packages() {
+    echo "crossbuild-essential-$1 libstdc++6:$1"
 }
 
 # Configures and builds one preset (native, windows or windows32); extra
@@ -62,8 +75,20 @@ zav_version() {
     sed -n 's/^project(zavkonfig VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt
 }
 
-# The Debian package's version (2.30-1): the program's version and the
-# revision of its packaging, from debian/changelog.
+# The Debian packages' version (2.30), from debian/changelog: a native
+# package, made here, has the program's version.
 zav_deb_version() {
     dpkg-parsechangelog -l debian/changelog -S Version
+}
+
+# Copies the repository's files as they are in the working tree into the
+# new folder $1: what a fresh clone would hold, changes not yet committed
+# included, untracked and ignored files (build/, dist/) left out. The
+# Debian packages are built from such a copy, as from a clean clone.
+zav_export_tree() {
+    local snapshot
+    # A commit of the working tree's changes that changes nothing else (no
+    # stash entry, no file touched); empty when there are none.
+    snapshot=$(git stash create) || return 1
+    mkdir -p "$1" && git archive --format=tar "${snapshot:-HEAD}" | tar -x -C "$1"
 }
