@@ -4,9 +4,10 @@ namespace zav::cli {
 
 const char kLogOptionsHelp[] =
     "  --log DATEI       das Protokoll: je Gerät eine JSON-Zeile (Zeit, Bearbeiter,\n"
-    "                    Gerät, Datensatz mit SHA-256, Sicherung, Ergebnis), angehängt\n"
-    "                    und auf den Datenträger geschrieben, bevor das nächste Gerät\n"
-    "                    beginnt; \"zavctl report\" macht daraus die Übergabeblätter.\n"
+    "                    Gerät, Datensatz mit SHA-256, Sicherung, Ergebnis),\n"
+    "                    angehängt und auf den Datenträger geschrieben, bevor das\n"
+    "                    nächste Gerät beginnt; \"zavctl report\" macht daraus die\n"
+    "                    Übergabeblätter.\n"
     "                    Eine Serie ohne --log schreibt zavctl-serie-DATUM-ZEIT.jsonl\n"
     "                    in den aktuellen Ordner.\n"
     "  --operator NAME   der Bearbeiter im Protokoll (sonst der Anmeldename)\n";

@@ -343,6 +343,7 @@ int command_program(const CommonOptions& common, const ProgramOptions& options) 
     document["programmed"] = result.programming.programmed;
     document["attempts"] = result.programming.attempts;
     document["unchanged"] = result.unchanged;
+    document["erased"] = result.erased;
     if (!result.backup.empty()) document["backup"] = json_name(result.backup);
     if (result.programming.verify_reads > 0 || result.unchanged) {
         document["verified"] = result.programming.verified;

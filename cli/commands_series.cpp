@@ -96,7 +96,8 @@ public:
                       {"attempts", programming.attempts},
                       {"file", json_name(options_.file)},
                       {"sha256", sha256_hex(record, kRecordBytes)},
-                      {"backup", result.backup.empty() ? nlohmann::json() : nlohmann::json(json_name(result.backup))}};
+                      {"backup", result.backup.empty() ? nlohmann::json() : nlohmann::json(json_name(result.backup))},
+                      {"erased", result.erased}};
         if (programming.verify_reads > 0 || result.unchanged) {
             done.event["verified"] = programming.verified;
             done.event["verify_reads"] = result.unchanged ? result.backup_reads : programming.verify_reads;

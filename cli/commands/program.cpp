@@ -10,8 +10,8 @@ namespace {
 
 constexpr const char kHelp[] =
     "Aufruf: zavctl --port PORT program DATEI [--setup HEX] [--retries N]\n"
-    "                                   [--backup-dir ORDNER] [--no-backup] [--always]\n"
-    "                                   [--log DATEI] [--operator NAME]\n"
+    "              [--backup-dir ORDNER] [--no-backup] [--always]\n"
+    "              [--log DATEI] [--operator NAME]\n"
     "        zavctl --port PORT program VORLAGE --series [--plan PLAN.csv] ...\n"
     "\n"
     "Lädt die Datei, prüft sie wie das Konfigurationsfenster für die Ausstattung des\n"

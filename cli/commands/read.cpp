@@ -10,7 +10,8 @@ namespace zav::cli {
 namespace {
 
 constexpr const char kHelp[] =
-    "Aufruf: zavctl --port PORT read -o DATEI [--force] [--log DATEI] [--operator NAME]\n"
+    "Aufruf: zavctl --port PORT read -o DATEI [--force] [--log DATEI]\n"
+    "                                [--operator NAME]\n"
     "        zavctl --port PORT read --series -o ORDNER [--plan PLAN.csv]\n"
     "                                [--log DATEI] [--operator NAME]\n"
     "\n"

@@ -9,8 +9,8 @@ namespace {
 
 constexpr const char kHelp[] =
     "Aufruf: zavctl --port PORT restore SICHERUNG [--setup HEX] [--retries N]\n"
-    "                                   [--backup-dir ORDNER] [--no-backup] [--always]\n"
-    "                                   [--log DATEI] [--operator NAME]\n"
+    "              [--backup-dir ORDNER] [--no-backup] [--always]\n"
+    "              [--log DATEI] [--operator NAME]\n"
     "\n"
     "Spielt eine Sicherung zurück: eine Konfigurationsdatei, wie program sie vor dem\n"
     "Schreiben ablegt oder read sie schreibt. Es geht zu wie bei program, nur\n"
