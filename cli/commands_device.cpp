@@ -260,7 +260,12 @@ int command_read(const CommonOptions& common, const ReadOptions& options) {
         outcome.detail = "Das Gerät meldet Software-Version " + version_text(found.setup) + ", Setup-Block " +
                          setup_hex(found.setup) + ".";
     }
-    if (outcome.ok()) outcome = read_device_record(device);
+    if (outcome.ok()) {
+        int reads = 0;
+        bool erased = false;
+        outcome = read_device_copy(device, options.retries, reporter, reads, erased);
+        log.line().retries = reads > 0 ? reads - 1 : 0;
+    }
     if (!outcome.ok()) return log.finish(reporter, outcome, [&] { return reporter.fail(outcome); });
     // The copy as the device holds it: a faithful backup, even of a record
     // the window would refuse to save.

@@ -181,7 +181,9 @@ public:
         if (done.tally != DeviceTally::kFailed) done.audit.record = record_array(device.state.read_back);
         if (done.tally == DeviceTally::kDiffers) {
             const RecordDifferences differences = compare_records(expected, device.state.read_back, type_[0], type_[1]);
-            done.details = "Unterschiede (Plan -> Gerät):\n" + indented(differences_report(differences));
+            done.details = std::string(turn.row != nullptr ? "Unterschiede (Vorlage und Plan -> Gerät):\n"
+                                                           : "Unterschiede (Datei -> Gerät):\n") +
+                           indented(differences_report(differences));
             done.event["first_difference"] = first_difference;
             done.event["differences"] = differences_json(differences, "file", "device");
             done.audit.differences = logged_differences(differences);

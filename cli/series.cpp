@@ -1,6 +1,5 @@
 #include "cli/series.h"
 
-#include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
