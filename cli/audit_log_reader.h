@@ -43,7 +43,7 @@ struct AuditEntry {
     std::string file;
     std::optional<std::array<uint8_t, kRecordBytes>> record;
     std::string sha256;        // 64 lower-case hex digits, or ""
-    std::string outcome;       // "programmed", "unchanged", "verified", "differs", "failed"
+    std::string outcome;       // "programmed", "unchanged", "verified", "differs", "read", "failed"
     int exit_code = 0;
     std::string message;
     std::vector<LoggedDifference> differences;

@@ -8,6 +8,7 @@ std::unique_ptr<Command> make_ports_command();
 std::unique_ptr<Command> make_identify_command();
 std::unique_ptr<Command> make_read_command();
 std::unique_ptr<Command> make_program_command();
+std::unique_ptr<Command> make_restore_command();
 std::unique_ptr<Command> make_verify_command();
 std::unique_ptr<Command> make_show_command();
 std::unique_ptr<Command> make_diff_command();
@@ -21,6 +22,7 @@ std::vector<std::unique_ptr<Command>> make_commands() {
     commands.push_back(make_identify_command());
     commands.push_back(make_read_command());
     commands.push_back(make_program_command());
+    commands.push_back(make_restore_command());
     commands.push_back(make_verify_command());
     commands.push_back(make_show_command());
     commands.push_back(make_diff_command());

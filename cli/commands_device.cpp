@@ -1,13 +1,19 @@
 // identify, read, program and verify: one device, one command.
+#include <array>
 #include <cstring>
 #include <memory>
+#include <optional>
 
+#include "cli/audit_log.h"
+#include "cli/backup_store.h"
 #include "cli/commands.h"
 #include "cli/config_file_io.h"
 #include "cli/console.h"
 #include "cli/device_session.h"
 #include "cli/output_file.h"
 #include "cli/fitting_report.h"
+#include "cli/guarded_programming.h"
+#include "cli/local_time.h"
 #include "cli/port_opening.h"
 #include "cli/programming.h"
 #include "cli/record_fields.h"
@@ -100,19 +106,6 @@ std::string record_hex(const uint8_t* record) {
     return text;
 }
 
-// The steps program and verify share: the file is read first (a file that
-// cannot be read is told before the device is bothered), then the device is
-// identified.
-Outcome connect_and_identify(const CommonOptions& common, const Reporter& reporter, const std::string& file,
-                             Connection& connection, Identification& found) {
-    ConfigurationSource checked;
-    Outcome outcome = read_configuration_file(file, checked);
-    if (!outcome.ok()) return outcome;
-    outcome = connect(common, reporter, connection);
-    if (!outcome.ok()) return outcome;
-    return identify_accepted(*connection.device, reporter, found);
-}
-
 // How a program or verify ended, for a script: the verdict beside what was
 // done, and the failure in the same words as on standard error.
 void add_end(nlohmann::json& document, const Outcome& outcome) {
@@ -140,6 +133,80 @@ int tell_end(const Reporter& reporter, const Outcome& outcome, DeviceLink& devic
     return outcome.exit_code;
 }
 
+
+std::array<uint8_t, kRecordBytes> record_array(const uint8_t* record) {
+    std::array<uint8_t, kRecordBytes> bytes;
+    std::memcpy(bytes.data(), record, kRecordBytes);
+    return bytes;
+}
+
+// A backup is given back byte for byte, as the device held it: the window's
+// field checks did not judge it when it was read, and what the window would
+// change in it is no part of the way back.
+Outcome take_backup_for_device(const ConfigurationSource& backup, DeviceLink& device) {
+    ConfigImage& image = device.state.image;
+    return configuration_for_fitting(backup, {image.bytes[kSetupByte1], image.bytes[kSetupByte2]}, image);
+}
+
+// The one line a single read, program or verify adds to the audit log
+// (--log), filled as the command goes, and written before the end is told.
+class SingleLog {
+public:
+    SingleLog(const LogOptions& options, const char* command, const std::string& port_option,
+              const std::string& file)
+        : options_(options), started_ms_(system_clock().now_ms()) {
+        line_.time = local_time_now_iso8601();
+        line_.command = command;
+        line_.port = chosen_port(port_option);
+        line_.file = file;
+        success_word_ = command == std::string("read") ? "read" : "programmed";
+    }
+
+    Outcome open() {
+        if (options_.file.empty()) return success();
+        line_.operator_name = operator_of(options_.operator_name);
+        line_.adapter = adapter_name(line_.port);
+        return log_.open(options_.file);
+    }
+
+    AuditLine& line() { return line_; }
+    // The outcome a success is logged with: "unchanged", "verified", ...
+    void succeed_as(const char* word) { success_word_ = word; }
+
+    // The setup block, when the device sent one (even one the program
+    // refuses).
+    void identified(const Identification& found, const Outcome& outcome) {
+        if (!outcome.ok() && outcome.exit_code != kExitRefused) return;
+        line_.setup.emplace();
+        std::memcpy(line_.setup->data(), found.setup, kSetupBlockBytes);
+    }
+
+    // Logs the end, then tells it (tell returns the exit code); a line
+    // that could not be logged makes the command fail, after it is told.
+    template <typename Tell>
+    int finish(const Reporter& reporter, const Outcome& outcome, Tell tell) {
+        Outcome logged = success();
+        if (log_.active()) {
+            AuditLine& audit = line_;
+            audit.outcome = outcome.ok() ? success_word_ : outcome.exit_code == kExitDiffers ? "differs" : "failed";
+            audit.exit_code = outcome.exit_code;
+            audit.message = outcome.message;
+            audit.duration_s = static_cast<double>(system_clock().now_ms() - started_ms_) / 1000.0;
+            logged = log_.append(audit);
+        }
+        const int exit_code = tell();
+        if (!logged.ok()) return reporter.fail(logged);
+        return exit_code;
+    }
+
+private:
+    const LogOptions& options_;
+    AuditLog log_;
+    AuditLine line_;
+    std::string success_word_;
+    uint32_t started_ms_;
+};
+
 }  // namespace
 
 int command_identify(const CommonOptions& common) {
@@ -160,8 +227,9 @@ int command_identify(const CommonOptions& common) {
     return outcome.ok() ? kExitOk : reporter.fail(outcome, true);
 }
 
-int command_read(const CommonOptions& common, const std::string& file, bool force) {
+int command_read(const CommonOptions& common, const ReadOptions& options) {
     const Reporter reporter(common.json, common.quiet);
+    const std::string& file = options.output;
     const bool to_standard_output = is_standard_output(file);
     if (to_standard_output && common.json) {
         return reporter.fail(failure(kExitUsage, "--json und -o - schreiben beide auf die Standardausgabe.",
@@ -173,7 +241,10 @@ int command_read(const CommonOptions& common, const std::string& file, bool forc
                                      "Umleiten, etwa: zavctl read -o - > wache-3.zcf"));
     }
     // A file that could not be written is told before the device is bothered.
-    Outcome outcome = check_output_path(file, force);
+    Outcome outcome = check_output_path(file, options.force);
+    if (!outcome.ok()) return reporter.fail(outcome);
+    SingleLog log(options.log, "read", common.port, file);
+    outcome = log.open();
     if (!outcome.ok()) return reporter.fail(outcome);
 
     Connection connection;
@@ -184,31 +255,39 @@ int command_read(const CommonOptions& common, const std::string& file, bool forc
     // is not read, and the backup says which device it came from.
     Identification found;
     outcome = identify_accepted(device, reporter, found);
+    log.identified(found, outcome);
     if (outcome.exit_code == kExitRefused) {
         outcome.detail = "Das Gerät meldet Software-Version " + version_text(found.setup) + ", Setup-Block " +
                          setup_hex(found.setup) + ".";
     }
-    if (!outcome.ok()) return reporter.fail(outcome);
-    outcome = read_device_record(device);
-    if (!outcome.ok()) return reporter.fail(outcome);
+    if (outcome.ok()) {
+        int reads = 0;
+        bool erased = false;
+        outcome = read_device_copy(device, options.retries, reporter, reads, erased);
+        log.line().retries = reads > 0 ? reads - 1 : 0;
+    }
+    if (!outcome.ok()) return log.finish(reporter, outcome, [&] { return reporter.fail(outcome); });
     // The copy as the device holds it: a faithful backup, even of a record
     // the window would refuse to save.
     ConfigImage copy;
     set_image_start_values(copy);
     std::memcpy(copy.bytes, device.state.read_back, kRecordBytes);
-    const Outcome saved = save_configuration_file(file, copy, force);
-    if (!saved.ok()) return reporter.fail(saved);
+    const Outcome saved = save_configuration_file(file, copy, options.force);
+    if (!saved.ok()) return log.finish(reporter, saved, [&] { return reporter.fail(saved); });
+    log.line().record = record_array(copy.bytes);
 
-    // With -o - standard output carries the file; the words go beside it.
-    auto tell = [&](const std::string& text) { to_standard_output ? reporter.note(text) : reporter.line(text); };
-    tell(outcome.message);
-    tell("Datei             " + (to_standard_output ? std::string("- (die Standardausgabe)") : shown_name(file)));
-    tell("Software-Version  " + version_text(found.setup));
-    tell("Setup-Block       " + setup_hex(found.setup));
-    reporter.document({{"message", json_text(outcome.message)}, {"file", json_name(file)},
-                       {"version", version_text(found.setup)}, {"setup", setup_hex(found.setup)},
-                       {"record", record_hex(copy.bytes)}});
-    return kExitOk;
+    return log.finish(reporter, outcome, [&] {
+        // With -o - standard output carries the file; the words go beside it.
+        auto tell = [&](const std::string& text) { to_standard_output ? reporter.note(text) : reporter.line(text); };
+        tell(outcome.message);
+        tell("Datei             " + (to_standard_output ? std::string("- (die Standardausgabe)") : shown_name(file)));
+        tell("Software-Version  " + version_text(found.setup));
+        tell("Setup-Block       " + setup_hex(found.setup));
+        reporter.document({{"message", json_text(outcome.message)}, {"file", json_name(file)},
+                           {"version", version_text(found.setup)}, {"setup", setup_hex(found.setup)},
+                           {"record", record_hex(copy.bytes)}});
+        return kExitOk;
+    });
 }
 
 int command_program(const CommonOptions& common, const ProgramOptions& options) {
@@ -218,60 +297,111 @@ int command_program(const CommonOptions& common, const ProgramOptions& options) 
         const Outcome given = setup_from_option(options.setup, wanted);
         if (!given.ok()) return reporter.fail(given);
     }
-    const RecordStamp stamp = stamp_now(options.file, chosen_port(common.port));
-    Connection connection;
-    Identification found;
-    Outcome outcome = connect_and_identify(common, reporter, options.file, connection, found);
+    ConfigurationSource checked;
+    Outcome outcome = read_configuration_file(options.file, checked);
+    if (!outcome.ok()) return reporter.fail(outcome);
+    std::string backup_folder;
+    if (!options.no_backup) {
+        outcome = prepare_backup_folder(options.backup_dir, backup_folder);
+        if (!outcome.ok()) return reporter.fail(outcome);
+    }
+    SingleLog log(options.log, options.restore ? "restore" : "program", common.port, options.file);
+    outcome = log.open();
     if (!outcome.ok()) return reporter.fail(outcome);
 
+    const RecordStamp stamp = stamp_now(options.file, chosen_port(common.port));
+    Connection connection;
+    outcome = connect(common, reporter, connection);
+    if (!outcome.ok()) return reporter.fail(outcome);
     DeviceLink& device = *connection.device;
+    Identification found;
+    outcome = identify_accepted(device, reporter, found);
+    log.identified(found, outcome);
+    if (!outcome.ok()) return log.finish(reporter, outcome, [&] { return reporter.fail(outcome); });
+
     nlohmann::json document = identification_json(found);
     document["programmed"] = false;
-    // As "Programmieren": the field check first, then the type check.
-    outcome = take_file_for_device(options.file, device, reporter);
-    document.update(stamp_json(stamp, device.state.image.bytes));
-    if (!outcome.ok()) return tell_end(reporter, outcome, device, document);
-    if (!options.setup.empty() && !setup_blocks_same_type(wanted, found.setup)) {
-        return tell_end(reporter, type_conflict(wanted, found.setup), device, document);
+    // As "Programmieren": the field check first, then the type check. A
+    // backup goes back as it stands: it is what the device held.
+    if (options.restore) {
+        reporter.line("Sicherung zurückspielen: " + shown_name(options.file));
+        outcome = take_backup_for_device(checked, device);
+    } else {
+        outcome = take_file_for_device(options.file, device, reporter);
     }
+    document.update(stamp_json(stamp, device.state.image.bytes));
+    document["backup"] = nullptr;
+    if (outcome.ok()) log.line().record = record_array(device.state.image.bytes);
+    if (outcome.ok() && !options.setup.empty() && !setup_blocks_same_type(wanted, found.setup)) {
+        outcome = type_conflict(wanted, found.setup);
+    }
+    if (!outcome.ok()) return log.finish(reporter, outcome, [&] { return tell_end(reporter, outcome, device, document); });
 
     ProgrammingRules rules;
     rules.retries = options.retries;
     std::memcpy(rules.type, found.setup, kSetupBlockBytes);
-    const ProgrammingResult result = program_and_verify(device, rules, reporter);
+    BackupRules backup{!options.no_backup, backup_folder, "Geraet", stamp.started, options.always};
+    const GuardedResult result = back_up_and_program(device, rules, backup, reporter);
     document.update(stamp_json(stamp, device.state.image.bytes));
     // "programmed" stands beside the verify's verdict: a verify read that
     // failed does not make the device one that was never found.
-    document["programmed"] = result.programmed;
-    document["attempts"] = result.attempts;
-    if (result.verify_reads > 0) {
-        document["verified"] = result.verified;
-        document["verify_reads"] = result.verify_reads;
+    document["programmed"] = result.programming.programmed;
+    document["attempts"] = result.programming.attempts;
+    document["unchanged"] = result.unchanged;
+    document["erased"] = result.erased;
+    if (!result.backup.empty()) document["backup"] = json_name(result.backup);
+    if (result.programming.verify_reads > 0 || result.unchanged) {
+        document["verified"] = result.programming.verified;
+        document["verify_reads"] = result.unchanged ? result.backup_reads : result.programming.verify_reads;
     }
-    return tell_end(reporter, result.outcome, device, document);
+    log.line().backup = result.backup;
+    log.line().retries = result.retries();
+    if (result.unchanged) log.succeed_as("unchanged");
+    const Outcome& ended = result.programming.outcome;
+    return log.finish(reporter, ended, [&] { return tell_end(reporter, ended, device, document); });
 }
 
-int command_verify(const CommonOptions& common, const std::string& file, int retries) {
+int command_verify(const CommonOptions& common, const VerifyOptions& options) {
     const Reporter reporter(common.json, common.quiet);
-    const RecordStamp stamp = stamp_now(file, chosen_port(common.port));
-    Connection connection;
-    Identification found;
-    Outcome outcome = connect_and_identify(common, reporter, file, connection, found);
+    ConfigurationSource checked;
+    Outcome outcome = read_configuration_file(options.file, checked);
+    if (!outcome.ok()) return reporter.fail(outcome);
+    SingleLog log(options.log, "verify", common.port, options.file);
+    outcome = log.open();
     if (!outcome.ok()) return reporter.fail(outcome);
 
+    const RecordStamp stamp = stamp_now(options.file, chosen_port(common.port));
+    Connection connection;
+    outcome = connect(common, reporter, connection);
+    if (!outcome.ok()) return reporter.fail(outcome);
     DeviceLink& device = *connection.device;
+    Identification found;
+    outcome = identify_accepted(device, reporter, found);
+    log.identified(found, outcome);
+    if (!outcome.ok()) return log.finish(reporter, outcome, [&] { return reporter.fail(outcome); });
+
     nlohmann::json document = identification_json(found);
-    outcome = take_file_for_device(file, device, reporter);
+    outcome = take_file_for_device(options.file, device, reporter);
     document.update(stamp_json(stamp, device.state.image.bytes));
-    if (!outcome.ok()) return tell_end(reporter, outcome, device, document);
+    if (!outcome.ok()) return log.finish(reporter, outcome, [&] { return tell_end(reporter, outcome, device, document); });
 
     int first_difference = -1;
     int reads = 0;
-    outcome = verify_reading_again(device, retries, reporter, first_difference, reads);
+    outcome = verify_reading_again(device, options.retries, reporter, first_difference, reads);
     document.update(stamp_json(stamp, device.state.image.bytes));
     document["verified"] = outcome.ok();
     document["verify_reads"] = reads;
-    return tell_end(reporter, outcome, device, document);
+    log.line().retries = reads > 0 ? reads - 1 : 0;
+    if (outcome.ok() || outcome.exit_code == kExitDiffers) {
+        log.line().record = record_array(device.state.read_back);
+        log.succeed_as("verified");
+        if (!outcome.ok()) {
+            const uint8_t* expected = device.state.image.bytes;
+            log.line().differences = logged_differences(
+                compare_records(expected, device.state.read_back, expected[kSetupByte1], expected[kSetupByte2]));
+        }
+    }
+    return log.finish(reporter, outcome, [&] { return tell_end(reporter, outcome, device, document); });
 }
 
 }  // namespace zav::cli

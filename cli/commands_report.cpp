@@ -2,8 +2,6 @@
 // from configuration files when there is no log.
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstdio>
 
 #include "cli/audit_log_reader.h"
 #include "cli/commands.h"
@@ -14,8 +12,8 @@
 #include "cli/output_file.h"
 #include "cli/reporter.h"
 #include "cli/sha256.h"
-#include "cli/system_error_text.h"
 #include "cli/text_encoding.h"
+#include "cli/whole_file.h"
 #include "core/setup/setup_block.h"
 
 namespace zav::cli {
@@ -24,24 +22,6 @@ namespace {
 
 // A name from the command line as UTF-8 text for the page.
 std::string page_name(const std::string& argument) { return utf8_from_cp1252(shown_name(argument)); }
-
-Outcome read_whole_file(const std::string& path, std::string& bytes) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        return failure(kExitFile, "Datei nicht vorhanden !", shown_name(path) + ": " + system_error_text(errno));
-    }
-    char buffer[65536];
-    size_t got = 0;
-    errno = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
-    const bool failed = std::ferror(file) != 0;
-    const int error = errno;
-    std::fclose(file);
-    if (failed) {
-        return failure(kExitFile, "Dateifehler", shown_name(path) + ": " + system_error_text(error ? error : EIO));
-    }
-    return success();
-}
 
 // A log is JSON lines; a configuration file starts with its header (or,
 // as a text, with a comment or a key), never with '{'.

@@ -1,348 +1,393 @@
-// program --series: one device after another on the same port. Each device
-// is looked for, programmed and verified as by "program", told in one line,
-// and then waited for until it is gone, so that it is never programmed
-// twice. Ctrl+C between devices ends the series at once; during a device it
-// ends the series after it (twice: at once), with a summary.
+// The three series: program (each device given the template, or its row of
+// the plan, after a backup), verify (each device compared with it, the
+// yearly check) and read (each device's configuration kept in a folder).
+// cli/series.h finds the devices, numbers them and tells them; each work
+// here does one device.
 #include <cstring>
 #include <memory>
 #include <vector>
 
+#include "cli/audit_log.h"
+#include "cli/backup_store.h"
 #include "cli/commands.h"
 #include "cli/config_file_io.h"
 #include "cli/console.h"
 #include "cli/device_session.h"
-#include "cli/interrupt.h"
-#include "cli/pause.h"
+#include "cli/guarded_programming.h"
+#include "cli/local_time.h"
 #include "cli/port_opening.h"
 #include "cli/programming.h"
-#include "cli/record_view.h"
+#include "cli/record_fields.h"
+#include "cli/record_report.h"
 #include "cli/reporter.h"
-#include "cli/serial_port.h"
+#include "cli/series.h"
+#include "cli/series_plan.h"
+#include "cli/sha256.h"
+#include "cli/user_folders.h"
 #include "core/config/config_commands.h"
 #include "core/config/config_form.h"
-#include "core/setup/connect_outcome.h"
-#include "core/setup/setup_block.h"
 
 namespace zav::cli {
 
 namespace {
 
-// A look for a new device sends the identification once (1.5 s): a lost
-// frame only delays finding it. A look for the device just programmed sends
-// it twice (3 s), the machine's own resend included, and the device counts
-// as gone only after two such looks in a row found nobody, or when the line
-// is lost: one lost frame must never make the same device look new.
-constexpr uint32_t kFindingSends = 1;
-constexpr uint32_t kGoneSends = 2;
-constexpr int kSilentLooksWhenGone = 2;
-// How often a device still connected, or a port that cannot be opened, is
-// looked at again.
-constexpr uint32_t kLookAgainMs = 1000;
-
-constexpr const char kSeriesNotice[] = "Serie endet nach diesem Gerät; Strg+C erneut bricht sofort ab.";
-
-// How the device at hand ended, for the series.
-enum class DeviceEnd {
-    kDone,             // told and counted; wait until it is gone
-    kNotTouched,       // Ctrl+C came before anything was done with it
-    kInterrupted,      // the second Ctrl+C stopped it in the middle
-    kFileRefused,      // the field check refuses the file for the series' type
-};
-
-// "(Gerät 3)", "(Geräte 2 und 5)", "(Geräte 1, 2 und 5)"; "" for none.
-std::string failed_devices_text(const std::vector<int>& numbers) {
-    if (numbers.empty()) return "";
-    std::string text = numbers.size() == 1 ? " (Gerät " : " (Geräte ";
-    for (size_t i = 0; i < numbers.size(); ++i) {
-        if (i > 0) text += i + 1 == numbers.size() ? " und " : ", ";
-        text += std::to_string(numbers[i]);
-    }
-    return text + ")";
+std::string retries_text(int attempts) {
+    if (attempts <= 1) return "";
+    return attempts == 2 ? " (nach 1 Wiederholung)" : " (nach " + std::to_string(attempts - 1) + " Wiederholungen)";
 }
 
-class Series {
-public:
-    Series(const CommonOptions& common, const ProgramOptions& options, const std::string& port,
-           const ConfigurationSource& file)
-        : reporter_(common.json, common.quiet), options_(options), port_(port), file_(file),
-          progress_(reporter_.progress_shown()) {}
+// A device the series refused before the work, for any work.
+DeviceDone refused_device(const Outcome& outcome, const std::string& file) {
+    DeviceDone done;
+    done.outcome = outcome;
+    done.tally = DeviceTally::kFailed;
+    done.audit.file = file;
+    done.audit.outcome = "failed";
+    done.event = {{"file", json_name(file)}};
+    return done;
+}
 
-    // The type given by --setup: fixed before any device is looked for.
-    void give_type(const uint8_t* setup) {
-        std::memcpy(given_type_, setup, kSetupBlockBytes);
-        have_given_type_ = true;
+std::array<uint8_t, kRecordBytes> record_array(const uint8_t* record) {
+    std::array<uint8_t, kRecordBytes> bytes;
+    std::memcpy(bytes.data(), record, kRecordBytes);
+    return bytes;
+}
+
+// --- program ---
+
+class ProgramWork final : public SeriesWork {
+public:
+    ProgramWork(const Reporter& reporter, const ProgramOptions& options, PlannedRecords& records,
+                std::string backup_folder)
+        : reporter_(reporter), options_(options), records_(records), backup_folder_(std::move(backup_folder)) {}
+
+    const char* command() const override { return "program"; }
+    bool needs_one_type() const override { return true; }
+
+    Outcome take_type(const uint8_t* setup) override {
+        std::memcpy(type_, setup, kSetupBlockBytes);
+        return records_.take_type(setup);
     }
 
-    int run() {
-        say("Serie: Geräte nacheinander anschließen; Strg+C beendet die Serie.");
-        if (!have_given_type_ || fix_type(given_type_, "aus --setup")) {
-            while (wait_for_device()) {
-                const DeviceEnd end = work_on_device();
-                interrupted_device_ = end == DeviceEnd::kInterrupted;
-                if (end != DeviceEnd::kDone || interrupt_count() > 0) break;
-                if (!wait_until_gone()) break;
-            }
+    DeviceDone work(DeviceLink& device, const Identification&, const DeviceTurn& turn) override {
+        const uint8_t* record = records_.record_for(turn.row);
+        ConfigImage& image = device.state.image;
+        std::memcpy(image.bytes, record, kRecordBytes);
+        std::memcpy(image.bytes + kSetupBlock, type_, kSetupBlockBytes);
+        ProgrammingRules rules;
+        rules.retries = options_.retries;
+        rules.series = true;
+        std::memcpy(rules.type, type_, kSetupBlockBytes);
+        BackupRules backup{!options_.no_backup, backup_folder_, turn.label, turn.time, options_.always};
+        const GuardedResult result = back_up_and_program(device, rules, backup, reporter_);
+        const ProgrammingResult& programming = result.programming;
+
+        DeviceDone done;
+        done.outcome = programming.outcome;
+        done.tally = result.unchanged            ? DeviceTally::kUnchanged
+                     : programming.outcome.ok() ? DeviceTally::kProgrammed
+                                                : DeviceTally::kFailed;
+        done.line_tail = retries_text(programming.attempts);
+        if (!result.backup.empty()) done.details = "Gesichert: " + shown_name(result.backup);
+        if (result.erased) done.details = "Keine Sicherung: " + std::string(kNoConfiguration);
+        done.ends_series = result.backup_failed;
+
+        done.event = {{"programmed", programming.programmed},
+                      {"attempts", programming.attempts},
+                      {"file", json_name(options_.file)},
+                      {"sha256", sha256_hex(record, kRecordBytes)},
+                      {"backup", result.backup.empty() ? nlohmann::json() : nlohmann::json(json_name(result.backup))},
+                      {"erased", result.erased}};
+        if (programming.verify_reads > 0 || result.unchanged) {
+            done.event["verified"] = programming.verified;
+            done.event["verify_reads"] = result.unchanged ? result.backup_reads : programming.verify_reads;
+            if (programming.first_difference >= 0) done.event["first_difference"] = programming.first_difference;
         }
-        return summary();
+        done.audit.file = options_.file;
+        done.audit.record = record_array(record);
+        done.audit.backup = result.backup;
+        done.audit.outcome = done.tally == DeviceTally::kUnchanged    ? "unchanged"
+                             : done.tally == DeviceTally::kProgrammed ? "programmed"
+                                                                      : "failed";
+        done.audit.retries = result.retries();
+        return done;
+    }
+
+    DeviceDone refused(const DeviceTurn& turn, const Outcome& outcome) override {
+        DeviceDone done = refused_device(outcome, options_.file);
+        done.event["programmed"] = false;
+        done.event["attempts"] = 0;
+        if (const uint8_t* record = records_.record_for(turn.row)) {
+            done.event["sha256"] = sha256_hex(record, kRecordBytes);
+            done.audit.record = record_array(record);
+        }
+        return done;
+    }
+
+    std::vector<SummaryPart> summary_parts() const override {
+        return {{DeviceTally::kProgrammed, "programmiert", "programmed", true, nullptr},
+                {DeviceTally::kUnchanged, "unverändert", "unchanged", false, nullptr},
+                {DeviceTally::kFailed, "fehlgeschlagen", "failed", true, "failed_devices"}};
+    }
+
+    bool row_done_by(DeviceTally tally) const override {
+        return tally == DeviceTally::kProgrammed || tally == DeviceTally::kUnchanged;
     }
 
 private:
-    bool fix_type(const uint8_t* setup, const char* source) {
-        std::memcpy(type_, setup, kSetupBlockBytes);
-        have_type_ = true;
-        say("Typ der Serie: Setup " + setup_hex(type_) + " (V" + version_text(type_) + "), " + source + ".");
-        return take_record_for_type();
-    }
-
-    // Nothing more on the way once Ctrl+C was pressed: the acknowledgement
-    // was the last word before the device's own line and the summary.
-    void say(const std::string& text) const {
-        if (interrupt_count() == 0) reporter_.note(text);
-    }
-
-    // A failure that ends the series, told as every failure is, and as one
-    // JSON line.
-    void tell_stop(const Outcome& outcome) {
-        reporter_.fail(outcome, true);
-        nlohmann::json error = {{"exit_code", outcome.exit_code}, {"message", json_text(outcome.message)}};
-        if (!outcome.detail.empty()) error["detail"] = json_text(outcome.detail);
-        reporter_.document_line({{"event", "error"}, {"error", error}});
-        stop_code_ = outcome.exit_code;
-    }
-
-    // The file as the window takes it for the series' type: a file the
-    // field check refuses would fail every device, so the series stops.
-    bool take_record_for_type() {
-        // A text's fields are checked for the series' type.
-        ConfigImage file_image;
-        set_image_start_values(file_image);
-        const Outcome loaded = configuration_for_fitting(file_, {type_[0], type_[1]}, file_image);
-        if (!loaded.ok()) {
-            tell_stop(loaded);
-            return false;
-        }
-        const int field_error = record_as_window_takes_it(file_image.bytes, type_[0], type_[1], taken_);
-        if (field_error == 0) return true;
-        tell_stop(failure(kExitRefused, config_error_text(field_error),
-                          "Die Feldprüfung nimmt die Datei für Geräte mit Setup " + setup_hex(type_) +
-                              " nicht an; die Serie endet."));
-        return false;
-    }
-
-    // Until something answers (true), or Ctrl+C, or a port that will never
-    // open (false). Between devices Ctrl+C stops at once.
-    bool wait_for_device() {
-        say("Warte auf ein Gerät an " + shown_name(port_) + " ...");
-        for (;;) {
-            if (interrupt_count() > 0 || stop_code_ != kExitOk) return false;
-            if (!open_line()) {
-                if (!pause_unless_interrupted(kLookAgainMs)) return false;
-                continue;
-            }
-            found_ = identify_device(*device_, identification_, kFindingSends);
-            if (found_.exit_code == kExitInterrupted) return false;
-            if (device_->line_lost) {
-                close_line();
-                if (!pause_unless_interrupted(kLookAgainMs)) return false;
-                continue;
-            }
-            if (identification_.answered) return true;
-        }
-    }
-
-    // The device that answered, as "program" would treat it, told once.
-    DeviceEnd work_on_device() {
-        // From here the first Ctrl+C lets the device be finished.
-        set_first_interrupt_notice(reporter_.quiet() ? "" : kSeriesNotice);
-        set_interrupt_stops_at_once(false);
-        const DeviceEnd end = interrupt_count() > 0 ? DeviceEnd::kNotTouched : finish_device();
-        set_interrupt_stops_at_once(true);
-        set_first_interrupt_notice("");
-        return end;
-    }
-
-    DeviceEnd finish_device() {
-        const RecordStamp stamp = stamp_now(options_.file, port_);
-        ProgrammingResult result;
-        if (identification_.accepted && !have_type_) {
-            if (!fix_type(identification_.setup, "vom ersten Gerät")) return DeviceEnd::kFileRefused;
-        }
-        ++number_;
-        if (!setup_received()) {
-            // It answers, but with refusals or frames that are not what a
-            // ZAV 160 sends: told once, then waited on until it is gone.
-            result.outcome = failure(kExitRefused, kNoDeviceFound, "Es antwortet, aber nicht wie ein ZAV 160.");
-        } else if (!identification_.accepted) {
-            result.outcome = found_;
-        } else if (!setup_blocks_same_type(type_, identification_.setup)) {
-            result.outcome = type_conflict(type_, identification_.setup);
-        } else {
-            ConfigImage& image = device_->state.image;
-            std::memcpy(image.bytes, taken_, kRecordBytes);
-            std::memcpy(image.bytes + kSetupBlock, type_, kSetupBlockBytes);
-            ProgrammingRules rules;
-            rules.retries = options_.retries;
-            rules.series = true;
-            std::memcpy(rules.type, type_, kSetupBlockBytes);
-            result = program_and_verify(*device_, rules, reporter_);
-        }
-        tell_device(result, stamp);
-        return result.outcome.exit_code == kExitInterrupted ? DeviceEnd::kInterrupted : DeviceEnd::kDone;
-    }
-
-    void tell_device(const ProgrammingResult& result, const RecordStamp& stamp) {
-        const Outcome& outcome = result.outcome;
-        if (outcome.ok()) {
-            ++programmed_;
-        } else {
-            failed_numbers_.push_back(number_);
-        }
-        const bool setup_known = setup_received();
-        std::string line = "Gerät " + std::to_string(number_) + ": ";
-        if (setup_known) line += "V" + version_text(identification_.setup) + ", ";
-        line += outcome.message;
-        if (result.attempts > 1) {
-            line += result.attempts == 2 ? " (nach 1 Wiederholung)"
-                                         : " (nach " + std::to_string(result.attempts - 1) + " Wiederholungen)";
-        }
-        reporter_.line(line);
-        if (!outcome.detail.empty()) reporter_.block(outcome.detail, "  ");
-
-        nlohmann::json document = {{"event", "device"},
-                                   {"device", number_},
-                                   {"ok", outcome.ok()},
-                                   {"exit_code", outcome.exit_code},
-                                   {"message", json_text(outcome.message)},
-                                   {"programmed", result.programmed},
-                                   {"attempts", result.attempts}};
-        if (setup_known) {
-            document["version"] = version_text(identification_.setup);
-            document["setup"] = setup_hex(identification_.setup);
-        }
-        if (!outcome.detail.empty()) document["detail"] = json_text(outcome.detail);
-        if (result.verify_reads > 0) {
-            document["verified"] = result.verified;
-            document["verify_reads"] = result.verify_reads;
-            if (result.first_difference >= 0) document["first_difference"] = result.first_difference;
-        }
-        document.update(stamp_json(stamp, taken_));
-        reporter_.document_line(document);
-    }
-
-    // Until the device is gone (true), or Ctrl+C (false): two whole looks in
-    // a row without an answer, or a line that is lost.
-    bool wait_until_gone() {
-        say("Gerät abklemmen; danach das nächste anschließen.");
-        int silent_looks = 0;
-        for (;;) {
-            if (interrupt_count() > 0) return false;
-            if (!device_) break;  // the line was lost with the device
-            Identification still;
-            const Outcome look = identify_device(*device_, still, kGoneSends);
-            if (look.exit_code == kExitInterrupted) return false;
-            if (device_->line_lost) {
-                close_line();
-                break;
-            }
-            if (!still.answered) {
-                if (++silent_looks >= kSilentLooksWhenGone) break;
-                continue;
-            }
-            silent_looks = 0;
-            if (!pause_unless_interrupted(kLookAgainMs)) return false;
-        }
-        say("Gerät " + std::to_string(number_) + " abgeklemmt.");
-        reporter_.document_line({{"event", "gone"}, {"device", number_}});
-        return true;
-    }
-
-    // A port that cannot be opened is told once (it may just not be
-    // plugged in yet); one that never will be ends the series.
-    bool open_line() {
-        if (device_) return true;
-        std::unique_ptr<SerialLine> line;
-        PortFailure kind;
-        const Outcome opened = open_port(port_, line, kind);
-        if (!opened.ok()) {
-            if (port_failure_is_lasting(kind)) {
-                tell_stop(opened);
-            } else if (opened.message + opened.detail != last_port_failure_) {
-                say(opened.message + " " + opened.detail);
-            }
-            last_port_failure_ = opened.message + opened.detail;
-            return false;
-        }
-        last_port_failure_.clear();
-        line_ = std::move(line);
-        device_ = std::make_unique<DeviceLink>(*line_, system_clock(), progress_);
-        return true;
-    }
-
-    void close_line() {
-        device_.reset();
-        line_.reset();
-    }
-
-    int summary() {
-        const int failed = static_cast<int>(failed_numbers_.size());
-        int exit_code = failed == 0 ? kExitOk : kExitRefused;
-        if (stop_code_ != kExitOk) exit_code = stop_code_;
-        if (interrupted_midway()) exit_code = kExitInterrupted;
-        reporter_.line("Serie beendet: " + std::to_string(programmed_) + " programmiert, " + std::to_string(failed) +
-                       " fehlgeschlagen" + failed_devices_text(failed_numbers_) + ".");
-        reporter_.document_line({{"event", "end"},
-                                 {"programmed", programmed_},
-                                 {"failed", failed},
-                                 {"failed_devices", failed_numbers_},
-                                 {"exit_code", exit_code}});
-        return exit_code;
-    }
-
-    bool interrupted_midway() const { return interrupted_device_; }
-
-    // The device sent a setup block, whether or not the program accepts it.
-    bool setup_received() const { return found_.ok() || found_.exit_code == kExitRefused; }
-
-    const Reporter reporter_;
+    const Reporter& reporter_;
     const ProgramOptions& options_;
-    const std::string port_;
-    const ConfigurationSource& file_;
-    ProgressBar progress_;
-    std::unique_ptr<SerialLine> line_;
-    std::unique_ptr<DeviceLink> device_;
-    Identification identification_ = {};
-    Outcome found_;
-    uint8_t given_type_[kSetupBlockBytes] = {};
-    bool have_given_type_ = false;
+    PlannedRecords& records_;
+    std::string backup_folder_;
     uint8_t type_[kSetupBlockBytes] = {};
-    bool have_type_ = false;
-    uint8_t taken_[kRecordBytes] = {};  // the file's record as the window takes it for the type
-    int number_ = 0;
-    int programmed_ = 0;
-    std::vector<int> failed_numbers_;
-    bool interrupted_device_ = false;
-    std::string last_port_failure_;
-    int stop_code_ = kExitOk;
 };
+
+// --- verify ---
+
+class VerifyWork final : public SeriesWork {
+public:
+    VerifyWork(const Reporter& reporter, const VerifyOptions& options, PlannedRecords& records)
+        : reporter_(reporter), options_(options), records_(records) {}
+
+    const char* command() const override { return "verify"; }
+    bool needs_one_type() const override { return true; }
+
+    Outcome take_type(const uint8_t* setup) override {
+        std::memcpy(type_, setup, kSetupBlockBytes);
+        return records_.take_type(setup);
+    }
+
+    DeviceDone work(DeviceLink& device, const Identification&, const DeviceTurn& turn) override {
+        const uint8_t* expected = records_.record_for(turn.row);
+        std::memcpy(device.state.image.bytes, expected, kRecordBytes);
+        int first_difference = -1;
+        int reads = 0;
+        const Outcome outcome = verify_reading_again(device, options_.retries, reporter_, first_difference, reads);
+
+        DeviceDone done;
+        done.outcome = outcome;
+        done.tally = outcome.ok()                          ? DeviceTally::kVerified
+                     : outcome.exit_code == kExitDiffers ? DeviceTally::kDiffers
+                                                         : DeviceTally::kFailed;
+        done.event = {{"verified", outcome.ok()},
+                      {"verify_reads", reads},
+                      {"file", json_name(options_.file)},
+                      {"sha256", sha256_hex(expected, kRecordBytes)}};
+        done.audit.file = options_.file;
+        done.audit.retries = reads > 0 ? reads - 1 : 0;
+        done.audit.outcome = done.tally == DeviceTally::kVerified  ? "verified"
+                             : done.tally == DeviceTally::kDiffers ? "differs"
+                                                                   : "failed";
+        if (done.tally != DeviceTally::kFailed) done.audit.record = record_array(device.state.read_back);
+        if (done.tally == DeviceTally::kDiffers) {
+            const RecordDifferences differences = compare_records(expected, device.state.read_back, type_[0], type_[1]);
+            done.details = std::string(turn.row != nullptr ? "Unterschiede (Vorlage und Plan -> Gerät):\n"
+                                                           : "Unterschiede (Datei -> Gerät):\n") +
+                           indented(differences_report(differences));
+            done.event["first_difference"] = first_difference;
+            done.event["differences"] = differences_json(differences, "file", "device");
+            done.audit.differences = logged_differences(differences);
+        }
+        return done;
+    }
+
+    DeviceDone refused(const DeviceTurn&, const Outcome& outcome) override {
+        DeviceDone done = refused_device(outcome, options_.file);
+        done.event["verified"] = false;
+        return done;
+    }
+
+    std::vector<SummaryPart> summary_parts() const override {
+        return {{DeviceTally::kVerified, "gleich", "verified", true, nullptr},
+                {DeviceTally::kDiffers, "verschieden", "differs", true, "differing_devices"},
+                {DeviceTally::kFailed, "fehlgeschlagen", "failed", true, "failed_devices"}};
+    }
+
+    bool row_done_by(DeviceTally tally) const override {
+        return tally == DeviceTally::kVerified || tally == DeviceTally::kDiffers;
+    }
+
+private:
+    static std::string indented(const std::string& lines) {
+        std::string text;
+        size_t begin = 0;
+        while (begin < lines.size()) {
+            size_t end = lines.find('\n', begin);
+            if (end == std::string::npos) end = lines.size();
+            text += "  " + lines.substr(begin, end - begin) + "\n";
+            begin = end + 1;
+        }
+        return text;
+    }
+
+    const Reporter& reporter_;
+    const VerifyOptions& options_;
+    PlannedRecords& records_;
+    uint8_t type_[kSetupBlockBytes] = {};
+};
+
+// --- read ---
+
+class ReadWork final : public SeriesWork {
+public:
+    ReadWork(const Reporter& reporter, const ReadOptions& options) : reporter_(reporter), options_(options) {}
+
+    const char* command() const override { return "read"; }
+    bool needs_one_type() const override { return false; }
+    Outcome take_type(const uint8_t*) override { return success(); }
+
+    DeviceDone work(DeviceLink& device, const Identification&, const DeviceTurn& turn) override {
+        int reads = 0;
+        bool erased = false;
+        Outcome outcome = read_device_copy(device, options_.retries, reporter_, reads, erased);
+        DeviceDone done;
+        std::string path;
+        if (outcome.ok()) {
+            const std::string name = file_name_part(turn.label) + "_" + date_of(turn.time) + ".zcf";
+            const Outcome stored = store_configuration(options_.output, name, device.state.read_back, path);
+            if (!stored.ok()) {
+                outcome = stored;
+                done.ends_series = true;
+            }
+        } else if (erased) {
+            outcome.detail = "Nichts gesichert.";
+        }
+        done.outcome = outcome;
+        done.tally = outcome.ok() ? DeviceTally::kRead : DeviceTally::kFailed;
+        if (!path.empty()) done.details = "Gesichert: " + shown_name(path);
+        done.event = {{"file", path.empty() ? nlohmann::json() : nlohmann::json(json_name(path))}, {"reads", reads}};
+        done.audit.file = path;
+        done.audit.retries = reads > 0 ? reads - 1 : 0;
+        done.audit.outcome = outcome.ok() ? "read" : "failed";
+        if (outcome.ok()) {
+            done.audit.record = record_array(device.state.read_back);
+            done.event["sha256"] = sha256_hex(device.state.read_back, kRecordBytes);
+        }
+        return done;
+    }
+
+    DeviceDone refused(const DeviceTurn&, const Outcome& outcome) override {
+        DeviceDone done = refused_device(outcome, std::string());
+        done.event["file"] = nullptr;
+        return done;
+    }
+
+    std::vector<SummaryPart> summary_parts() const override {
+        return {{DeviceTally::kRead, "gesichert", "read", true, nullptr},
+                {DeviceTally::kFailed, "fehlgeschlagen", "failed", true, "failed_devices"}};
+    }
+
+    bool row_done_by(DeviceTally tally) const override { return tally == DeviceTally::kRead; }
+
+private:
+    const Reporter& reporter_;
+    const ReadOptions& options_;
+};
+
+// --- what every series needs before its first device ---
+
+struct SeriesStart {
+    Plan plan;
+    bool with_plan = false;
+    uint8_t given_type[kSetupBlockBytes] = {};
+    bool with_type = false;
+    AuditLog log;
+    SeriesSetup setup;
+};
+
+// The type, the plan and the port, each checked before any device is
+// looked for.
+Outcome start_series(const CommonOptions& common, const std::string& setup_text, const std::string& plan_path,
+                     SeriesStart& start) {
+    if (!setup_text.empty()) {
+        const Outcome given = setup_from_option(setup_text, start.given_type);
+        if (!given.ok()) return given;
+        start.with_type = true;
+    }
+    if (!plan_path.empty()) {
+        const Outcome read = read_plan(plan_path, start.plan);
+        if (!read.ok()) return read;
+        start.with_plan = true;
+    }
+    start.setup.port = chosen_port(common.port);
+    if (start.setup.port.empty()) return no_port_given();
+    start.setup.plan = start.with_plan ? &start.plan : nullptr;
+    start.setup.plan_path = plan_path;
+    start.setup.given_type = start.with_type ? start.given_type : nullptr;
+    return success();
+}
+
+// The log, last of all that is checked before the first device, so that a
+// series refused at its start leaves no log behind: the one given, or one
+// of the series' own.
+Outcome open_series_log(const LogOptions& log, SeriesStart& start) {
+    const std::string path = log.file.empty() ? default_series_log_name(local_time_now_iso8601()) : log.file;
+    const Outcome opened = start.log.open(path);
+    if (!opened.ok()) return opened;
+    start.setup.log = &start.log;
+    start.setup.operator_name = operator_of(log.operator_name);
+    return success();
+}
 
 }  // namespace
 
 int command_program_series(const CommonOptions& common, const ProgramOptions& options) {
     const Reporter reporter(common.json, common.quiet);
-    uint8_t given_type[kSetupBlockBytes];
-    if (!options.setup.empty()) {
-        const Outcome given = setup_from_option(options.setup, given_type);
-        if (!given.ok()) return reporter.fail(given);
-    }
     ConfigurationSource file;
-    const Outcome loaded = read_configuration_file(options.file, file);
-    if (!loaded.ok()) return reporter.fail(loaded);
-    const std::string port = chosen_port(common.port);
-    if (port.empty()) return reporter.fail(no_port_given());
+    Outcome outcome = read_configuration_file(options.file, file);
+    if (!outcome.ok()) return reporter.fail(outcome);
+    std::string backup_folder;
+    if (!options.no_backup) {
+        outcome = prepare_backup_folder(options.backup_dir, backup_folder);
+        if (!outcome.ok()) return reporter.fail(outcome);
+    }
+    SeriesStart start;
+    outcome = start_series(common, options.setup, options.plan, start);
+    if (!outcome.ok()) return reporter.fail(outcome);
+    PlannedRecords records(file, start.setup.plan, options.plan);
+    outcome = records.check_rows();
+    if (!outcome.ok()) return reporter.fail(outcome);
+    outcome = open_series_log(options.log, start);
+    if (!outcome.ok()) return reporter.fail(outcome);
+    if (start.with_plan) {
+        start.setup.rows_done = rows_done_in_log(records, start.plan, start.log.earlier_content(),
+                                                 start.setup.given_type);
+    }
+    ProgramWork work(reporter, options, records, backup_folder);
+    return run_series(reporter, work, start.setup);
+}
 
-    Series series(common, options, port, file);
-    if (!options.setup.empty()) series.give_type(given_type);
-    return series.run();
+int command_verify_series(const CommonOptions& common, const VerifyOptions& options) {
+    const Reporter reporter(common.json, common.quiet);
+    ConfigurationSource file;
+    Outcome outcome = read_configuration_file(options.file, file);
+    if (!outcome.ok()) return reporter.fail(outcome);
+    SeriesStart start;
+    outcome = start_series(common, options.setup, options.plan, start);
+    if (!outcome.ok()) return reporter.fail(outcome);
+    PlannedRecords records(file, start.setup.plan, options.plan);
+    outcome = records.check_rows();
+    if (!outcome.ok()) return reporter.fail(outcome);
+    outcome = open_series_log(options.log, start);
+    if (!outcome.ok()) return reporter.fail(outcome);
+    VerifyWork work(reporter, options, records);
+    return run_series(reporter, work, start.setup);
+}
+
+int command_read_series(const CommonOptions& common, const ReadOptions& options) {
+    const Reporter reporter(common.json, common.quiet);
+    SeriesStart start;
+    Outcome outcome = start_series(common, std::string(), options.plan, start);
+    if (!outcome.ok()) return reporter.fail(outcome);
+    std::string error;
+    if (!make_folders(options.output, error)) {
+        return reporter.fail(failure(kExitFile, "Ordner für die Sicherungen nicht nutzbar",
+                                     shown_name(options.output) + ": " + error));
+    }
+    outcome = open_series_log(options.log, start);
+    if (!outcome.ok()) return reporter.fail(outcome);
+    ReadWork work(reporter, options);
+    return run_series(reporter, work, start.setup);
 }
 
 }  // namespace zav::cli

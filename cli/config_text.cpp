@@ -108,6 +108,41 @@ std::optional<TextError> set_field(ConfigRecord& record, SetupFitting fitting, c
     return set_fields(record, fitting, {{path, value}});
 }
 
+namespace {
+
+// A record that every field check passes for a full fitting (either tone
+// set), on which values from elsewhere can be tried.
+ConfigRecord probe_record(SetupFitting fitting) {
+    const FittingLists lists = fitting_lists(fitting);
+    std::vector<std::pair<std::string, std::string>> values = {
+        {"totzeit", "0"}, {"alarmpause", "0"}, {"alarmspeicher", "0"}, {"adressen.anzahl", "10"},
+        {"adressen.hand", lists.tone_pairs.empty() ? "" : utf8_from_cp1252(lists.tone_pairs.front())}};
+    for (size_t a = 1; a <= lists.alarms.size(); ++a) values.emplace_back(field_path({FieldKind::kCoding, int(a - 1)}), "ON01");
+    for (int n = 0; n < kMaxFiveToneEntries; ++n) values.emplace_back(field_path({FieldKind::kNumber, n}), "00000");
+    for (int r = 0; r < lists.relays; ++r) {
+        values.emplace_back(field_path({FieldKind::kRelayFiveTone, r}), "--");
+        values.emplace_back(field_path({FieldKind::kRelayDoubleTone, r}), utf8_from_cp1252(kNoDoubleToneItem));
+        values.emplace_back(field_path({FieldKind::kOnTime, r}), "0");
+    }
+    ConfigRecord record = new_record();
+    set_fields(record, fitting, values);
+    return record;
+}
+
+}  // namespace
+
+std::optional<TextError> check_fields_for_any_fitting(const std::vector<std::pair<std::string, std::string>>& values) {
+    std::optional<TextError> first_refusal;
+    const SetupFitting other_tone_set{kFullFitting.setup_byte1, static_cast<uint8_t>(kFullFitting.setup_byte2 ^ 0x01)};
+    for (const SetupFitting fitting : {kFullFitting, other_tone_set}) {
+        ConfigRecord probe = probe_record(fitting);
+        const std::optional<TextError> refused = set_fields(probe, fitting, values);
+        if (!refused) return std::nullopt;
+        if (!first_refusal) first_refusal = refused;
+    }
+    return first_refusal;
+}
+
 bool is_config_text(std::string_view file_bytes) {
     if (file_bytes.empty()) return false;
     // Also a binary file cut short within its header is one: the window's

@@ -91,6 +91,14 @@ std::optional<TextError> set_fields(ConfigRecord& record, SetupFitting fitting,
 std::optional<TextError> set_field(ConfigRecord& record, SetupFitting fitting, const std::string& path,
                                    const std::string& value);
 
+// What set_fields can say of values before the fitting is known: every
+// path names a field that the fullest fitting has, and the values pass the
+// window's field checks there, with the tone-pair names of either tone set.
+// Values refused here are refused for every fitting; values accepted here
+// are checked again by set_fields once the fitting is known (a fitting
+// with fewer alarms, addresses or relays lacks some fields).
+std::optional<TextError> check_fields_for_any_fitting(const std::vector<std::pair<std::string, std::string>>& values);
+
 // Whether the bytes of a file are a configuration text rather than the
 // window's binary file or some other file: the binary starts with its
 // header text (a file that starts like it, even cut short, counts as

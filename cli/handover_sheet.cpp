@@ -301,6 +301,7 @@ std::string outcome_text(const std::string& outcome) {
     if (outcome == "unchanged") return utf8("unverändert");
     if (outcome == "verified") return utf8("geprüft: gleich");
     if (outcome == "differs") return utf8("geprüft: Unterschiede");
+    if (outcome == "read") return utf8("gelesen und gesichert");
     if (outcome == "failed") return utf8("fehlgeschlagen");
     return outcome;
 }

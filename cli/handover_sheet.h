@@ -47,7 +47,8 @@ SheetDevice sheet_device_of(const AuditEntry& entry, const std::string& log_name
 bool has_sheet(const SheetDevice& device);
 
 // "programmiert", "unverändert", "geprüft: gleich", "geprüft: Unterschiede",
-// "fehlgeschlagen"; an unknown outcome as it stands (UTF-8).
+// "gelesen und gesichert", "fehlgeschlagen"; an unknown outcome as it
+// stands (UTF-8).
 std::string outcome_text(const std::string& outcome);
 
 // "08.12.2026, 09:15 Uhr" for "2026-12-08T09:15:02+01:00", the clock time

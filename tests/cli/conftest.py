@@ -4,15 +4,18 @@ Paths come from ZAVCTL and ZAVSIM (tools/test sets them); without them the
 native build's binaries are used. Each test gets a fresh virtual device."""
 import os
 import pathlib
+import re
 import socket
 import subprocess
+import threading
 import time
 
 import pytest
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
-ZAVCTL = os.environ.get("ZAVCTL", str(ROOT / "build/native/zavctl"))
-ZAVSIM = os.environ.get("ZAVSIM", str(ROOT / "build/native/sim/zavsim"))
+# Absolute, for the tests run in folders of their own.
+ZAVCTL = os.path.abspath(os.environ.get("ZAVCTL", str(ROOT / "build/native/zavctl")))
+ZAVSIM = os.path.abspath(os.environ.get("ZAVSIM", str(ROOT / "build/native/sim/zavsim")))
 HEADER = b"ZAV-Konfigurationsdatei"
 
 
@@ -63,6 +66,15 @@ class VirtualDevice:
         self.process.wait(timeout=10)
 
 
+@pytest.fixture(autouse=True)
+def own_folders(tmp_path, monkeypatch):
+    """Each test keeps what zavctl writes unasked in its own folder: the
+    backups before a programming (under XDG_STATE_HOME) and a series' own
+    log (in the current folder)."""
+    monkeypatch.setenv("XDG_STATE_HOME", str(tmp_path / "state"))
+    monkeypatch.chdir(tmp_path)
+
+
 @pytest.fixture
 def device(tmp_path):
     sim = VirtualDevice(tmp_path)
@@ -91,3 +103,43 @@ def unwrapped(text):
     if isinstance(text, bytes):
         text = text.decode()
     return text.replace("\n        ", " ")
+
+
+def stats(device):
+    """zavsim's counters as a dict of ints."""
+    return {key: int(value) for key, value in re.findall(r"(\w+)=(\d+)", device.control("get stats"))}
+
+
+class Running:
+    """zavctl left running, its output collected line by line as it comes."""
+
+    def __init__(self, *arguments):
+        self.process = subprocess.Popen([ZAVCTL] + list(arguments), stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.out, self.err = [], []
+        self.readers = [threading.Thread(target=self._collect, args=(stream, lines))
+                        for stream, lines in ((self.process.stdout, self.out), (self.process.stderr, self.err))]
+        for reader in self.readers:
+            reader.start()
+
+    @staticmethod
+    def _collect(stream, lines):
+        for line in stream:
+            lines.append(line.decode().rstrip("\n"))
+
+    def told(self, prefix, lines=None):
+        return next((line for line in list(self.out if lines is None else lines) if line.startswith(prefix)), None)
+
+    def wait_told(self, prefix, timeout=40, lines=None):
+        wait_for(lambda: self.told(prefix, lines), timeout, repr(prefix))
+        return self.told(prefix, lines)
+
+    def end(self, timeout=30):
+        code = self.process.wait(timeout=timeout)
+        for reader in self.readers:
+            reader.join(timeout=5)
+        return code
+
+    def kill(self):
+        if self.process.poll() is None:
+            self.process.kill()
+        self.end()

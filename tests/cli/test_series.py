@@ -5,13 +5,11 @@ import hashlib
 import json
 import re
 import signal
-import subprocess
-import threading
 import time
 
 import pytest
 
-from conftest import ZAVCTL, config_file, wait_for, zavctl
+from conftest import Running, config_file, stats, wait_for, zavctl
 
 NO_VALID_CONFIGURATION = "Das Gerät hat keine gültige Konfiguration mehr: neu programmieren."
 
@@ -22,49 +20,9 @@ def changed(record, position, value):
     return bytes(record)
 
 
-def stats(device):
-    """zavsim's counters as a dict of ints."""
-    return {key: int(value) for key, value in re.findall(r"(\w+)=(\d+)", device.control("get stats"))}
-
-
 def identify_commands(device):
     """How many identification commands the device has heard so far."""
     return (device.folder / "frames.log").read_text().count("pc>dev 2B\n")
-
-
-class Running:
-    """zavctl left running, its output collected line by line as it comes."""
-
-    def __init__(self, *arguments):
-        self.process = subprocess.Popen([ZAVCTL] + list(arguments), stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-        self.out, self.err = [], []
-        self.readers = [threading.Thread(target=self._collect, args=(stream, lines))
-                        for stream, lines in ((self.process.stdout, self.out), (self.process.stderr, self.err))]
-        for reader in self.readers:
-            reader.start()
-
-    @staticmethod
-    def _collect(stream, lines):
-        for line in stream:
-            lines.append(line.decode().rstrip("\n"))
-
-    def told(self, prefix, lines=None):
-        return next((line for line in list(self.out if lines is None else lines) if line.startswith(prefix)), None)
-
-    def wait_told(self, prefix, timeout=40, lines=None):
-        wait_for(lambda: self.told(prefix, lines), timeout, repr(prefix))
-        return self.told(prefix, lines)
-
-    def end(self, timeout=30):
-        code = self.process.wait(timeout=timeout)
-        for reader in self.readers:
-            reader.join(timeout=5)
-        return code
-
-    def kill(self):
-        if self.process.poll() is None:
-            self.process.kill()
-        self.end()
 
 
 def test_a_series_never_programs_a_device_twice_and_tells_every_device(device, tmp_path):
@@ -108,6 +66,7 @@ def test_a_series_never_programs_a_device_twice_and_tells_every_device(device, t
         device.control("vanish")
         series.wait_told("Gerät 3 abgeklemmt.", lines=series.err)
         device.control("options " + expected_setup[:4])
+        device.control("record " + changed(record, 97, 8).hex())
         device.control("fault refuse-block 2")
         device.control("appear")
         assert "Fehler beim Konfig-Update !" in series.wait_told("Gerät 4:")
@@ -161,7 +120,7 @@ def test_ctrl_c_in_a_series_is_acknowledged_and_finishes_the_device(device, tmp_
         wait_for(lambda: "pc>dev 00 00" in (device.folder / "frames.log").read_text(), 30, "the first block")
         series.process.send_signal(signal.SIGINT)
         series.wait_told("Serie endet nach diesem Gerät; Strg+C erneut bricht sofort ab.", timeout=3, lines=series.err)
-        assert stats(device)["reads"] == 0  # acknowledged before the device was finished
+        assert stats(device)["reads"] == 1  # acknowledged before the verify: only the backup was read
         code = series.end()
     finally:
         series.kill()
@@ -211,7 +170,7 @@ def test_the_first_stop_finishes_the_record_and_skips_the_verify(device, tmp_pat
     assert code == 130
     assert "Abgebrochen vor der Verifikation." in program.err[-2]
     assert device.record() == record
-    assert stats(device)["reads"] == 0
+    assert stats(device)["reads"] == 1  # the backup's, before the writes; no verify
 
 
 @pytest.mark.parametrize("series", [False, True])
@@ -232,8 +191,11 @@ def test_a_second_ctrl_c_stops_at_once_and_says_what_it_left(device, tmp_path, s
         program.kill()
     assert code == 130
     if series:
-        assert program.out == ["Gerät 1: V2.30, Abgebrochen.", "  " + NO_VALID_CONFIGURATION,
-                               "Serie beendet: 0 programmiert, 1 fehlgeschlagen (Gerät 1)."]
+        assert program.out[0] == "Gerät 1: V2.30, Abgebrochen."
+        assert program.out[1].startswith("  Gesichert: ")
+        assert program.out[2:4] == ["  " + NO_VALID_CONFIGURATION,
+                                    "Serie beendet: 0 programmiert, 1 fehlgeschlagen (Gerät 1)."]
+        assert program.out[4].startswith("Protokoll: zavctl-serie-")
     else:
         assert program.err[-2:] == ["zavctl: Abgebrochen.", "        " + NO_VALID_CONFIGURATION]
     assert stats(device)["programmings"] == 0
@@ -244,8 +206,9 @@ def test_a_bad_line_is_tried_again(device, tmp_path):
     record = changed(device.record(), 96, 45)
     image.write_bytes(config_file(record))
     # The acknowledgement of block 0 arrives twice: the machine takes the
-    # second for a refusal of the block.
-    twice = "noise duplicate to-program 3"
+    # second for a refusal of the block. Before it: the identification's two
+    # frames and the backup read's fifteen, then the command's acknowledgement.
+    twice = "noise duplicate to-program 18"
     device.control(twice)
     run = zavctl("program", str(image), "--retries", "0", port=device.port)
     assert run.returncode == 4
@@ -271,7 +234,8 @@ def test_a_failed_verify_read_still_says_the_device_was_programmed(device, tmp_p
     record = changed(device.record(), 96, 45)
     image.write_bytes(config_file(record))
     device.control("fault read-silent-after 3")
-    run = zavctl("--json", "program", str(image), port=device.port)
+    # Neither backup nor comparison: the only read is the verify's.
+    run = zavctl("--json", "program", str(image), "--no-backup", "--always", port=device.port)
     assert run.returncode == 3
     report = json.loads(run.stdout)
     assert (report["programmed"], report["verified"], report["verify_reads"]) == (True, False, 3)

@@ -73,8 +73,10 @@ def test_an_erased_device_has_no_configuration_and_no_file_is_written(device, tm
 
 def test_a_device_that_vanishes_while_programming_is_reported_without_hanging(device, tmp_path):
     image = tmp_path / "image.zcf"
-    image.write_bytes(config_file(device.record()))
-    device.control("fault vanish-after-frames 4")
+    image.write_bytes(config_file(changed(device.record(), 96, 45)))
+    # Its frames: the identification's two, the backup read's fifteen, the
+    # programming command, and block 0.
+    device.control("fault vanish-after-frames 19")
     run = zavctl("program", str(image), port=device.port, timeout=30)
     assert run.returncode == 3
     assert "Verbindung unterbrochen !" in run.stderr.decode()
