@@ -358,6 +358,12 @@ bool close_ahead_of(HWND window, UINT message, std::string& outcome) {
            outcome == "behind the close";
 }
 
+bool fill_disk_after(const Program& program, DWORD bytes_left, std::string& outcome) {
+    outcome = "gave no answer";
+    return ask_probe(program.main_window, kProbeFillDisk, static_cast<LPARAM>(bytes_left), outcome) &&
+           outcome == "filling";
+}
+
 ItemState menu_item_state(const Program& program, int id) {
     std::vector<MenuEntry> entries;
     if (!read_menu(program, program.main_window, entries)) return ItemState::unknown;

@@ -192,6 +192,12 @@ bool sync_with_program(const Program& program, HWND window = nullptr);
 // or not at all (outcome says which).
 bool close_ahead_of(HWND window, UINT message, std::string& outcome);
 
+// Inside the program: from now on the disk takes only bytes_left more bytes
+// of the program's own file writes; a write beyond them writes what fits and
+// fails with ERROR_DISK_FULL, as on a full disk or a share that goes away.
+// outcome says why when it cannot be done.
+bool fill_disk_after(const Program& program, DWORD bytes_left, std::string& outcome);
+
 enum class ItemState { missing, enabled, grayed, unknown };
 // The state of the menu item with this id in the main window's menu.
 ItemState menu_item_state(const Program& program, int id);
