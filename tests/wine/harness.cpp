@@ -650,6 +650,13 @@ bool unix_usage(int pid, UnixUsage& usage) {
     return true;
 }
 
+int line_descriptors(int pid) {
+    std::string reply;
+    if (pid <= 0 || !sim_command("openers " + std::to_string(pid), reply) || reply.compare(0, 3, "ok ") != 0)
+        return -1;
+    return std::atoi(reply.c_str() + 3);
+}
+
 namespace {
 
 // One entry of the system's handle table (SystemHandleInformation).

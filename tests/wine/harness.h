@@ -265,6 +265,12 @@ int program_unix_pid(const Program& program);
 // The pid of this prefix's wineserver; -1 when none is found.
 int wineserver_unix_pid();
 bool unix_usage(int pid, UnixUsage& usage);
+// The descriptors of the Unix process pid that are open on COM1's line (a
+// terminal the virtual device has had, or the folder that stands in for a
+// held or vanished line), as the device reads them from /proc; -1 when it
+// cannot. Wine opens files of its own when it likes: a count of all of a
+// process's descriptors says nothing about the program's port.
+int line_descriptors(int pid);
 // Windows handles the program holds, as Wine counts them; -1 if unknown.
 long program_handle_count(const Program& program);
 
