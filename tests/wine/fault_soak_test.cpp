@@ -49,10 +49,13 @@ protected:
     }
 
     static void print(const char* when, const Snapshot& s) {
-        std::printf("    [soak] %s: threads %d, handles %ld, descriptors %d (on the line %d, wineserver's %d), "
-                    "VmRSS %ld kB, CPU %.2f s\n",
-                    when, s.program.threads, s.handles, s.program.descriptors, s.program_on_line, s.server_on_line,
-                    s.program.rss_kb, s.program.cpu_seconds);
+        char line[96] = "";
+        if (s.program_on_line >= 0)
+            std::snprintf(line, sizeof line, " (on the line %d, the wineserver's %d)", s.program_on_line,
+                          s.server_on_line);
+        std::printf("    [soak] %s: threads %d, handles %ld, descriptors %d%s, VmRSS %ld kB, CPU %.2f s\n", when,
+                    s.program.threads, s.handles, s.program.descriptors, line, s.program.rss_kb,
+                    s.program.cpu_seconds);
     }
 
     ::testing::AssertionResult expect(const char* what, const Outcome& outcome, const char* text) {
