@@ -6,6 +6,7 @@
 // between transactions and to read back the frame log and what the device
 // stored.
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -17,6 +18,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -84,6 +86,8 @@ const char kUsage[] =
     "  hold         the port is taken: the link points at a folder, so opening it\n"
     "               fails, while the device and an open line stay as they are\n"
     "  release      the port is free again\n"
+    "  openers PID  'ok N': how many descriptors process PID has open on the line\n"
+    "               (a terminal it has had, or the folder of a held or vanished line)\n"
     "  noise seed S                     seed the line noise (printed by tests to repeat a run)\n"
     "  noise KIND to-program|to-device N   one frame hit: let N frames of that direction\n"
     "                                   pass, then garbage (rubbish bytes before it),\n"
@@ -114,6 +118,7 @@ struct Sim {
     timespec start{};
     std::string link_path;        // where the terminal is linked, if anywhere
     std::string slave_name;
+    std::vector<std::string> terminals;  // every terminal the line has had
     bool vanished = false;        // the line is hung up
     long vanish_after_bytes = -1; // bytes still let through before the line dies
 };
@@ -248,6 +253,7 @@ bool set_record(const std::string& text) {
 bool open_terminal(std::string& slave_name);
 bool relink(const std::string& target);
 bool point_link_at_folder();
+bool count_openers(long pid, long& count);
 void hang_up();
 bool appear();
 
@@ -318,6 +324,13 @@ std::string control(const std::string& line) {
     if (verb == "release") {
         if (g_sim.link_path.empty() || g_sim.vanished) return "error no line to release\n";
         return relink(g_sim.slave_name) ? "ok\n" : "error cannot relink\n";
+    }
+    if (verb == "openers") {
+        long pid = 0;
+        long count = 0;
+        if (words.size() != 2 || !parse_number(words[1], pid) || pid < 1) return "error openers PID\n";
+        if (!count_openers(pid, count)) return "error cannot read the descriptors of process " + words[1] + "\n";
+        return "ok " + std::to_string(count) + "\n";
     }
     if (verb == "noise") return set_noise(words) ? "ok\n" : "error noise: see --help\n";
     if (verb == "fault" && words.size() == 3 && words[1] == "vanish-after-bytes") {
@@ -433,13 +446,46 @@ bool relink(const std::string& target) {
     return symlink(target.c_str(), temporary.c_str()) == 0 && rename(temporary.c_str(), g_sim.link_path.c_str()) == 0;
 }
 
+// The folder the link points at while the line is held or hung up.
+std::string link_folder() { return g_sim.link_path + ".gone"; }
+
 // Wine would not refuse a second opening of a port that another Windows
 // program has open unshared, nor can root be kept out of a terminal; a
 // folder in its place makes the open fail, as a taken or absent port does.
 bool point_link_at_folder() {
-    const std::string gone = g_sim.link_path + ".gone";
+    const std::string gone = link_folder();
     mkdir(gone.c_str(), 0700);
     return relink(gone);
+}
+
+// The descriptors of process pid that are open on the line: on a terminal
+// the line has had (a hung-up one included) or on the folder that stands in
+// for a held or vanished line. What else the process has open is not the
+// line's business. False when its descriptors cannot be read.
+bool count_openers(long pid, long& count) {
+    const std::string folder = "/proc/" + std::to_string(pid) + "/fd";
+    DIR* descriptors = opendir(folder.c_str());
+    if (descriptors == nullptr) return false;
+    char absolute[PATH_MAX];
+    const std::string link_folder_path =
+        realpath(link_folder().c_str(), absolute) != nullptr ? std::string(absolute) : link_folder();
+    count = 0;
+    while (const dirent* entry = readdir(descriptors)) {
+        if (entry->d_name[0] == '.') continue;
+        char target[PATH_MAX];
+        const ssize_t length = readlink((folder + "/" + entry->d_name).c_str(), target, sizeof target - 1);
+        if (length <= 0) continue;
+        std::string name(target, static_cast<size_t>(length));
+        // A terminal or folder that is gone is still the line.
+        const std::string deleted = " (deleted)";
+        if (name.size() > deleted.size() && name.compare(name.size() - deleted.size(), deleted.size(), deleted) == 0)
+            name.resize(name.size() - deleted.size());
+        bool on_line = !g_sim.link_path.empty() && name == link_folder_path;
+        for (const std::string& terminal : g_sim.terminals) on_line = on_line || name == terminal;
+        if (on_line) ++count;
+    }
+    closedir(descriptors);
+    return true;
 }
 
 // Closing the master hangs the program's side up. The link then points at a
@@ -487,6 +533,7 @@ bool open_terminal(std::string& slave_name) {
     g_sim.master = posix_openpt(O_RDWR | O_NOCTTY);
     if (g_sim.master < 0 || grantpt(g_sim.master) != 0 || unlockpt(g_sim.master) != 0) return false;
     slave_name = ptsname(g_sim.master);
+    g_sim.terminals.push_back(slave_name);
     // Holding the slave open keeps the master readable while the program has
     // the port closed (between transactions); otherwise it reads EIO.
     g_sim.slave = open(slave_name.c_str(), O_RDWR | O_NOCTTY);

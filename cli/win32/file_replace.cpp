@@ -3,28 +3,21 @@
 #include <windows.h>
 
 #include "cli/win32/windows_error_text.h"
+#include "win32/file_replace.h"
 
 namespace zav::cli {
 
+// The windowed program's writer: a temporary file beside the target, flushed,
+// then moved over it. Here only its reason in the system's words.
 bool replace_file(const std::string& path, const uint8_t* bytes, size_t count, std::string& error) {
-    const std::string temporary = path + ".zavctl-neu";
-    const HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        error = windows_error_text(GetLastError());
+    if (count > MAXDWORD) {
+        error = windows_error_text(ERROR_FILE_TOO_LARGE);
         return false;
     }
-    DWORD written = 0;
-    const bool ok = WriteFile(file, bytes, static_cast<DWORD>(count), &written, nullptr) && written == count &&
-                    FlushFileBuffers(file);
-    const DWORD write_error = GetLastError();
-    CloseHandle(file);
-    if (!ok || !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        error = windows_error_text(ok ? GetLastError() : write_error);
-        DeleteFileA(temporary.c_str());
-        return false;
-    }
-    return true;
+    FileReplaceFailure failure;
+    if (replace_file_contents(path.c_str(), bytes, static_cast<DWORD>(count), failure)) return true;
+    error = windows_error_text(failure.system_error);
+    return false;
 }
 
 }  // namespace zav::cli

@@ -1,7 +1,8 @@
 // "Sichern" and "Laden": the configuration file through the common dialogs.
 //
-// The file's bytes are built and judged by config/config_file.h; here only
-// the dialogs, the file access and the messages. A load reads the whole file
+// The file's bytes are built and judged by config/config_file.h and written
+// by win32/file_replace.h; here only the dialogs, the file access and the
+// messages. A load reads the whole file
 // first and lets the judge copy the record, so a refused file never leaves a
 // half-read record in the image.
 //
@@ -13,6 +14,7 @@
 #include "gui/app/messages.h"
 #include "core/config/config_file.h"
 #include "gui/config/config_window_parts.h"
+#include "win32/file_replace.h"
 
 namespace zav {
 namespace {
@@ -82,19 +84,18 @@ void save_configuration_file(HWND window) {
     prepare_file_dialog(kSaveFlags);
     if (!run_file_dialog(window, "GetSaveFileNameA")) return;
 
-    HANDLE file = CreateFileA(g_file_path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        show_error(window, kConfigFileCannotCreate, kCaptionConfiguration);
-        return;
-    }
     uint8_t bytes[kConfigFileBytes];
     build_config_file(g_image, bytes);
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file, bytes, sizeof bytes, &written, nullptr);
-    CloseHandle(file);
-    // A full disk or a lost share must not pass for a saved configuration.
-    if (!ok || written != sizeof bytes) show_error(window, kConfigFileShort, kCaptionConfiguration);
+    // The previous file stays as it was until the new one is whole on the
+    // disk: a full disk or a lost share must neither destroy it nor pass for
+    // a saved configuration. A name at which no file can be made or
+    // replaced (a missing folder, a read-only or held file) is "cannot be
+    // created"; bytes that did not all reach the disk are a file error.
+    FileReplaceFailure failure;
+    if (!replace_file_contents(g_file_path, bytes, sizeof bytes, failure)) {
+        show_error(window, failure.step == FileReplaceStep::kWrite ? kConfigFileShort : kConfigFileCannotCreate,
+                   kCaptionConfiguration);
+    }
 }
 
 void load_configuration_file(HWND window) {

@@ -82,6 +82,39 @@ bool write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
     return ok && written == bytes.size();
 }
 
+// An empty folder of this name in the temporary folder, for a test that
+// looks at everything in it afterwards.
+std::string fresh_folder(const std::string& name) {
+    const std::string folder = temp_path(name);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                const std::string file = folder + "\\" + found.cFileName;
+                SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(file.c_str());
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+std::vector<std::string> files_in(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 bool read_file(const std::string& path, std::vector<uint8_t>& bytes) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -180,8 +213,10 @@ protected:
 
     int program_frames(uint8_t first_byte) { return count_program_frames(sim_frames(), first_byte); }
 
-    // Types a path into the open file dialog and presses OK.
-    ::testing::AssertionResult choose_file(const std::string& path, bool expect_create_prompt = false) {
+    // Types a path into the open file dialog and presses OK; with
+    // expect_prompt, answers the dialog's question (create the missing file,
+    // replace the existing one) with yes.
+    ::testing::AssertionResult choose_file(const std::string& path, bool expect_prompt = false) {
         HWND dialog = nullptr;
         if (!wait_until([&] { return (dialog = open_dialog(program)) != nullptr; }))
             return ::testing::AssertionFailure() << "no file dialog";
@@ -192,15 +227,14 @@ protected:
         set_text(edit ? edit : name, path);
         HWND ok = GetDlgItem(dialog, IDOK);
         PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
-        if (expect_create_prompt) {
-            // The dialog asks whether to create the missing file: yes.
+        if (expect_prompt) {
             HWND prompt = nullptr;
             if (!wait_until([&] {
                     HWND other = open_dialog(program);
                     if (other && other != dialog && GetDlgItem(other, IDYES)) prompt = other;
                     return prompt != nullptr;
                 }))
-                return ::testing::AssertionFailure() << "no create prompt";
+                return ::testing::AssertionFailure() << "the file dialog asked nothing";
             press_button_and_wait_closed(prompt, IDYES);
         }
         if (!wait_until([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }))
@@ -552,32 +586,48 @@ TEST_F(ConfigWindowTest, ZavctlReadWritesWhatLesenThenSichernWrite) {
     EXPECT_EQ(saved, read_by_tool);
 }
 
-TEST_F(ConfigWindowTest, SaveToAFolderThatCannotHoldTheFileSaysSo) {
+// A save that cannot finish leaves the file it was to replace as it was,
+// and nothing beside it: neither a file that another program holds open,
+// nor a disk that fills up half-way through the write.
+TEST_F(ConfigWindowTest, SaveThatCannotReplaceTheFileSaysSoAndKeepsIt) {
     ASSERT_TRUE(use_known_record());
     ASSERT_TRUE(open_connected());
     ASSERT_TRUE(read_device());
-    // A file held open without sharing cannot be replaced.
-    const std::string path = temp_path("locked.zcf");
+    const std::string folder = fresh_folder("sichern-gehalten");
+    const std::string path = folder + "\\locked.zcf";
     ASSERT_TRUE(write_file(path, {1, 2, 3}));
     HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     click(control(kSave));
-    HWND dialog = nullptr;
-    ASSERT_TRUE(wait_until([&] { return (dialog = open_dialog(program)) != nullptr; }));
-    HWND name = find_child(dialog, 1148);
-    HWND edit = find_child_by_class(name, "Edit");
-    set_text(edit ? edit : name, path);
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-    // The overwrite question: yes.
-    HWND prompt = nullptr;
-    ASSERT_TRUE(wait_until([&] {
-        HWND other = open_dialog(program);
-        if (other && other != dialog && GetDlgItem(other, IDYES)) prompt = other;
-        return prompt != nullptr;
-    }));
-    press_button_and_wait_closed(prompt, IDYES);
+    ASSERT_TRUE(choose_file(path, true));
     EXPECT_TRUE(box(kCaptionFile, "Datei kann nicht angelegt werden !", IconKind::error));
     CloseHandle(held);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(read_file(path, bytes));
+    EXPECT_EQ((std::vector<uint8_t>{1, 2, 3}), bytes);
+    EXPECT_EQ(std::vector<std::string>{"locked.zcf"}, files_in(folder));
+}
+
+TEST_F(ConfigWindowTest, SaveOntoADiskThatFillsUpKeepsThePreviousFile) {
+    ASSERT_TRUE(use_known_record());
+    ASSERT_TRUE(open_connected());
+    ASSERT_TRUE(read_device());
+    const std::string folder = fresh_folder("sichern-voll");
+    const std::string path = folder + "\\anlage.zcf";
+    std::vector<uint8_t> previous_record = known_record();
+    previous_record[96] = 99;
+    const std::vector<uint8_t> previous = file_bytes_for(previous_record);
+    ASSERT_TRUE(write_file(path, previous));
+
+    std::string outcome;
+    ASSERT_TRUE(fill_disk_after(program, 64, outcome)) << outcome;
+    click(control(kSave));
+    ASSERT_TRUE(choose_file(path, true));
+    EXPECT_TRUE(box(kCaptionFile, "Dateifehler", IconKind::error));
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(read_file(path, bytes));
+    EXPECT_TRUE(bytes == previous) << "the previous file was destroyed: " << bytes.size() << " bytes now";
+    EXPECT_EQ(std::vector<std::string>{"anlage.zcf"}, files_in(folder));
 }
 
 TEST_F(ConfigWindowTest, LoadFillsTheFieldsFromTheFile) {

@@ -358,6 +358,12 @@ bool close_ahead_of(HWND window, UINT message, std::string& outcome) {
            outcome == "behind the close";
 }
 
+bool fill_disk_after(const Program& program, DWORD bytes_left, std::string& outcome) {
+    outcome = "gave no answer";
+    return ask_probe(program.main_window, kProbeFillDisk, static_cast<LPARAM>(bytes_left), outcome) &&
+           outcome == "filling";
+}
+
 ItemState menu_item_state(const Program& program, int id) {
     std::vector<MenuEntry> entries;
     if (!read_menu(program, program.main_window, entries)) return ItemState::unknown;
@@ -642,6 +648,13 @@ bool unix_usage(int pid, UnixUsage& usage) {
         if (at != std::string::npos) usage.rss_kb = std::atol(status.c_str() + at + 6);
     }
     return true;
+}
+
+int line_descriptors(int pid) {
+    std::string reply;
+    if (pid <= 0 || !sim_command("openers " + std::to_string(pid), reply) || reply.compare(0, 3, "ok ") != 0)
+        return -1;
+    return std::atoi(reply.c_str() + 3);
 }
 
 namespace {

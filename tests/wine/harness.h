@@ -192,6 +192,12 @@ bool sync_with_program(const Program& program, HWND window = nullptr);
 // or not at all (outcome says which).
 bool close_ahead_of(HWND window, UINT message, std::string& outcome);
 
+// Inside the program: from now on the disk takes only bytes_left more bytes
+// of the program's own file writes; a write beyond them writes what fits and
+// fails with ERROR_DISK_FULL, as on a full disk or a share that goes away.
+// outcome says why when it cannot be done.
+bool fill_disk_after(const Program& program, DWORD bytes_left, std::string& outcome);
+
 enum class ItemState { missing, enabled, grayed, unknown };
 // The state of the menu item with this id in the main window's menu.
 ItemState menu_item_state(const Program& program, int id);
@@ -259,6 +265,12 @@ int program_unix_pid(const Program& program);
 // The pid of this prefix's wineserver; -1 when none is found.
 int wineserver_unix_pid();
 bool unix_usage(int pid, UnixUsage& usage);
+// The descriptors of the Unix process pid that are open on COM1's line (a
+// terminal the virtual device has had, or the folder that stands in for a
+// held or vanished line), as the device reads them from /proc; -1 when it
+// cannot. Wine opens files of its own when it likes: a count of all of a
+// process's descriptors says nothing about the program's port.
+int line_descriptors(int pid);
 // Windows handles the program holds, as Wine counts them; -1 if unknown.
 long program_handle_count(const Program& program);
 

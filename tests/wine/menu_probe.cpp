@@ -1,6 +1,7 @@
 // The probe DLL: runs inside zavkonfig.exe, on its UI thread, called by the
 // WH_GETMESSAGE hook that the test harness sets. It answers the harness's
-// probe messages (see probe_protocol.h) and leaves every other message alone.
+// probe messages (see probe_protocol.h) and leaves every other message alone;
+// on request it lets the disk fill up under the program.
 #include <windows.h>
 
 #include <cstdio>
@@ -58,6 +59,66 @@ const char* close_ahead_of(HWND window, UINT awaited) {
     return "was not posted";
 }
 
+// ---- A disk that fills up ----
+// The program's WriteFile import is pointed at write_to_filling_disk, which
+// passes every write on and lets disk files take only the bytes left. Only
+// the exe's own calls go through it (its import table), not those of the
+// system's DLLs; the serial port is no disk file and is not touched.
+using WriteFileFunction = BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+WriteFileFunction g_write_file = nullptr;
+DWORD g_disk_bytes_left = 0;
+
+BOOL WINAPI write_to_filling_disk(HANDLE file, LPCVOID bytes, DWORD count, LPDWORD written, LPOVERLAPPED overlapped) {
+    if (GetFileType(file) != FILE_TYPE_DISK) return g_write_file(file, bytes, count, written, overlapped);
+    const DWORD fits = count < g_disk_bytes_left ? count : g_disk_bytes_left;
+    DWORD done = 0;
+    if (fits > 0 && !g_write_file(file, bytes, fits, &done, overlapped)) return FALSE;
+    g_disk_bytes_left -= done;
+    if (written) *written = done;
+    if (done < count) {
+        SetLastError(ERROR_DISK_FULL);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The slot of the exe's import table through which it calls function of
+// dll; nullptr when the exe does not import it by name.
+void** import_slot(const char* dll, const char* function) {
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    const auto* headers =
+        reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (imports.VirtualAddress == 0) return nullptr;
+    for (auto* module = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); module->Name;
+         ++module) {
+        if (lstrcmpiA(reinterpret_cast<const char*>(base + module->Name), dll) != 0 || !module->OriginalFirstThunk)
+            continue;
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->OriginalFirstThunk);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            const auto* by_name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<const char*>(by_name->Name), function) == 0)
+                return reinterpret_cast<void**>(&slots->u1.Function);
+        }
+    }
+    return nullptr;
+}
+
+const char* fill_disk(DWORD bytes_left) {
+    g_disk_bytes_left = bytes_left;
+    if (g_write_file) return "filling";
+    void** slot = import_slot("kernel32.dll", "WriteFile");
+    if (!slot) return "no WriteFile import";
+    DWORD protection = 0;
+    if (!VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection)) return "import table not writable";
+    g_write_file = reinterpret_cast<WriteFileFunction>(*slot);
+    *slot = reinterpret_cast<void*>(&write_to_filling_disk);
+    VirtualProtect(slot, sizeof *slot, protection, &protection);
+    return "filling";
+}
+
 void answer(const MSG& message) {
     HANDLE mapping = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, zavtest::kProbeMappingName);
     if (!mapping) return;
@@ -74,6 +135,9 @@ void answer(const MSG& message) {
         } else if (block->query == zavtest::kProbeCloseAheadOf) {
             std::snprintf(block->answer, zavtest::kProbeAnswerBytes, "%s",
                           close_ahead_of(message.hwnd, static_cast<UINT>(message.lParam)));
+        } else if (block->query == zavtest::kProbeFillDisk) {
+            std::snprintf(block->answer, zavtest::kProbeAnswerBytes, "%s",
+                          fill_disk(static_cast<DWORD>(message.lParam)));
         }
         MemoryBarrier();
         block->answered_id = static_cast<LONG>(message.wParam);

@@ -24,6 +24,10 @@ enum ProbeQuery : LONG {
     // Queues WM_CLOSE for the window, then holds the UI thread until the
     // message given in lParam is posted to the window behind it.
     kProbeCloseAheadOf = 3,
+    // From now on the disk takes only lParam more bytes of the program's
+    // own writes (zavkonfig.exe's calls of WriteFile on a disk file): a write
+    // beyond them writes what still fits and fails with ERROR_DISK_FULL.
+    kProbeFillDisk = 4,
 };
 
 constexpr size_t kProbeAnswerBytes = 60000;
