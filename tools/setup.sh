@@ -75,8 +75,9 @@ zav_version() {
     sed -n 's/^project(zavkonfig VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt
 }
 
-# The Debian packages' version (2.30), from debian/changelog: a native
-# package, made here, has the program's version.
+# The Debian packages' version (2.30+1), from debian/changelog: a native
+# package, made here: the program's version and, after the "+", the
+# packages' own count.
 zav_deb_version() {
     dpkg-parsechangelog -l debian/changelog -S Version
 }

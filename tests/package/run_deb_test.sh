@@ -212,22 +212,45 @@ for package in $packages; do
     fi
 done
 installed_by_us=1
+# Up to 2.30-1 one package, zavkonfig, held /usr/bin/zavctl too. A stand-in
+# of it (its name, version and that file) is installed first: the new
+# packages must take its place, as apt upgrades a technician's machine.
+earlier="$work/earlier"
+mkdir -p "$earlier/DEBIAN" "$earlier/usr/bin"
+printf '#!/bin/sh\necho "zavctl 2.30 (2.30-1)"\n' >"$earlier/usr/bin/zavctl"
+chmod 755 "$earlier/usr/bin/zavctl"
+printf 'Package: zavkonfig\nVersion: 2.30-1\nArchitecture: amd64\nMaintainer: test <test@example.invalid>\nDescription: stand-in for the package before the split\n' \
+    >"$earlier/DEBIAN/control"
+if dpkg-deb --root-owner-group --build "$earlier" "$work/zavkonfig_2.30-1_amd64.deb" >"$work/earlier.log" 2>&1 &&
+    $sudo dpkg -i "$work/zavkonfig_2.30-1_amd64.deb" >>"$work/earlier.log" 2>&1; then
+    :
+else
+    fail UpgradesThePackageBeforeTheSplit "the stand-in of zavkonfig 2.30-1 did not install (see $work/earlier.log)"
+fi
 if DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q -o DPkg::Lock::Timeout=600 \
     "$dist/$zavctl_deb" "$dist/$zavkonfig_deb" >"$work/install.log" 2>&1 &&
     is_installed zavctl && is_installed zavkonfig; then
     pass InstallsWithApt
+    if [ "$(dpkg-query -W -f='${Version}' zavkonfig)" = "$version" ] && [ -x /usr/bin/zavctl ] &&
+        dpkg -S /usr/bin/zavctl 2>/dev/null | grep -q '^zavctl:'; then
+        pass UpgradesThePackageBeforeTheSplit
+    else
+        fail UpgradesThePackageBeforeTheSplit "after the upgrade zavkonfig is $(dpkg-query -W -f='${Version}' zavkonfig), /usr/bin/zavctl belongs to $(dpkg -S /usr/bin/zavctl 2>&1)"
+    fi
 else
     fail InstallsWithApt "apt-get install failed (see $work/install.log)"
+    fail UpgradesThePackageBeforeTheSplit "the new packages did not replace 2.30-1 (see $work/install.log)"
     exit 1
 fi
 
 # ---- zavctl ----------------------------------------------------------------------
 
+# The program's version is the packages' before its "+".
 said_version=$(/usr/bin/zavctl --version 2>&1)
-if [ "$said_version" = "zavctl $version" ]; then
+if [ "$said_version" = "zavctl ${version%%+*}" ]; then
     pass ZavctlSaysItsVersion
 else
-    fail ZavctlSaysItsVersion "zavctl --version said \"$said_version\", expected \"zavctl $version\""
+    fail ZavctlSaysItsVersion "zavctl --version said \"$said_version\", expected \"zavctl ${version%%+*}\""
 fi
 
 # German pages, as Debian's own German pages are, and English ones that
