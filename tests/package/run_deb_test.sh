@@ -130,11 +130,15 @@ trap 'exit 130' INT TERM
 
 # ---- The packages as files ------------------------------------------------------
 
-# The source package and both binary packages.
-if lintian --fail-on error,warning -I --show-overrides "$changes" >"$work/lintian.log" 2>&1; then
+# The source package and both binary packages. Not with --show-overrides:
+# lintian then counts an overridden warning towards --fail-on, and the
+# source's one override (the historical non-native changelog entry) is a
+# warning. The overrides are read in debian/*lintian-overrides instead.
+if lintian --fail-on error,warning -I "$changes" >"$work/lintian.log" 2>&1; then
     pass LintianFindsNoErrorsOrWarnings
 else
-    fail LintianFindsNoErrorsOrWarnings "$(grep -m 3 '^[EW]:' "$work/lintian.log" | tr '\n' ' ')(see $work/lintian.log)"
+    status=$?
+    fail LintianFindsNoErrorsOrWarnings "exit $status: $(grep -m 3 '^[EW]:' "$work/lintian.log" | tr '\n' ' ')(see $work/lintian.log)"
 fi
 
 # zavctl links GCC's runtime as the system's shared library (and depends
