@@ -10,20 +10,10 @@ namespace zav::config_text {
 
 namespace {
 
-// How many characters the window's fields take ("Totzeit" counts three
-// digits, so 1000 would silently become 100: a text refuses it instead).
-constexpr size_t kSecondsDigits = 3;
-constexpr size_t kCountDigits = 2;
-constexpr size_t kOnTimeDigits = 5;
+// A text is held to the characters the window's fields take (kSecondsChars
+// and the like): "Totzeit" counts three digits, so the window would
+// silently make 1000 into 100, where a text refuses it instead.
 constexpr size_t kFiveToneSlotChars = kFiveToneSlotBytes - 1;
-constexpr long long kMaxSeconds = 180;
-
-constexpr int kCodingError = 1;
-constexpr int kDeadTimeError = 2;
-constexpr int kAlarmPauseError = 3;
-constexpr int kCountError = 4;
-constexpr int kFiveToneError = 5;
-constexpr int kRelayError = 6;
 
 struct PathName {
     FieldKind kind;
@@ -305,11 +295,11 @@ std::optional<FieldError> put_field_text(RecordView& fields, const FittingLists&
     std::optional<std::string> refused;
     switch (field.kind) {
         case FieldKind::kDeadTime:
-            refused = number_text(text, kSecondsDigits, kDeadTimeError, "0 bis 180 Sekunden");
+            refused = number_text(text, kSecondsChars, kDeadTimeError, "0 bis 180 Sekunden");
             if (!refused) fields.dead_time = text;
             break;
         case FieldKind::kAlarmPause:
-            refused = number_text(text, kSecondsDigits, kAlarmPauseError, "0 bis 180 Sekunden");
+            refused = number_text(text, kSecondsChars, kAlarmPauseError, "0 bis 180 Sekunden");
             if (!refused) fields.alarm_pause = text;
             break;
         case FieldKind::kAlarmMemory:
@@ -327,7 +317,7 @@ std::optional<FieldError> put_field_text(RecordView& fields, const FittingLists&
             if (!refused) fields.alarms[i].coding = text;
             break;
         case FieldKind::kCount:
-            refused = number_text(text, kCountDigits, kCountError, "1 bis 10");
+            refused = number_text(text, kCountChars, kCountError, "1 bis 10");
             if (!refused) fields.five_tone_count = text;
             break;
         case FieldKind::kNumber:
@@ -351,7 +341,7 @@ std::optional<FieldError> put_field_text(RecordView& fields, const FittingLists&
             if (!refused) fields.relays[i].double_tone = text;
             break;
         case FieldKind::kOnTime:
-            refused = number_text(text, kOnTimeDigits, kRelayError, "Ein-Zeit 0 bis 180 Sekunden");
+            refused = number_text(text, kOnTimeChars, kRelayError, "Ein-Zeit 0 bis 180 Sekunden");
             if (!refused) fields.relays[i].on_time = text;
             break;
     }

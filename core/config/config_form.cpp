@@ -29,18 +29,7 @@ const char* const kTonePairsA[kAlarmCount] = {
 const char* const kTonePairsB[kAlarmCount] = {
     "675Hz/1240Hz", "675Hz/1860hz", "1240Hz/2280Hz", "1240Hz/1860Hz", "1240Hz/1010Hz"};
 
-constexpr int kCodingError = 1;
-constexpr int kDeadTimeError = 2;
-constexpr int kAlarmPauseError = 3;
-constexpr int kCountError = 4;
-constexpr int kFiveToneError = 5;
-constexpr int kRelayError = 6;
-
-constexpr int kMaxSeconds = 180;
-constexpr size_t kSecondsChars = 3;     // "Totzeit", "Alarmpause"
-constexpr size_t kCountChars = 2;       // "Anzahl-5Ton"
 constexpr size_t kFiveToneTakeChars = 9;
-constexpr size_t kOnTimeChars = 5;      // "Ein-Zeit"
 constexpr uint8_t kOnTimeTooLarge = 255;
 constexpr uint8_t kNoTrigger = 15;
 

@@ -63,8 +63,22 @@ extern const char* const kAlarmMemoryItems[4];                     // "0" "1" "2
 extern const char* const kRelayFiveToneItems[kRelayFiveToneItemCount];  // "1".."10" "alle" "--"
 constexpr const char kNoDoubleToneItem[] = "-keiner-";
 
-// Error messages of form_to_image, by code 1..6 ("" for 0).
+// The field checks of form_to_image, by the code it returns (0: none
+// failed); config_error_text() gives each its message ("" for 0). A
+// configuration as text is checked against the same codes and limits.
+constexpr int kCodingError = 1;       // "Codierung"
+constexpr int kDeadTimeError = 2;     // "Totzeit"
+constexpr int kAlarmPauseError = 3;   // "Alarmpause"
+constexpr int kCountError = 4;        // "Anzahl-5Ton"
+constexpr int kFiveToneError = 5;     // "5-Ton"
+constexpr int kRelayError = 6;        // "Ein-Zeit" of a relay
 const char* config_error_text(int code);
+
+// What the number fields take: their characters, and at most 180 seconds.
+constexpr int kMaxSeconds = 180;
+constexpr size_t kSecondsChars = 3;     // "Totzeit", "Alarmpause"
+constexpr size_t kCountChars = 2;       // "Anzahl-5Ton"
+constexpr size_t kOnTimeChars = 5;      // "Ein-Zeit"
 
 // Tone-pair text ("675Hz/1240Hz" ...) of alarm 0..4 in set A (setup byte 2
 // bit 0 set) or set B.
