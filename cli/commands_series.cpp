@@ -53,21 +53,33 @@ std::array<uint8_t, kRecordBytes> record_array(const uint8_t* record) {
     return bytes;
 }
 
-// --- program ---
-
-class ProgramWork final : public SeriesWork {
+// A series whose devices each get a record of the plan (or the one file):
+// all of one type, which the records are fitted to before the first device.
+class PlannedWork : public SeriesWork {
 public:
-    ProgramWork(const Reporter& reporter, const ProgramOptions& options, PlannedRecords& records,
-                std::string backup_folder)
-        : reporter_(reporter), options_(options), records_(records), backup_folder_(std::move(backup_folder)) {}
+    explicit PlannedWork(PlannedRecords& records) : records_(records) {}
 
-    const char* command() const override { return "program"; }
-    bool needs_one_type() const override { return true; }
+    bool needs_one_type() const final { return true; }
 
-    Outcome take_type(const uint8_t* setup) override {
+    Outcome take_type(const uint8_t* setup) final {
         std::memcpy(type_, setup, kSetupBlockBytes);
         return records_.take_type(setup);
     }
+
+protected:
+    PlannedRecords& records_;
+    uint8_t type_[kSetupBlockBytes] = {};
+};
+
+// --- program ---
+
+class ProgramWork final : public PlannedWork {
+public:
+    ProgramWork(const Reporter& reporter, const ProgramOptions& options, PlannedRecords& records,
+                std::string backup_folder)
+        : PlannedWork(records), reporter_(reporter), options_(options), backup_folder_(std::move(backup_folder)) {}
+
+    const char* command() const override { return "program"; }
 
     DeviceDone work(DeviceLink& device, const Identification&, const DeviceTurn& turn) override {
         const uint8_t* record = records_.record_for(turn.row);
@@ -137,25 +149,17 @@ public:
 private:
     const Reporter& reporter_;
     const ProgramOptions& options_;
-    PlannedRecords& records_;
     std::string backup_folder_;
-    uint8_t type_[kSetupBlockBytes] = {};
 };
 
 // --- verify ---
 
-class VerifyWork final : public SeriesWork {
+class VerifyWork final : public PlannedWork {
 public:
     VerifyWork(const Reporter& reporter, const VerifyOptions& options, PlannedRecords& records)
-        : reporter_(reporter), options_(options), records_(records) {}
+        : PlannedWork(records), reporter_(reporter), options_(options) {}
 
     const char* command() const override { return "verify"; }
-    bool needs_one_type() const override { return true; }
-
-    Outcome take_type(const uint8_t* setup) override {
-        std::memcpy(type_, setup, kSetupBlockBytes);
-        return records_.take_type(setup);
-    }
 
     DeviceDone work(DeviceLink& device, const Identification&, const DeviceTurn& turn) override {
         const uint8_t* expected = records_.record_for(turn.row);
@@ -222,8 +226,6 @@ private:
 
     const Reporter& reporter_;
     const VerifyOptions& options_;
-    PlannedRecords& records_;
-    uint8_t type_[kSetupBlockBytes] = {};
 };
 
 // --- read ---
