@@ -203,8 +203,12 @@ if ! zav_make_prefix "$prefix"; then
 fi
 drive="$prefix/drive_c"
 installed="$drive/Program Files/ZAV-Konfiguration"
-profile=$(cd "$drive/users" && ls -d */ | grep -v '^Public/$' | head -n 1)
-profile="$drive/users/${profile%/}"
+# Wine names the user's profile folder after the Unix user.
+profile="$drive/users/$(id -un)"
+if [ ! -d "$profile" ]; then
+    fail InstallsQuietly "the prefix has no profile folder $profile"
+    exit 1
+fi
 # Wine's Windows Installer puts a per-machine package's shortcuts into the
 # installing user's Start menu (its ProgramMenuFolder is always the user's);
 # Windows puts them into the Start menu of all users.
@@ -358,6 +362,7 @@ for file in "${user_files[@]}"; do cp "$root/examples/kleine-wache.zcf" "$file";
 # What Windows Installer registered: the codes of the products and of the
 # components, in the registry as they are and packed (each group of hex
 # digits reversed), as Windows Installer also writes them.
+# shellcheck disable=SC2046 # the component codes, one word each
 codes=$(python3 - "$product_code" "$(property "$standin" ProductCode)" "$upgrade_code" \
     $(msiinfo export "$msi" Component | tr -d '\r' | awk -F'\t' 'NR > 3 { print $2 }') <<'PY'
 import sys
