@@ -155,8 +155,8 @@ def main():
     package_code = uuid.uuid5(upgrade, content_digest([SOURCE, fragment], stage, version, args.arch))
 
     # wixl finds the files relative to the folder it runs in (Stage is
-    # "files" in work/). A frozen clock at SOURCE_DATE_EPOCH (UTC): wixl writes it as the
-    # package's creation and save time.
+    # "files" in work/). The clock stands still at SOURCE_DATE_EPOCH (UTC):
+    # wixl writes it as the package's creation and save time.
     clock = time.strftime("%Y-%m-%d %H:%M:%S", time.gmtime(epoch))
     frozen = {**os.environ, "TZ": "UTC"}
     faketime = ["faketime", "-f", clock]
