@@ -16,6 +16,11 @@ clang-14 libclang-rt-14-dev libcli11-dev nlohmann-json3-dev libtomlplusplus-dev 
 # in German (with a locale made from the package locales), lintian checks
 # the package, and its test asks man-db's man where a page is.
 ZAV_PACKAGES="$ZAV_PACKAGES debhelper help2man locales lintian man-db"
+# The Windows Installer packages are built with wixl (msitools also brings
+# msiinfo and msibuild, which the build and the test use); faketime gives
+# wixl, which takes the package's time stamps from the clock, the time of
+# SOURCE_DATE_EPOCH.
+ZAV_PACKAGES="$ZAV_PACKAGES wixl msitools faketime"
 # zavctl's handover sheets are tested as a technician prints them: headless
 # Chromium prints the page to PDF, and poppler's pdftotext and pdfinfo read
 # what is on each page and how many pages there are.

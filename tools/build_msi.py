@@ -1,0 +1,176 @@
+#!/usr/bin/python3
+"""Builds the Windows Installer package of one architecture from
+msi/zavkonfig.wxs with wixl (Debian's msitools), reproducibly.
+
+Usage: build_msi.py --arch x64|x86 --build DIR --output FILE.msi
+                    [--version V] [--work DIR]
+
+--build is the windows (x64) or windows32 (x86) preset's build folder with
+zavkonfig.exe, zavctl.exe and res/symbol_zav.ico; --version defaults to the
+program's (CMakeLists.txt): another one makes a stand-in of another version
+for the tests. Run from anywhere; the repository is this file's parent.
+
+The same sources and exes give the same bytes. Time stamps come from
+SOURCE_DATE_EPOCH (else the last commit's time): the files' times in the
+cabinet, the exes' PE time stamps (written by strip), and the package's
+creation and save times, which wixl takes from the clock and so runs under
+faketime. The product code is fixed per version and architecture; the
+package code (the summary's revision number), which wixl would draw at
+random, is made from the version, the architecture and every byte that
+goes into the package, and set with msibuild.
+"""
+import argparse, hashlib, os, re, shutil, subprocess, sys, time, uuid
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+SOURCE = os.path.join(ROOT, "msi", "zavkonfig.wxs")
+# What the summary's template says: the platform, and German (1031).
+PLATFORM = {"x64": ("x64", "x86_64-w64-mingw32-strip"), "x86": ("Intel", "i686-w64-mingw32-strip")}
+EXAMPLE_PATTERNS = (".zcf", ".toml", ".csv")
+
+
+def fail(message):
+    raise SystemExit(f"build_msi: {message}")
+
+
+def run(command, **kwargs):
+    result = subprocess.run(command, capture_output=True, text=True, **kwargs)
+    if result.returncode != 0:
+        fail(f"{' '.join(command)} failed (exit {result.returncode}): {result.stderr.strip()}")
+    return result.stdout
+
+
+def source_date_epoch():
+    value = os.environ.get("SOURCE_DATE_EPOCH")
+    if not value:
+        value = run(["git", "-C", ROOT, "log", "-1", "--format=%ct"]).strip()
+    return int(value)
+
+
+def program_version():
+    text = open(os.path.join(ROOT, "CMakeLists.txt"), encoding="utf-8").read()
+    return re.search(r"^project\(zavkonfig VERSION ([0-9.]+)", text, re.M).group(1)
+
+
+def upgrade_code():
+    text = open(SOURCE, encoding="utf-8").read()
+    return uuid.UUID(re.search(r'UpgradeCode="([0-9A-Fa-f-]{36})"', text).group(1))
+
+
+def crlf(data):
+    # Notepad before Windows 10 shows a text with bare LFs as one line.
+    return data.replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
+
+
+def stage_files(stage, build, arch, epoch):
+    """Copies what the package installs into stage/, returns the example names."""
+    shutil.rmtree(stage, ignore_errors=True)
+    os.makedirs(os.path.join(stage, "Beispiele"))
+    strip = PLATFORM[arch][1]
+    for exe in ("zavkonfig.exe", "zavctl.exe"):
+        source = os.path.join(build, exe)
+        if not os.path.isfile(source):
+            fail(f"missing {source} (build the preset first)")
+        # strip writes SOURCE_DATE_EPOCH as the PE time stamp.
+        run([strip, "-o", os.path.join(stage, exe), source], env={**os.environ, "SOURCE_DATE_EPOCH": str(epoch)})
+    shutil.copyfile(os.path.join(build, "res", "symbol_zav.ico"), os.path.join(stage, "zavkonfig.ico"))
+    run(["/usr/bin/python3", os.path.join(ROOT, "tools", "render_guide.py"),
+         os.path.join(ROOT, "docs", "Benutzerhandbuch.md"), os.path.join(stage, "Benutzerhandbuch.html")])
+    texts = {"docs/Textformat.md": "Textformat.md", "docs/JSON.md": "JSON.md", "LICENSE": "LICENSE.txt",
+             "msi/zavctl-Konsole.cmd": "zavctl-Konsole.cmd"}
+    for source, name in texts.items():
+        with open(os.path.join(ROOT, source), "rb") as text:
+            data = crlf(text.read())
+        with open(os.path.join(stage, name), "wb") as out:
+            out.write(data)
+    examples = sorted(f for f in os.listdir(os.path.join(ROOT, "examples")) if f.endswith(EXAMPLE_PATTERNS))
+    for name in examples:
+        shutil.copyfile(os.path.join(ROOT, "examples", name), os.path.join(stage, "Beispiele", name))
+    return examples
+
+
+def write_examples_fragment(path, examples, arch):
+    """The fragment that installs every example: one component each. It
+    names no folder of this machine, so that it is the same in every
+    build."""
+    win64 = "yes" if arch == "x64" else "no"
+    lines = ['<?xml version="1.0" encoding="utf-8"?>',
+             "<!-- Written by tools/build_msi.py: the files of examples/. -->",
+             '<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">', "  <Fragment>",
+             '    <DirectoryRef Id="ExamplesDir">']
+    ids = []
+    for number, name in enumerate(examples, 1):
+        ids.append(f"Example{number}")
+        lines += [f'      <Component Id="Example{number}" Guid="*" Win64="{win64}">',
+                  f'        <File Id="Example{number}" Name="{name}" Source="$(var.Stage)/Beispiele/{name}" KeyPath="yes"/>',
+                  "      </Component>"]
+    lines += ["    </DirectoryRef>", '    <ComponentGroup Id="Examples">']
+    lines += [f'      <ComponentRef Id="{i}"/>' for i in ids]
+    lines += ["    </ComponentGroup>", "  </Fragment>", "</Wix>", ""]
+    with open(path, "w", encoding="utf-8") as out:
+        out.write("\n".join(lines))
+
+
+def content_digest(paths, stage, version, arch):
+    """Every byte that goes into the package, with the names and the wixl
+    that builds it: the package code follows from it."""
+    digest = hashlib.sha256()
+    digest.update(f"{version}\0{arch}\0{run(['wixl', '--version']).strip()}\0".encode())
+    for path in paths:
+        digest.update(open(path, "rb").read())
+    for folder, _, files in sorted(os.walk(stage)):
+        for name in sorted(files):
+            path = os.path.join(folder, name)
+            digest.update(os.path.relpath(path, stage).encode() + b"\0")
+            digest.update(hashlib.sha256(open(path, "rb").read()).digest())
+    return digest.hexdigest()
+
+
+def main():
+    parser = argparse.ArgumentParser(description="Builds the MSI of one architecture.")
+    parser.add_argument("--arch", choices=sorted(PLATFORM), required=True)
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--output", required=True)
+    parser.add_argument("--version", default=None)
+    parser.add_argument("--work", default=None)
+    args = parser.parse_args()
+
+    version = args.version or program_version()
+    epoch = source_date_epoch()
+    build = os.path.abspath(args.build)
+    output = os.path.abspath(args.output)
+    work = os.path.abspath(args.work or os.path.join(ROOT, "build", "msi", f"{version}-{args.arch}"))
+    stage = os.path.join(work, "files")
+    os.makedirs(work, exist_ok=True)
+
+    examples = stage_files(stage, build, args.arch, epoch)
+    fragment = os.path.join(work, "examples.wxs")
+    write_examples_fragment(fragment, examples, args.arch)
+    # The cabinet keeps each file's modification time.
+    for folder, _, files in os.walk(stage):
+        for name in files:
+            os.utime(os.path.join(folder, name), (epoch, epoch))
+
+    upgrade = upgrade_code()
+    product_code = uuid.uuid5(upgrade, f"ZAV-Konfiguration {version} {args.arch}")
+    package_code = uuid.uuid5(upgrade, content_digest([SOURCE, fragment], stage, version, args.arch))
+
+    # wixl finds the files relative to the folder it runs in (Stage is
+    # "files" in work/). The clock stands still at SOURCE_DATE_EPOCH (UTC):
+    # wixl writes it as the package's creation and save time.
+    clock = time.strftime("%Y-%m-%d %H:%M:%S", time.gmtime(epoch))
+    frozen = {**os.environ, "TZ": "UTC"}
+    faketime = ["faketime", "-f", clock]
+    partial = output + ".part"
+    if os.path.exists(partial):
+        os.remove(partial)
+    run(faketime + ["wixl", "--arch", args.arch, "-D", f"Arch={args.arch}", "-D", f"Version={version}",
+                    "-D", f"ProductCode={str(product_code).upper()}", "-D", f"Stage={os.path.basename(stage)}",
+                    "-o", partial, SOURCE, fragment], env=frozen, cwd=work)
+    bits = "64" if args.arch == "x64" else "32"
+    run(faketime + ["msibuild", partial, "-s", f"ZAV-Konfiguration {version} ({bits} Bit)", "zavkonfig-Projekt",
+                    f"{PLATFORM[args.arch][0]};1031", "{" + str(package_code).upper() + "}"], env=frozen)
+    os.replace(partial, output)
+
+
+if __name__ == "__main__":
+    main()
