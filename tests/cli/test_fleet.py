@@ -108,7 +108,8 @@ def test_a_bad_row_refuses_the_start(device, tmp_path):
     assert "Zeile 3, Spalte 2: adressen.nummern.1: Fehler: 5-Ton !" in run.stderr.decode()
     run = zavctl("program", TEMPLATE, "--series", "--plan", plan_with("adresse.nummern.1", "21401", "21402"),
                  port=device.port, timeout=10)
-    assert run.returncode == 2 and "Zeile 2, Spalte 2: adresse.nummern.1: unbekanntes Feld" in run.stderr.decode()
+    assert run.returncode == 2 and 'Zeile 1, Spalte 2: unbekannte Spalte "adresse.nummern.1" (bekannt sind ' \
+        'bezeichnung, inventarnummer, bemerkung, totzeit,' in run.stderr.decode()
     assert "pc>dev" not in frames(device)
     assert list(tmp_path.glob("zavctl-serie-*")) == []
 
