@@ -7,6 +7,7 @@
 #include "cli/commands.h"
 #include "cli/config_file_io.h"
 #include "cli/console.h"
+#include "cli/file_identity.h"
 #include "cli/fitting_choice.h"
 #include "cli/handover_sheet.h"
 #include "cli/output_file.h"
@@ -36,14 +37,21 @@ bool looks_like_log(const std::string& bytes) {
 struct Inputs {
     std::vector<SheetDevice> devices;
     bool any_configuration_file = false;
+    nlohmann::json skipped = nlohmann::json::array();  // the log lines passed over
 };
 
-Outcome add_log(const std::string& path, const std::string& bytes, Inputs& inputs) {
+Outcome add_log(const std::string& path, const std::string& bytes, Inputs& inputs, const Reporter& reporter) {
     const AuditLogReading reading = read_audit_log(bytes);
     if (!reading.ok) {
         const std::string place = shown_name(path) + ", Zeile " + std::to_string(reading.error_line);
         return failure(kExitFile, place + ": " + reading.error,
                        "Das Protokoll ist nicht, wie zavctl --log es schreibt; es wird nichts geschrieben.");
+    }
+    // A line cut off by a power loss or a full disk holds no device that
+    // could be vouched for; the others still get their sheets.
+    for (const SkippedLine& skipped : reading.skipped) {
+        reporter.warning(skipped_line_text(shown_name(path), skipped));
+        inputs.skipped.push_back({{"log", json_name(path)}, {"line", skipped.line}, {"reason", json_text(skipped.reason)}});
     }
     for (const AuditEntry& entry : reading.entries) inputs.devices.push_back(sheet_device_of(entry, page_name(path)));
     return success();
@@ -76,8 +84,9 @@ int command_report(const CommonOptions& common, const ReportOptions& options) {
     uint8_t setup[kSetupBlockBytes];
     Outcome outcome = options.setup_text.empty() ? success() : parse_setup_option(options.setup_text, setup);
     if (!outcome.ok()) return reporter.fail(outcome);
+    // An input is never written over, however the output names it.
     for (const std::string& input : options.inputs) {
-        if (input == options.output) {
+        if (input == options.output || same_file(input, options.output)) {
             return reporter.fail(failure(kExitUsage, "-o " + shown_name(options.output) + " ist eine der Eingaben",
                                          "Das Protokoll oder die Datei würde überschrieben."));
         }
@@ -94,7 +103,7 @@ int command_report(const CommonOptions& common, const ReportOptions& options) {
         std::string bytes;
         outcome = read_whole_file(input, bytes);
         if (outcome.ok() && looks_like_log(bytes)) {
-            outcome = add_log(input, bytes, inputs);
+            outcome = add_log(input, bytes, inputs, reporter);
         } else if (outcome.ok()) {
             // A configuration file is shown as show shows it, for one fitting
             // chosen once (and, when assumed, said once).
@@ -144,7 +153,8 @@ int command_report(const CommonOptions& common, const ReportOptions& options) {
     reporter.document({{"output", json_name(options.output)},
                        {"format", options.csv ? "csv" : "html"},
                        {"devices", options.csv ? inputs.devices.size() : sheets},
-                       {"left_out", options.csv ? nlohmann::json::array() : left_out}});
+                       {"left_out", options.csv ? nlohmann::json::array() : left_out},
+                       {"skipped_lines", inputs.skipped}});
     return kExitOk;
 }
 

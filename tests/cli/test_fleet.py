@@ -8,7 +8,7 @@ import json
 import pathlib
 import signal
 
-from conftest import HEADER, ROOT, Running, config_file, stats, wait_for, zavctl
+from conftest import HEADER, ROOT, Running, config_file, stats, unwrapped, wait_for, zavctl
 
 TEMPLATE = str(ROOT / "examples" / "plan-vorlage.toml")
 PLAN = ROOT / "examples" / "plan-fahrzeuge.csv"
@@ -149,13 +149,19 @@ def test_a_device_holding_its_row_is_left_alone_and_a_restart_continues_after_th
     own_log = next(tmp_path.glob("zavctl-serie-*.jsonl"))
     assert (log_lines(own_log)[0]["outcome"], log_lines(own_log)[0]["backup"]) == ("unchanged", None)
 
-    # The first log's series, started again, goes on with row 2.
+    # The first log's series, started again, goes on with row 2; a line a
+    # power loss cut off is passed over and named.
+    cut = '{"schema": 1, "time": "2026-12-08T09:'
+    with log.open("a", encoding="utf-8") as appended:
+        appended.write(cut)
     series, line = first_device_then_stop("--log", str(log))
     assert ("Laut Protokoll " + str(log) + " schon programmiert: Gerät 1; weiter mit Gerät 2 (HLF 20 Maschinist).") \
         in series.out
+    assert f"zavctl: Warnung: Protokoll {log}, Zeile 2: kein gültiges JSON" in unwrapped("\n".join(series.err))
     assert line == "Gerät 2 (HLF 20 Maschinist): V2.30, Verifikation OK !"
     assert_holds_row(device.record(), ROWS[1])
-    assert [entry["plan"]["row"] for entry in log_lines(log)] == [2, 3]
+    lines = log.read_text(encoding="utf-8").splitlines()
+    assert lines[1] == cut and [json.loads(entry)["plan"]["row"] for entry in lines if entry != cut] == [2, 3]
 
 
 def test_the_yearly_check_names_a_difference_by_field_and_writes_nothing(device, tmp_path):
