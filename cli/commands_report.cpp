@@ -77,6 +77,15 @@ Outcome add_configuration_file(const std::string& path, const Fitting& fitting, 
     return success();
 }
 
+// "3 Übergabeblätter", "1 Prüfprotokoll", "2 Übergabeblätter und 1 Prüfprotokoll".
+std::string sheets_text(size_t handovers, size_t checks) {
+    const std::string handover_text =
+        std::to_string(handovers) + (handovers == 1 ? " Übergabeblatt" : " Übergabeblätter");
+    const std::string check_text = std::to_string(checks) + (checks == 1 ? " Prüfprotokoll" : " Prüfprotokolle");
+    if (checks == 0) return handover_text;
+    return handovers == 0 ? check_text : handover_text + " und " + check_text;
+}
+
 }  // namespace
 
 int command_report(const CommonOptions& common, const ReportOptions& options) {
@@ -118,11 +127,12 @@ int command_report(const CommonOptions& common, const ReportOptions& options) {
                                      "Ein Protokoll nennt den Setup-Block jedes Geräts selbst."));
     }
 
-    size_t sheets = 0;
+    size_t sheets = 0, check_records = 0;
     nlohmann::json left_out = nlohmann::json::array();
     for (const SheetDevice& device : inputs.devices) {
         if (has_sheet(device)) {
             ++sheets;
+            check_records += is_check_record(device) ? 1 : 0;
             continue;
         }
         left_out.push_back({{"source", device.source}, {"label", device.label}, {"outcome", device.outcome}});
@@ -145,8 +155,8 @@ int command_report(const CommonOptions& common, const ReportOptions& options) {
         reporter.line("Inventar mit " + std::to_string(inputs.devices.size()) + " Geräten in " +
                       shown_name(options.output) + " geschrieben.");
     } else {
-        reporter.line(std::to_string(sheets) + (sheets == 1 ? " Übergabeblatt" : " Übergabeblätter") + " in " +
-                      shown_name(options.output) + " geschrieben.");
+        reporter.line(sheets_text(sheets - check_records, check_records) + " in " + shown_name(options.output) +
+                      " geschrieben.");
     }
     // "devices": the sheets, or the inventory's rows; "left_out": the
     // devices that got no sheet (the inventory leaves none out).

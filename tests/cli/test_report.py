@@ -72,11 +72,13 @@ def test_chromium_prints_one_a4_page_per_device_with_its_label_and_addresses(tmp
     done = zavctl("report", str(three_device_log(tmp_path)), "-o", str(sheet))
     assert done.returncode == 0, done.stderr.decode()
 
+    # Printed with Chromium's defaults, header and footer on: the page keeps
+    # them off (no date, no title, no file path).
     pdf = tmp_path / "blatt.pdf"
     with tempfile.TemporaryDirectory() as profile:
         run("chromium", "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
             "--disable-background-networking", "--disable-component-update", "--disable-sync",
-            "--no-pdf-header-footer", f"--user-data-dir={profile}", f"--print-to-pdf={pdf}", sheet.as_uri())
+            f"--user-data-dir={profile}", f"--print-to-pdf={pdf}", sheet.as_uri())
     info = run("pdfinfo", str(pdf))
     assert re.search(r"^Pages:\s+3$", info, re.M), info
     assert "(A4)" in info, info
@@ -87,6 +89,14 @@ def test_chromium_prints_one_a4_page_per_device_with_its_label_and_addresses(tmp
             assert address in text, (page, address, text)
         others = [a for _, other in DEVICES if other != addresses for a in other]
         assert not any(a in text for a in others), (page, text)
+        assert "file:" not in text and sheet.name not in text and "Übergabeblätter" not in text, text
+        assert not re.search(r"\d+/\d+/\d+", text), text
+        # The addresses stand under their heading, in its column.
+        lines = text.splitlines()
+        starts = [next((n for n, line in enumerate(lines) if line.startswith(head)), None)
+                  for head in ["Adressen", "Anzahl-5Ton", "5-Ton Nummer 1", "5-Ton Nummer 3", "Hand "]]
+        assert None not in starts and starts == sorted(starts), text
+        assert "Inventarnummer" in text, text
 
 
 def test_a_damaged_log_and_a_taken_output_are_refused(tmp_path):
@@ -148,7 +158,10 @@ def test_the_inventory_opens_in_a_spreadsheet_and_files_get_sheets_without_a_log
     assert content.startswith(b"\xef\xbb\xbf")
     rows = list(csv.DictReader(io.StringIO(content.decode("utf-8-sig"), newline=""), delimiter=";"))
     assert [row["Bezeichnung"] for row in rows] == [label for label, _ in DEVICES] + ["TLF 3000"]
-    assert [row["5-Ton Nummer 2"] for row in rows] == ['="10102"', '="20202"', '="30302"', ""]
+    # Codes keep their leading zeros as text, without a formula: the cell
+    # is the code behind an invisible word joiner.
+    assert [row["5-Ton Nummer 2"] for row in rows] == ["\u206010102", "\u206020202", "\u206030302", ""]
+    assert "=" not in content.decode("utf-8-sig")
     assert rows[0]["Bearbeiter"] == "müller" and rows[0]["Datum"] == "08.12.2026 09:11"
     assert rows[3]["Ergebnis"] == "fehlgeschlagen"
 
