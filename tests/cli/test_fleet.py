@@ -76,6 +76,10 @@ def test_a_plan_programs_each_device_with_its_row_after_a_backup(device, tmp_pat
     lines = log_lines(log)
     assert [(entry["device"]["number"], entry["plan"]["label"], entry["outcome"]) for entry in lines] == \
         [(n, row[0], "programmed") for n, row in enumerate(ROWS, 1)]
+    # The plan's columns beside the fields go with the device.
+    assert [(entry["plan"]["inventory_number"], entry["plan"]["remark"]) for entry in lines] == \
+        [("0471", None), ("0472", "Akku neu 2026"), ("0473", None)]
+    assert lines[0]["plan"]["values"] == {"adressen.nummern.1": "21401", "zusatzrelais.1.ein_zeit": "10"}
     for entry, record, kept in zip(lines, given, before):
         assert entry["record"] == record.hex().upper() and entry["sha256"] == hashlib.sha256(record).hexdigest()
         assert entry["operator"] == "müller" and entry["exit_code"] == 0
@@ -92,6 +96,7 @@ def test_a_plan_programs_each_device_with_its_row_after_a_backup(device, tmp_pat
     assert done.stdout.decode().startswith("3 Übergabeblätter")
     page = sheet.read_text(encoding="utf-8")
     assert all(label in page for label, _, _ in ROWS)
+    assert "<th>Inventarnummer</th><td>0472</td>" in page and "Akku neu 2026" in page
 
 
 def test_a_bad_row_refuses_the_start(device, tmp_path):
