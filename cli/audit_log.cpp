@@ -45,6 +45,23 @@ Outcome log_failure(const std::string& path, const std::string& why) {
     return failure(kExitFile, "Protokoll kann nicht geschrieben werden", shown_name(path) + ": " + why);
 }
 
+// A device's line that did not reach the log: which device, and what the
+// log holds now.
+Outcome not_logged(const std::string& path, const std::string& why, const AuditLine& line, AppendResult result) {
+    std::string device = "Das Gerät";
+    if (line.device_number) {
+        device = "Gerät " + std::to_string(*line.device_number);
+        if (!line.plan_label.empty()) device += " (" + cp1252_from_utf8(line.plan_label) + ")";
+    }
+    Outcome outcome = log_failure(path, why);
+    outcome.detail += ".\n" + device + " ist nicht protokolliert; ";
+    outcome.detail += result == AppendResult::kNotWritten
+                          ? std::string("das Protokoll ist, wie es war.")
+                          : std::string("ein Teil seiner Zeile ließ sich nicht entfernen (report und eine "
+                                        "fortgesetzte Serie übergehen ihn mit einer Warnung).");
+    return outcome;
+}
+
 }  // namespace
 
 ordered_json audit_line_json(const AuditLine& line) {
@@ -57,7 +74,15 @@ ordered_json audit_line_json(const AuditLine& line) {
                                           : ordered_json()}};
     }
     ordered_json plan;
-    if (line.plan_row) plan = {{"row", *line.plan_row}, {"label", line.plan_label}};
+    if (line.plan_row) {
+        ordered_json values = ordered_json::object();
+        for (const PlanValue& value : line.plan_values) values[value.key] = value.utf8;
+        plan = {{"row", *line.plan_row},
+                {"label", line.plan_label},
+                {"inventory_number", text_or_null(line.plan_inventory_number)},
+                {"remark", text_or_null(line.plan_remark)},
+                {"values", values}};
+    }
     ordered_json differences = ordered_json::array();
     for (const LoggedDifference& difference : line.differences) {
         differences.push_back({{"field", difference.field},
@@ -83,6 +108,14 @@ ordered_json audit_line_json(const AuditLine& line) {
             {"differences", differences},
             {"retries", line.retries},
             {"duration_s", static_cast<double>(static_cast<long long>(line.duration_s * 1000.0 + 0.5)) / 1000.0}};
+}
+
+void take_plan_row(AuditLine& line, const PlanRow& row) {
+    line.plan_row = static_cast<int>(row.row);
+    line.plan_label = row.label_utf8;
+    line.plan_inventory_number = row.inventory_number;
+    line.plan_remark = row.remark;
+    line.plan_values = row.values;
 }
 
 std::vector<LoggedDifference> logged_differences(const RecordDifferences& expected_to_found) {
@@ -136,7 +169,7 @@ Outcome AuditLog::open(const std::string& path) {
     }
     // Made (or touched) now: a log that cannot be written stops the command
     // before any device is.
-    if (!append_durably(path, std::string(), error)) return log_failure(path, error);
+    if (append_durably(path, std::string(), error) != AppendResult::kWritten) return log_failure(path, error);
     path_ = path;
     needs_line_end_ = !earlier_.empty() && earlier_.back() != '\n';
     return success();
@@ -147,9 +180,15 @@ Outcome AuditLog::append(const AuditLine& line) {
     std::string text = needs_line_end_ ? "\n" : "";
     text += audit_line_json(line).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
     std::string error;
-    if (!append_durably(path_, text, error)) return log_failure(path_, error);
-    needs_line_end_ = false;
-    return success();
+    last_append_ = append_durably(path_, text, error);
+    if (last_append_ == AppendResult::kWritten) {
+        needs_line_end_ = false;
+        return success();
+    }
+    // A part left behind is a line without its end: the next line must not
+    // continue it.
+    if (last_append_ == AppendResult::kPartLeft) needs_line_end_ = true;
+    return not_logged(path_, error, line, last_append_);
 }
 
 }  // namespace zav::cli

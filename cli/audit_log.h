@@ -13,7 +13,9 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/audit_log_reader.h"
+#include "cli/durable_append.h"
 #include "cli/outcome.h"
+#include "cli/plan_reader.h"
 #include "cli/record_fields.h"
 #include "core/config/config_image.h"
 
@@ -33,6 +35,9 @@ struct AuditLine {
     std::optional<std::array<uint8_t, kSetupBlockBytes>> setup;  // as the device sent it
     std::optional<int> plan_row;       // the plan's row as the spreadsheet counts it
     std::string plan_label;            // UTF-8
+    std::string plan_inventory_number; // UTF-8, "" when the plan has none
+    std::string plan_remark;           // UTF-8
+    std::vector<PlanValue> plan_values;  // the row's filled cells of the record's fields
     std::string file;                  // the configuration (template) given, or the file read into
     std::optional<std::array<uint8_t, kRecordBytes>> record;  // given (program), held (verify, read)
     std::string backup;                // the backup taken before the write, or ""
@@ -43,6 +48,10 @@ struct AuditLine {
     int retries = 0;                   // transactions tried again for this device
     double duration_s = 0.0;
 };
+
+// The plan's row of a device: its row, label, inventory number, remark
+// and values.
+void take_plan_row(AuditLine& line, const PlanRow& row);
 
 // The line as JSON: every key of the schema, in its order, null where not
 // known.
@@ -76,13 +85,18 @@ public:
     const std::string& earlier_content() const { return earlier_; }
 
     // Appends the line and returns once it is on the disk; exit 2 when it
-    // could not be written, for the device is then not logged.
+    // could not be written, for the device is then not logged. The failure
+    // names the device and says whether the log is as it was (what was
+    // written of the line is cut back) or holds a part of the line that
+    // could not be cut back; last_append() tells the same to the code.
     Outcome append(const AuditLine& line);
+    AppendResult last_append() const { return last_append_; }
 
 private:
     std::string path_;
     std::string earlier_;
     bool needs_line_end_ = false;  // a line cut off by a crash is not continued
+    AppendResult last_append_ = AppendResult::kWritten;
 };
 
 }  // namespace zav::cli

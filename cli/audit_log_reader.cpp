@@ -1,5 +1,8 @@
 #include "cli/audit_log_reader.h"
 
+#include <cstdint>
+#include <limits>
+
 #include <nlohmann/json.hpp>
 
 #include "cli/sha256.h"
@@ -9,7 +12,8 @@ namespace zav::cli {
 
 namespace {
 
-using nlohmann::json;
+// Ordered: the plan's values keep the order of its columns.
+using json = nlohmann::ordered_json;
 
 // Every key the schema promises, in its order.
 constexpr const char* kKeys[] = {"schema", "time",   "zavctl",  "command", "port",      "adapter",
@@ -42,11 +46,33 @@ std::string text_or_null(const json& object, const char* key, const std::string&
     return value.get<std::string>();
 }
 
-std::optional<int> number_or_null(const json& object, const char* key, const std::string& where = std::string()) {
+constexpr long long kMostInt = std::numeric_limits<int>::max();
+
+// A whole number from low to high, or nothing for null. A number outside
+// is refused, never cut to fit: 4294967297 must not read as 1.
+std::optional<int> number_or_null(const json& object, const char* key, long long low, long long high,
+                                  const std::string& where = std::string()) {
     const json& value = member(object, key, where);
     if (value.is_null()) return std::nullopt;
     if (!value.is_number_integer()) fault(in_quotes(where + key) + " ist keine ganze Zahl");
-    return value.get<int>();
+    const bool in_range = value.is_number_unsigned()
+                              ? value.get<uint64_t>() <= static_cast<uint64_t>(high) &&
+                                    (low <= 0 || value.get<uint64_t>() >= static_cast<uint64_t>(low))
+                              : value.get<int64_t>() >= low && value.get<int64_t>() <= high;
+    if (!in_range) {
+        fault(in_quotes(where + key) + " ist " + value.dump() + ", erlaubt ist " + std::to_string(low) + " bis " +
+              std::to_string(high));
+    }
+    return static_cast<int>(value.is_number_unsigned() ? static_cast<long long>(value.get<uint64_t>())
+                                                       : static_cast<long long>(value.get<int64_t>()));
+}
+
+// A number of seconds: not negative, and finite.
+void check_seconds(const json& object, const char* key) {
+    const json& value = member(object, key);
+    if (!value.is_number()) fault(in_quotes(key) + " ist keine Zahl");
+    const double seconds = value.get<double>();
+    if (!(seconds >= 0.0 && seconds <= 1e9)) fault(in_quotes(key) + " ist " + value.dump() + ", keine Dauer");
 }
 
 int hex_digit(char c) {
@@ -95,10 +121,20 @@ std::vector<LoggedDifference> differences_of(const json& line) {
     return differences;
 }
 
+std::vector<std::pair<std::string, std::string>> plan_values_of(const json& values) {
+    if (!values.is_object()) fault(in_quotes("plan.values") + " ist kein Objekt");
+    std::vector<std::pair<std::string, std::string>> read;
+    for (const auto& [key, value] : values.items()) {
+        if (!value.is_string()) fault(in_quotes("plan.values." + key) + " ist kein Text");
+        read.emplace_back(key, value.get<std::string>());
+    }
+    return read;
+}
+
 AuditEntry entry_of(const json& line) {
     if (!line.is_object()) fault("kein JSON-Objekt");
     const json& schema = member(line, "schema");
-    if (!schema.is_number_integer() || schema.get<int>() != kAuditLogSchema) {
+    if (!schema.is_number_integer() || schema != json(kAuditLogSchema)) {
         fault("Schema " + schema.dump() + " ist unbekannt (zavctl " ZAV_VERSION_TEXT " liest Schema " +
               std::to_string(kAuditLogSchema) + ")");
     }
@@ -114,21 +150,27 @@ AuditEntry entry_of(const json& line) {
     entry.message = text_or_null(line, "message");
     entry.outcome = text_or_null(line, "outcome");
     if (entry.outcome.empty()) fault(in_quotes("outcome") + " fehlt (null oder leer)");
-    const std::optional<int> exit_code = number_or_null(line, "exit_code");
+    const std::optional<int> exit_code = number_or_null(line, "exit_code", 0, 255);
     if (!exit_code) fault(in_quotes("exit_code") + " fehlt (null)");
     entry.exit_code = *exit_code;
+    if (!number_or_null(line, "retries", 0, kMostInt)) fault(in_quotes("retries") + " fehlt (null)");
+    check_seconds(line, "duration_s");
 
     const json& device = line["device"];
     if (!device.is_null()) {
         if (!device.is_object()) fault(in_quotes("device") + " ist kein Objekt");
-        entry.device_number = number_or_null(device, "number", "device.");
+        entry.device_number = number_or_null(device, "number", 1, kMostInt, "device.");
         entry.setup = hex_or_null<kSetupBlockBytes>(device, "setup", "device.");
     }
     const json& plan = line["plan"];
     if (!plan.is_null()) {
         if (!plan.is_object()) fault(in_quotes("plan") + " ist kein Objekt");
-        entry.plan_row = number_or_null(plan, "row", "plan.");
+        entry.plan_row = number_or_null(plan, "row", 1, kMostInt, "plan.");
         entry.label = text_or_null(plan, "label", "plan.");
+        // Logs written before these keys lack them.
+        if (plan.contains("inventory_number")) entry.inventory_number = text_or_null(plan, "inventory_number", "plan.");
+        if (plan.contains("remark")) entry.remark = text_or_null(plan, "remark", "plan.");
+        if (plan.contains("values")) entry.plan_values = plan_values_of(plan["values"]);
     }
     entry.record = hex_or_null<kRecordBytes>(line, "record");
     const std::optional<std::array<uint8_t, 32>> digest = hex_or_null<32>(line, "sha256");
@@ -153,7 +195,7 @@ AuditEntry entry_of(const json& line) {
 
 }  // namespace
 
-AuditLogReading read_audit_log(std::string_view bytes) {
+AuditLogReading read_audit_log(std::string_view bytes, FaultyLines faulty) {
     AuditLogReading reading;
     size_t line_number = 0;
     size_t begin = 0;
@@ -165,28 +207,36 @@ AuditLogReading read_audit_log(std::string_view bytes) {
         ++line_number;
         if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
         if (text.find_first_not_of(" \t") == std::string_view::npos) continue;
+        std::string fault_text;
+        bool cut_off = false;
         try {
             AuditEntry entry = entry_of(json::parse(text));
             entry.line = line_number;
             reading.entries.push_back(std::move(entry));
+            continue;
         } catch (const json::parse_error& error) {
-            reading.error_line = line_number;
-            reading.error = "kein gültiges JSON (Fehler bei Zeichen " + std::to_string(error.byte) +
-                            "; unvollständig geschrieben?)";
-            return reading;
+            fault_text = "kein gültiges JSON (Fehler bei Zeichen " + std::to_string(error.byte) +
+                         "; unvollständig geschrieben?)";
+            cut_off = true;
         } catch (const LineFault& error) {
-            reading.error_line = line_number;
-            reading.error = error.text;
-            return reading;
+            fault_text = error.text;
         } catch (const json::exception&) {
-            // A number too large for an int and the like.
-            reading.error_line = line_number;
-            reading.error = "ein Wert hat nicht die Art, die das Schema nennt";
-            return reading;
+            fault_text = "ein Wert hat nicht die Art, die das Schema nennt";
         }
+        if (cut_off || faulty == FaultyLines::kPassOver) {
+            reading.skipped.push_back({line_number, fault_text});
+            continue;
+        }
+        reading.error_line = line_number;
+        reading.error = fault_text;
+        return reading;
     }
     reading.ok = true;
     return reading;
+}
+
+std::string skipped_line_text(const std::string& log_name, const SkippedLine& skipped) {
+    return log_name + ", Zeile " + std::to_string(skipped.line) + ": " + skipped.reason + "; übergangen.";
 }
 
 }  // namespace zav::cli

@@ -7,6 +7,7 @@
 #include "cli/commands.h"
 #include "cli/config_file_io.h"
 #include "cli/console.h"
+#include "cli/file_identity.h"
 #include "cli/fitting_choice.h"
 #include "cli/handover_sheet.h"
 #include "cli/output_file.h"
@@ -36,14 +37,21 @@ bool looks_like_log(const std::string& bytes) {
 struct Inputs {
     std::vector<SheetDevice> devices;
     bool any_configuration_file = false;
+    nlohmann::json skipped = nlohmann::json::array();  // the log lines passed over
 };
 
-Outcome add_log(const std::string& path, const std::string& bytes, Inputs& inputs) {
+Outcome add_log(const std::string& path, const std::string& bytes, Inputs& inputs, const Reporter& reporter) {
     const AuditLogReading reading = read_audit_log(bytes);
     if (!reading.ok) {
         const std::string place = shown_name(path) + ", Zeile " + std::to_string(reading.error_line);
         return failure(kExitFile, place + ": " + reading.error,
                        "Das Protokoll ist nicht, wie zavctl --log es schreibt; es wird nichts geschrieben.");
+    }
+    // A line cut off by a power loss or a full disk holds no device that
+    // could be vouched for; the others still get their sheets.
+    for (const SkippedLine& skipped : reading.skipped) {
+        reporter.warning(skipped_line_text(shown_name(path), skipped));
+        inputs.skipped.push_back({{"log", json_name(path)}, {"line", skipped.line}, {"reason", json_text(skipped.reason)}});
     }
     for (const AuditEntry& entry : reading.entries) inputs.devices.push_back(sheet_device_of(entry, page_name(path)));
     return success();
@@ -69,6 +77,15 @@ Outcome add_configuration_file(const std::string& path, const Fitting& fitting, 
     return success();
 }
 
+// "3 Übergabeblätter", "1 Prüfprotokoll", "2 Übergabeblätter und 1 Prüfprotokoll".
+std::string sheets_text(size_t handovers, size_t checks) {
+    const std::string handover_text =
+        std::to_string(handovers) + (handovers == 1 ? " Übergabeblatt" : " Übergabeblätter");
+    const std::string check_text = std::to_string(checks) + (checks == 1 ? " Prüfprotokoll" : " Prüfprotokolle");
+    if (checks == 0) return handover_text;
+    return handovers == 0 ? check_text : handover_text + " und " + check_text;
+}
+
 }  // namespace
 
 int command_report(const CommonOptions& common, const ReportOptions& options) {
@@ -76,8 +93,9 @@ int command_report(const CommonOptions& common, const ReportOptions& options) {
     uint8_t setup[kSetupBlockBytes];
     Outcome outcome = options.setup_text.empty() ? success() : parse_setup_option(options.setup_text, setup);
     if (!outcome.ok()) return reporter.fail(outcome);
+    // An input is never written over, however the output names it.
     for (const std::string& input : options.inputs) {
-        if (input == options.output) {
+        if (input == options.output || same_file(input, options.output)) {
             return reporter.fail(failure(kExitUsage, "-o " + shown_name(options.output) + " ist eine der Eingaben",
                                          "Das Protokoll oder die Datei würde überschrieben."));
         }
@@ -94,7 +112,7 @@ int command_report(const CommonOptions& common, const ReportOptions& options) {
         std::string bytes;
         outcome = read_whole_file(input, bytes);
         if (outcome.ok() && looks_like_log(bytes)) {
-            outcome = add_log(input, bytes, inputs);
+            outcome = add_log(input, bytes, inputs, reporter);
         } else if (outcome.ok()) {
             // A configuration file is shown as show shows it, for one fitting
             // chosen once (and, when assumed, said once).
@@ -109,11 +127,12 @@ int command_report(const CommonOptions& common, const ReportOptions& options) {
                                      "Ein Protokoll nennt den Setup-Block jedes Geräts selbst."));
     }
 
-    size_t sheets = 0;
+    size_t sheets = 0, check_records = 0;
     nlohmann::json left_out = nlohmann::json::array();
     for (const SheetDevice& device : inputs.devices) {
         if (has_sheet(device)) {
             ++sheets;
+            check_records += is_check_record(device) ? 1 : 0;
             continue;
         }
         left_out.push_back({{"source", device.source}, {"label", device.label}, {"outcome", device.outcome}});
@@ -136,15 +155,16 @@ int command_report(const CommonOptions& common, const ReportOptions& options) {
         reporter.line("Inventar mit " + std::to_string(inputs.devices.size()) + " Geräten in " +
                       shown_name(options.output) + " geschrieben.");
     } else {
-        reporter.line(std::to_string(sheets) + (sheets == 1 ? " Übergabeblatt" : " Übergabeblätter") + " in " +
-                      shown_name(options.output) + " geschrieben.");
+        reporter.line(sheets_text(sheets - check_records, check_records) + " in " + shown_name(options.output) +
+                      " geschrieben.");
     }
     // "devices": the sheets, or the inventory's rows; "left_out": the
     // devices that got no sheet (the inventory leaves none out).
     reporter.document({{"output", json_name(options.output)},
                        {"format", options.csv ? "csv" : "html"},
                        {"devices", options.csv ? inputs.devices.size() : sheets},
-                       {"left_out", options.csv ? nlohmann::json::array() : left_out}});
+                       {"left_out", options.csv ? nlohmann::json::array() : left_out},
+                       {"skipped_lines", inputs.skipped}});
     return kExitOk;
 }
 

@@ -352,8 +352,7 @@ int command_program_series(const CommonOptions& common, const ProgramOptions& op
     outcome = open_series_log(options.log, start);
     if (!outcome.ok()) return reporter.fail(outcome);
     if (start.with_plan) {
-        start.setup.rows_done = rows_done_in_log(records, start.plan, start.log.earlier_content(),
-                                                 start.setup.given_type);
+        start.setup.rows_done = rows_done_in_log(records, start.plan, start.log, start.setup.given_type, reporter);
     }
     ProgramWork work(reporter, options, records, backup_folder);
     return run_series(reporter, work, start.setup);

@@ -58,14 +58,20 @@ std::string hex_byte(uint8_t byte) {
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
-// The first ';' or ',' outside quotes before the first row ends.
+// The first ';' or ',' outside quotes before the first row that holds
+// something ends: some spreadsheets save an empty line first.
 char first_row_separator(std::string_view text) {
     bool quoted = false;
+    bool row_holds_something = false;
     for (const char c : text) {
         if (c == kQuote) quoted = !quoted;
         if (quoted) continue;
         if (c == ';' || c == ',') return c;
-        if (c == '\r' || c == '\n') break;
+        if (c == '\r' || c == '\n') {
+            if (row_holds_something) break;
+        } else if (!is_blank(c)) {
+            row_holds_something = true;
+        }
     }
     return '\0';
 }

@@ -50,8 +50,9 @@ struct CsvRow {
 
 struct CsvTable {
     CsvEncoding encoding = CsvEncoding::kUtf8;
-    // The separator: the first ';' or ',' outside quotes in the first row;
-    // '\0' when that row has none (a table of one column).
+    // The separator: the first ';' or ',' outside quotes in the first row
+    // that holds something (empty lines before it are passed over); '\0'
+    // when that row has none (a table of one column).
     char separator = '\0';
     std::vector<CsvRow> rows;  // every row, blank ones too
 };

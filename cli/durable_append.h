@@ -1,16 +1,25 @@
 // Appending to a log so that what was written survives a crash or a pulled
 // plug: the audit log gets one line per device, and a device programmed
-// must never be missing from it.
+// must never be missing from it. A line that cannot be written whole is
+// taken back, so that a full disk leaves no half line for the next one to
+// follow.
 #pragma once
 
 #include <string>
 
 namespace zav::cli {
 
+enum class AppendResult {
+    kWritten,     // every byte is on the disk
+    kNotWritten,  // none is: the write failed before anything was written, or what was written is cut back
+    kPartLeft,    // the write failed and what was written of it could not be cut back
+};
+
 // Appends bytes to the file at path, making it when it is missing, and
-// returns only once they are on the disk (the file synced, and the folder
-// too when the file is new). Returns false with the reason in the tool's
-// words; then nothing may be assumed written.
-bool append_durably(const std::string& path, const std::string& bytes, std::string& error);
+// returns kWritten only once they are on the disk (the file synced, and
+// the folder too when the file is new). When the bytes cannot all be
+// written, the file is cut back to the length it had; error then says why
+// in the tool's words (for kPartLeft, why the write failed).
+AppendResult append_durably(const std::string& path, const std::string& bytes, std::string& error);
 
 }  // namespace zav::cli

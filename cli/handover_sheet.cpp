@@ -1,25 +1,35 @@
 // The page's structure, one <section class="blatt"> per device:
 //
-//   <header>        "Übergabeblatt ZAV 160", sheet i of n; the label as <h1>
+//   <header>        "Übergabeblatt ZAV 160" (a check record: "Prüfprotokoll
+//                   ZAV 160"), sheet i of n; the label as <h1>
 //   div.oben        side by side:
 //     h2 Übergabe   table.kopf: date, operator, device and plan row,
-//                   configuration, port
+//                   inventory number (a line to fill in where the plan has
+//                   none), remark, configuration, port (a check record:
+//                   h2 Prüfung)
 //     h2 Ausstattung  version, setup block, tone-pair set, and the fitting as
 //                   the info window lists it
 //   h2 Konfiguration  div.felder: the groups of "zavctl show" (Alarme,
 //                   Adressen, Zusatzrelais), each a table of name and value,
-//                   in two columns
+//                   in two columns, no group split between them (a check
+//                   record: h2 Soll und Ist, each field expected and found,
+//                   a difference marked)
 //   h2 Prüfung      outcome, the program's message, the field check, the
 //                   differences a verify found, the SHA-256, the log line
-//   div.unterschrift  two lines to sign: handed over, taken over
+//                   (a check record: h2 Ergebnis)
+//   div.unterschrift  two lines to sign: handed over, taken over (a check
+//                   record: one, checked)
 //   footer          the zavctl that made the sheet
 //
 // The print styles give each section one A4 page; on a screen the sections
-// look like pages. Every text from the log or the record is escaped, so a
+// look like pages. The page's margin boxes are declared (empty), which
+// keeps Chromium from printing its own header and footer there (the date,
+// the file's path). Every text from the log or the record is escaped, so a
 // label or a 5-tone entry can never be markup.
 #include "cli/handover_sheet.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "cli/csv_table.h"
@@ -112,11 +122,14 @@ std::string device_text(const SheetDevice& device) {
 }
 
 std::string handover_section(const SheetDevice& device) {
-    std::string text = utf8("<div><h2>Übergabe</h2>\n<table class=\"kopf\">\n");
+    const bool check = is_check_record(device);
+    std::string text = "<div><h2>" + utf8(check ? "Prüfung" : "Übergabe") + "</h2>\n<table class=\"kopf\">\n";
     text += row(utf8("Datum"), value_or_blank(sheet_time(device.time)));
-    text += row(utf8("Bearbeiter"), value_or_blank(device.operator_name));
+    text += row(utf8(check ? "Prüfer" : "Bearbeiter"), value_or_blank(device.operator_name));
     text += row(utf8("Gerät"), value_or_blank(device_text(device)));
-    text += row(utf8("Konfiguration"), value_or_blank(device.file));
+    text += row(utf8("Inventarnummer"), value_or_blank(device.inventory_number));
+    if (!device.remark.empty()) text += row(utf8("Bemerkung"), html(device.remark));
+    text += row(utf8(check ? "Soll laut" : "Konfiguration"), value_or_blank(device.file));
     if (!device.port.empty()) text += row(utf8("Port"), html(device.port));
     return text + "</table></div>\n";
 }
@@ -144,13 +157,35 @@ std::string fitting_section(const SheetDevice& device) {
     return text + "</table></div>\n";
 }
 
-std::string fields_section(const RecordView& view) {
-    std::string text = "<h2>Konfiguration</h2>\n<div class=\"felder\">\n";
+const LoggedDifference* difference_in(const std::vector<LoggedDifference>& differences, const std::string& field) {
+    for (const LoggedDifference& difference : differences) {
+        if (difference.field == field) return &difference;
+    }
+    return nullptr;
+}
+
+// A field of a check record: expected (the file or plan) and found (the
+// device). The log names the fields that differ; every other one was found
+// as expected.
+std::string checked_row(const Field& field, const std::vector<LoggedDifference>& differences) {
+    const std::string found = utf8(shown_value(field.value));
+    const LoggedDifference* difference = difference_in(differences, utf8(field.name));
+    const std::string expected = difference ? difference->expected.value_or(utf8("(fehlt)")) : found;
+    return std::string(difference ? "<tr class=\"abweichend\">" : "<tr>") + "<th>" + html(utf8(field.name)) +
+           "</th><td>" + html(expected) + "</td><td>" + html(found) + "</td></tr>\n";
+}
+
+std::string fields_section(const RecordView& view, const SheetDevice& device) {
+    const bool check = is_check_record(device);
+    std::string text = "<h2>" + utf8(check ? "Soll und Ist" : "Konfiguration") + "</h2>\n<div class=\"felder\">\n";
     for (const FieldGroup& group : field_groups(view)) {
-        text += "<table class=\"gruppe\">\n<caption>" + html(utf8(group.title)) + "</caption>\n";
+        text += std::string("<table class=\"gruppe") + (check ? " soll-ist" : "") + "\">\n<caption>" +
+                html(utf8(group.title)) + "</caption>\n";
+        if (check && !group.fields.empty()) text += "<tr class=\"spalten\"><th></th><td>Soll</td><td>Ist</td></tr>\n";
         if (group.fields.empty()) text += row(html(utf8("(keine)")), "");
         for (const Field& field : group.fields) {
-            text += row(html(utf8(field.name)), html(utf8(shown_value(field.value))));
+            text += check ? checked_row(field, device.differences)
+                          : row(html(utf8(field.name)), html(utf8(shown_value(field.value))));
         }
         text += "</table>\n";
     }
@@ -168,7 +203,8 @@ std::string differences_table(const std::vector<LoggedDifference>& differences) 
 }
 
 std::string check_section(const SheetDevice& device, const RecordView& view) {
-    std::string text = utf8("<h2>Prüfung</h2>\n<table class=\"pruefung\">\n");
+    std::string text = "<h2>" + utf8(is_check_record(device) ? "Ergebnis" : "Prüfung") +
+                       "</h2>\n<table class=\"pruefung\">\n";
     const std::string outcome = device.outcome.empty() ? utf8("nicht geprüft (aus einer Datei, ohne Gerät)")
                                                        : outcome_text(device.outcome);
     text += row(utf8("Ergebnis"), "<strong>" + html(outcome) + "</strong>");
@@ -184,7 +220,11 @@ std::string check_section(const SheetDevice& device, const RecordView& view) {
 }
 
 constexpr char kStyle[] = R"(<style>
-@page { size: A4 portrait; margin: 12mm 15mm; }
+@page {
+  size: A4 portrait; margin: 12mm 15mm;
+  @top-left { content: ""; } @top-center { content: ""; } @top-right { content: ""; }
+  @bottom-left { content: ""; } @bottom-center { content: ""; } @bottom-right { content: ""; }
+}
 * { box-sizing: border-box; }
 body { margin: 0; font-family: "DejaVu Sans", Arial, Helvetica, sans-serif; font-size: 9pt; color: #000; }
 .blatt { break-after: page; page-break-after: always; break-inside: avoid; }
@@ -200,13 +240,19 @@ caption { text-align: left; font-weight: bold; padding: 1mm 0 0.5mm; }
 .pruefung th { width: 30mm; }
 .oben { display: grid; grid-template-columns: 1fr 1fr; column-gap: 8mm; }
 .felder { columns: 2; column-gap: 8mm; }
-.gruppe { margin-bottom: 1.5mm; }
+.gruppe { margin-bottom: 1.5mm; break-inside: avoid; page-break-inside: avoid; }
 .gruppe th { width: 58%; white-space: nowrap; }
+.soll-ist { table-layout: fixed; font-size: 8pt; }
+.soll-ist th { width: 40%; white-space: normal; }
+.soll-ist td { width: 30%; overflow-wrap: anywhere; }
+.spalten td { color: #333; }
+.abweichend th, .abweichend td { font-weight: bold; text-decoration: underline; }
 .unterschiede th { width: auto; font-weight: bold; }
 .code { font-family: "DejaVu Sans Mono", "Courier New", monospace; word-break: break-all; }
 .offen { display: inline-block; min-width: 60mm; border-bottom: 0.2mm solid #000; }
 .unterschrift { display: flex; gap: 12mm; margin-top: 12mm; }
 .unterschrift div { flex: 1; border-top: 0.3mm solid #000; padding-top: 1mm; font-size: 8pt; }
+.unterschrift div.leer { border-top: none; }
 footer { margin-top: 4mm; font-size: 7.5pt; color: #444; }
 @media screen {
   body { background: #ccc; }
@@ -217,15 +263,19 @@ footer { margin-top: 4mm; font-size: 7.5pt; color: #444; }
 
 std::string sheet(const SheetDevice& device, size_t number, size_t count) {
     const RecordView view = view_record(device.record->data(), (*device.setup)[0], (*device.setup)[1]);
+    const bool check = is_check_record(device);
     std::string text = "<section class=\"blatt\">\n<header><span>";
-    text += utf8("Übergabeblatt ZAV 160") + "</span><span>" + utf8("Blatt ") + std::to_string(number) + " von " +
-            std::to_string(count) + "</span></header>\n";
+    text += utf8(check ? "Prüfprotokoll ZAV 160" : "Übergabeblatt ZAV 160") + "</span><span>" + utf8("Blatt ") +
+            std::to_string(number) + " von " + std::to_string(count) + "</span></header>\n";
     text += "<h1>" + html(device.label) + "</h1>\n";
     text += "<div class=\"oben\">\n" + handover_section(device) + fitting_section(device) + "</div>\n";
-    text += fields_section(view);
+    text += fields_section(view, device);
     text += check_section(device, view);
-    text += "<div class=\"unterschrift\"><div>" + utf8("Übergeben: Datum, Name, Unterschrift") + "</div><div>" +
-            utf8("Übernommen: Datum, Name, Unterschrift") + "</div></div>\n";
+    // A check hands nothing over: the one who checked signs.
+    text += check ? "<div class=\"unterschrift\"><div>" + utf8("Geprüft: Datum, Name, Unterschrift") +
+                        "</div><div class=\"leer\"></div></div>\n"
+                  : "<div class=\"unterschrift\"><div>" + utf8("Übergeben: Datum, Name, Unterschrift") +
+                        "</div><div>" + utf8("Übernommen: Datum, Name, Unterschrift") + "</div></div>\n";
     text += "<footer>" + utf8("Erstellt mit zavctl " ZAV_VERSION_TEXT) + "</footer>\n</section>\n";
     return text;
 }
@@ -244,24 +294,38 @@ std::string german_time(const std::string& iso_time, const char* format) {
     return text;
 }
 
-// A cell that a spreadsheet must show as the text it is: leading zeros
-// kept, "2.30" no date, "=..." no formula.
-std::string text_formula(const std::string& text) {
-    std::string inner;
+// Whether a spreadsheet would take the text for a number, a date, a time
+// or a truth value and show it otherwise ("01401" as 1401, "2.30" as a
+// date): digits with nothing but signs, separators and an exponent among
+// them, or the words for true and false.
+bool spreadsheet_would_convert(const std::string& text) {
+    bool digit = false;
     for (const char c : text) {
-        inner += c;
-        if (c == '"') inner += '"';
+        if (c >= '0' && c <= '9') {
+            digit = true;
+        } else if (std::string(" +-.,:/eE%").find(c) == std::string::npos) {
+            digit = false;
+            break;
+        }
     }
-    return "=\"" + inner + "\"";
+    if (digit) return true;
+    std::string word;
+    for (const char c : text) word += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return word == "WAHR" || word == "FALSCH" || word == "TRUE" || word == "FALSE";
 }
 
-std::string inventory_text(const std::string& text) {
-    const bool formula_like = !text.empty() && (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@');
-    return csv_cell(formula_like ? text_formula(text) : text, kInventorySeparator);
+// Whether a spreadsheet would compute the text: a formula begins with =, +,
+// - or @, and some spreadsheets drop a leading tab or CR before looking.
+bool spreadsheet_would_compute(const std::string& text) {
+    return !text.empty() && std::string("=+-@\t\r").find(text[0]) != std::string::npos;
 }
 
-std::string inventory_code(const std::string& text) {
-    return text.empty() ? std::string() : csv_cell(text_formula(text), kInventorySeparator);
+// A cell of the inventory: the text as it is, after the invisible
+// kKeepAsText where a spreadsheet would change or compute it.
+std::string inventory_cell(const std::string& text) {
+    if (text.empty()) return std::string();
+    const bool keep = spreadsheet_would_convert(text) || spreadsheet_would_compute(text);
+    return csv_cell(keep ? kKeepAsText + text : text, kInventorySeparator);
 }
 
 std::string optional_number(const std::optional<int>& number) { return number ? std::to_string(*number) : ""; }
@@ -279,6 +343,10 @@ SheetDevice sheet_device_of(const AuditEntry& entry, const std::string& log_name
     device.operator_name = entry.operator_name;
     device.device_number = entry.device_number;
     device.plan_row = entry.plan_row;
+    device.inventory_number = entry.inventory_number;
+    device.remark = entry.remark;
+    device.plan_values = entry.plan_values;
+    device.command = entry.command;
     device.port = entry.port;
     device.file = entry.file;
     device.setup = entry.setup;
@@ -308,11 +376,19 @@ std::string outcome_text(const std::string& outcome) {
 
 std::string sheet_time(const std::string& iso_time) { return german_time(iso_time, kSheetTime); }
 
+bool is_check_record(const SheetDevice& device) { return device.command == "verify"; }
+
 std::string handover_sheet_html(const std::vector<SheetDevice>& devices) {
-    size_t count = 0;
-    for (const SheetDevice& device : devices) count += has_sheet(device) ? 1 : 0;
+    size_t count = 0, checks = 0;
+    for (const SheetDevice& device : devices) {
+        count += has_sheet(device) ? 1 : 0;
+        checks += has_sheet(device) && is_check_record(device) ? 1 : 0;
+    }
+    const char* title = checks == 0       ? "Übergabeblätter ZAV 160"
+                        : checks == count ? "Prüfprotokolle ZAV 160"
+                                          : "Übergabeblätter und Prüfprotokolle ZAV 160";
     std::string page = "<!DOCTYPE html>\n<html lang=\"de\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
-                       utf8("Übergabeblätter ZAV 160") + "</title>\n" + kStyle + "</head>\n<body>\n";
+                       utf8(title) + "</title>\n" + kStyle + "</head>\n<body>\n";
     size_t number = 0;
     for (const SheetDevice& device : devices) {
         if (has_sheet(device)) page += sheet(device, ++number, count);
@@ -323,47 +399,60 @@ std::string handover_sheet_html(const std::vector<SheetDevice>& devices) {
 std::string inventory_csv(const std::vector<SheetDevice>& devices) {
     size_t most_addresses = 0;
     std::vector<std::optional<RecordView>> views;
+    std::vector<std::string> plan_keys;  // every plan's columns, in the order first met
     for (const SheetDevice& device : devices) {
+        for (const auto& [key, value] : device.plan_values) {
+            if (std::find(plan_keys.begin(), plan_keys.end(), key) == plan_keys.end()) plan_keys.push_back(key);
+        }
         views.emplace_back();
         if (!device.record || !device.setup) continue;
         views.back() = view_record(device.record->data(), (*device.setup)[0], (*device.setup)[1]);
         most_addresses = std::max(most_addresses, views.back()->five_tone.size());
     }
     const std::string separator(1, kInventorySeparator);
-    std::vector<std::string> head = {"Bezeichnung", "Datum", "Bearbeiter", "Gerät", "Plan-Zeile",
-                                     "SW-Version",  "Setup-Block", "DT-Satz"};
+    std::vector<std::string> head = {"Bezeichnung", "Inventarnummer", "Bemerkung", "Datum", "Bearbeiter", "Gerät",
+                                     "Plan-Zeile",  "SW-Version",     "Setup-Block", "DT-Satz"};
+    for (std::string& name : head) name = utf8(name);
     for (size_t n = 1; n <= most_addresses; ++n) head.push_back("5-Ton Nummer " + std::to_string(n));
+    head.insert(head.end(), plan_keys.begin(), plan_keys.end());
     for (const char* name : {"Ergebnis", "Meldung", "SHA-256", "Konfiguration", "Quelle"}) head.push_back(name);
 
     std::string text = kUtf8ByteOrderMark;
-    for (size_t i = 0; i < head.size(); ++i) {
-        text += (i ? separator : "") + csv_cell(utf8(head[i]), kInventorySeparator);
-    }
+    for (size_t i = 0; i < head.size(); ++i) text += (i ? separator : "") + inventory_cell(head[i]);
     text += "\r\n";
     for (size_t d = 0; d < devices.size(); ++d) {
         const SheetDevice& device = devices[d];
-        std::vector<std::string> cells = {inventory_text(device.label),
-                                          inventory_text(german_time(device.time, kSpreadsheetTime)),
-                                          inventory_text(device.operator_name),
-                                          optional_number(device.device_number), optional_number(device.plan_row)};
+        // The time stays a date the spreadsheet can sort by.
+        std::vector<std::string> cells = {inventory_cell(device.label),
+                                          inventory_cell(device.inventory_number),
+                                          inventory_cell(device.remark),
+                                          csv_cell(german_time(device.time, kSpreadsheetTime), kInventorySeparator),
+                                          inventory_cell(device.operator_name),
+                                          optional_number(device.device_number),
+                                          optional_number(device.plan_row)};
         if (device.setup) {
             InfoFields info;
             read_info_fields(image_with_setup(*device.setup), info);
-            cells.push_back(inventory_code(utf8(info.version)));
-            cells.push_back(inventory_code(setup_hex(device.setup->data())));
-            cells.push_back(inventory_text(utf8(tone_set_text(*device.setup))));
+            cells.push_back(inventory_cell(utf8(info.version)));
+            cells.push_back(inventory_cell(setup_hex(device.setup->data())));
+            cells.push_back(inventory_cell(utf8(tone_set_text(*device.setup))));
         } else {
             cells.insert(cells.end(), 3, std::string());
         }
         for (size_t n = 0; n < most_addresses; ++n) {
             const bool has = views[d] && n < views[d]->five_tone.size();
-            cells.push_back(has ? inventory_code(utf8(views[d]->five_tone[n])) : std::string());
+            cells.push_back(has ? inventory_cell(utf8(views[d]->five_tone[n])) : std::string());
         }
-        cells.push_back(inventory_text(device.outcome.empty() ? std::string() : outcome_text(device.outcome)));
-        cells.push_back(inventory_text(device.message));
-        cells.push_back(inventory_code(device.sha256));
-        cells.push_back(inventory_text(device.file));
-        cells.push_back(inventory_text(device.source));
+        for (const std::string& key : plan_keys) {
+            const auto given = std::find_if(device.plan_values.begin(), device.plan_values.end(),
+                                            [&](const auto& value) { return value.first == key; });
+            cells.push_back(given == device.plan_values.end() ? std::string() : inventory_cell(given->second));
+        }
+        cells.push_back(inventory_cell(device.outcome.empty() ? std::string() : outcome_text(device.outcome)));
+        cells.push_back(inventory_cell(device.message));
+        cells.push_back(inventory_cell(device.sha256));
+        cells.push_back(inventory_cell(device.file));
+        cells.push_back(inventory_cell(device.source));
         for (size_t i = 0; i < cells.size(); ++i) text += (i ? separator : "") + cells[i];
         text += "\r\n";
     }

@@ -2,9 +2,14 @@
 
 #include <cctype>
 
+#include "cli/config_text_fields.h"
+
 namespace zav::cli {
 
 namespace {
+
+using config_text::FieldKind;
+using config_text::FieldRef;
 
 bool same_ignoring_case(const std::string& text, const char* word) {
     size_t i = 0;
@@ -15,6 +20,55 @@ bool same_ignoring_case(const std::string& text, const char* word) {
 }
 
 std::string in_quotes(const std::string& text) { return "\"" + text + "\""; }
+
+std::string lower_case(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The record's fields a plan can set, each as its path with "N" for the
+// number that counts ("alarm.N.codierung"): made from the paths
+// themselves, so that the list cannot miss one.
+std::string field_columns() {
+    std::string text;
+    for (const FieldKind kind : {FieldKind::kDeadTime, FieldKind::kAlarmPause, FieldKind::kAlarmMemory,
+                                 FieldKind::kCoding, FieldKind::kCount, FieldKind::kNumber, FieldKind::kManual,
+                                 FieldKind::kRelayFiveTone, FieldKind::kRelayDoubleTone, FieldKind::kOnTime}) {
+        std::string path = config_text::field_path({kind, 0});
+        if (path != config_text::field_path({kind, 1})) {
+            const size_t one = path.find(".1");
+            path.replace(one + 1, 1, "N");
+        }
+        text += ", " + path;
+    }
+    return text;
+}
+
+std::string known_columns() {
+    return std::string("bekannt sind ") + kPlanLabelColumn + ", " + kPlanInventoryColumn + ", " + kPlanRemarkColumn +
+           field_columns() + " (N ab 1)";
+}
+
+// Whether a column names a field that the fullest fitting has: a field the
+// plan can set on the record.
+bool is_field_column(const std::string& name) {
+    const std::optional<FieldRef> field = config_text::field_of_path(name);
+    if (!field || field->kind == FieldKind::kAlarmTonePair) return false;
+    const config_text::FittingLists fullest = config_text::fitting_lists(kFullFitting);
+    const size_t index = static_cast<size_t>(field->index);
+    switch (field->kind) {
+        case FieldKind::kCoding: return index < fullest.alarms.size();
+        case FieldKind::kNumber: return field->index < fullest.max_five_tone_count;
+        case FieldKind::kRelayFiveTone:
+        case FieldKind::kRelayDoubleTone:
+        case FieldKind::kOnTime: return field->index < fullest.relays;
+        default: return true;
+    }
+}
+
+bool is_kept_column(const std::string& name) {
+    return same_ignoring_case(name, kPlanInventoryColumn) || same_ignoring_case(name, kPlanRemarkColumn);
+}
 
 bool read_header(const CsvRow& header, Plan& plan, CsvError& error) {
     const std::vector<CsvCell>& cells = header.cells;
@@ -30,8 +84,12 @@ bool read_header(const CsvRow& header, Plan& plan, CsvError& error) {
             error = {header.row, column, "die Spalte hat keinen Namen (einen Schlüssel wie adressen.nummern.1)"};
             return false;
         }
+        if (!is_kept_column(cells[c].utf8) && !is_field_column(cells[c].utf8)) {
+            error = {header.row, column, "unbekannte Spalte " + in_quotes(cells[c].cp1252) + " (" + known_columns() + ")"};
+            return false;
+        }
         for (size_t earlier = 0; earlier < plan.keys.size(); ++earlier) {
-            if (plan.keys[earlier] == cells[c].utf8) {
+            if (lower_case(plan.keys[earlier]) == lower_case(cells[c].utf8)) {
                 error = {header.row, column,
                          in_quotes(cells[c].cp1252) + " steht schon in Spalte " + std::to_string(earlier + 2)};
                 return false;
@@ -58,7 +116,14 @@ bool read_device_row(const CsvRow& source, const Plan& plan, PlanRow& row, CsvEr
                      "die Kopfzeile hat nur " + std::to_string(plan.keys.size() + 1) + " Spalten"};
             return false;
         }
-        row.values.push_back({plan.keys[c - 1], c + 1, cells[c].utf8, cells[c].cp1252});
+        const std::string& key = plan.keys[c - 1];
+        if (same_ignoring_case(key, kPlanInventoryColumn)) {
+            row.inventory_number = cells[c].utf8;
+        } else if (same_ignoring_case(key, kPlanRemarkColumn)) {
+            row.remark = cells[c].utf8;
+        } else {
+            row.values.push_back({key, c + 1, cells[c].utf8, cells[c].cp1252});
+        }
     }
     return true;
 }

@@ -48,6 +48,10 @@ void Reporter::note(const std::string& text) const {
     if (!quiet_) write_text(Stream::kError, wrapped(escaped_controls(text), kNoteIndent) + "\n");
 }
 
+void Reporter::warning(const std::string& text) const {
+    write_text(Stream::kError, wrapped("zavctl: Warnung: " + escaped_controls(text), kDetailIndent) + "\n");
+}
+
 void Reporter::document(const nlohmann::json& value) const {
     if (json_) write_utf8(Stream::kOut, with_schema(value).dump(2) + "\n");
 }

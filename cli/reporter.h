@@ -40,6 +40,9 @@ public:
     // Something the user should know on the way ("waiting for the next
     // device"), on standard error; nothing with --quiet.
     void note(const std::string& text) const;
+    // Something passed over that the user must hear of even with --quiet
+    // ("zavctl: Warnung: ..."), on standard error.
+    void warning(const std::string& text) const;
     // The JSON document (JSON mode only), indented for reading, with
     // "schema" added; value must be an object.
     void document(const nlohmann::json& value) const;

@@ -206,7 +206,6 @@ private:
         ++tallies_[done.tally];
         numbers_[done.tally].push_back(turn.number);
         last_told_ = turn.number;
-        if (turn.row != nullptr && work_.row_done_by(done.tally)) rows_done_[turn.row->device - 1] = true;
 
         // Logged first: a device is told done only once its line is safe.
         AuditLine& audit = done.audit;
@@ -220,14 +219,16 @@ private:
             audit.setup.emplace();
             std::memcpy(audit.setup->data(), identification_.setup, kSetupBlockBytes);
         }
-        if (turn.row != nullptr) {
-            audit.plan_row = static_cast<int>(turn.row->row);
-            audit.plan_label = turn.row->label_utf8;
-        }
+        if (turn.row != nullptr) take_plan_row(audit, *turn.row);
         audit.exit_code = outcome.exit_code;
         audit.message = outcome.message;
         audit.duration_s = seconds;
         const Outcome logged = setup_.log != nullptr ? setup_.log->append(audit) : success();
+        // A row is done only once the log says so: a restart with the same
+        // log then finds open what the summary calls open. That the device
+        // is not logged is told before the device's own line.
+        if (turn.row != nullptr && work_.row_done_by(done.tally) && logged.ok()) rows_done_[turn.row->device - 1] = true;
+        if (!logged.ok()) tell_stop(logged);
 
         std::string line = "Gerät " + std::to_string(turn.number);
         if (turn.row != nullptr) line += " (" + turn.row->label_cp1252 + ")";
@@ -257,7 +258,6 @@ private:
         if (!outcome.detail.empty()) document["detail"] = json_text(outcome.detail);
         document.update(done.event);
         reporter_.document_line(document);
-        if (!logged.ok()) tell_stop(logged);
     }
 
     // Until the device is gone (true), or Ctrl+C (false): two whole looks in

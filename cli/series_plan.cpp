@@ -123,28 +123,24 @@ bool PlannedRecords::record_for_fitting(const PlanRow* row, SetupFitting fitting
     return row_record(row, fitting, base, record).ok();
 }
 
-std::vector<bool> rows_done_in_log(const PlannedRecords& records, const Plan& plan, const std::string& log,
-                                   const uint8_t* given_type) {
+std::vector<bool> rows_done_in_log(const PlannedRecords& records, const Plan& plan, const AuditLog& log,
+                                   const uint8_t* given_type, const Reporter& reporter) {
     std::vector<bool> done(plan.rows.size(), false);
-    size_t begin = 0;
-    while (begin < log.size()) {
-        size_t end = log.find('\n', begin);
-        if (end == std::string::npos) end = log.size();
-        const AuditLogReading reading = read_audit_log(std::string_view(log).substr(begin, end - begin));
-        begin = end + 1;
-        if (!reading.ok) continue;
-        for (const AuditEntry& entry : reading.entries) {
-            if (entry.command != "program" || (entry.outcome != "programmed" && entry.outcome != "unchanged")) continue;
-            if (!entry.plan_row || !entry.setup || !entry.record) continue;
-            if (given_type != nullptr && std::memcmp(given_type, entry.setup->data(), kSetupBlockBytes) != 0) continue;
-            for (size_t i = 0; i < plan.rows.size(); ++i) {
-                const PlanRow& row = plan.rows[i];
-                if (done[i] || static_cast<size_t>(*entry.plan_row) != row.row || entry.label != row.label_utf8) continue;
-                ConfigRecord expected;
-                if (records.record_for_fitting(&row, {(*entry.setup)[0], (*entry.setup)[1]}, expected) &&
-                    std::memcmp(expected.data(), entry.record->data(), kRecordBytes) == 0) {
-                    done[i] = true;
-                }
+    const AuditLogReading reading = read_audit_log(log.earlier_content(), FaultyLines::kPassOver);
+    for (const SkippedLine& skipped : reading.skipped) {
+        reporter.warning("Protokoll " + skipped_line_text(shown_name(log.path()), skipped));
+    }
+    for (const AuditEntry& entry : reading.entries) {
+        if (entry.command != "program" || (entry.outcome != "programmed" && entry.outcome != "unchanged")) continue;
+        if (!entry.plan_row || !entry.setup || !entry.record) continue;
+        if (given_type != nullptr && std::memcmp(given_type, entry.setup->data(), kSetupBlockBytes) != 0) continue;
+        for (size_t i = 0; i < plan.rows.size(); ++i) {
+            const PlanRow& row = plan.rows[i];
+            if (done[i] || static_cast<size_t>(*entry.plan_row) != row.row || entry.label != row.label_utf8) continue;
+            ConfigRecord expected;
+            if (records.record_for_fitting(&row, {(*entry.setup)[0], (*entry.setup)[1]}, expected) &&
+                std::memcmp(expected.data(), entry.record->data(), kRecordBytes) == 0) {
+                done[i] = true;
             }
         }
     }

@@ -9,10 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "cli/audit_log.h"
 #include "cli/config_file_io.h"
 #include "cli/config_text.h"
 #include "cli/outcome.h"
 #include "cli/plan_reader.h"
+#include "cli/reporter.h"
 #include "core/config/config_image.h"
 
 namespace zav::cli {
@@ -58,8 +60,9 @@ private:
 // line of "program" with the outcome "programmed" or "unchanged" for that
 // row and label, whose record is the one the row gives for the device's
 // fitting (of the type given, when one is). A line that is not what the
-// log promises (cut off by a crash) is passed over.
-std::vector<bool> rows_done_in_log(const PlannedRecords& records, const Plan& plan, const std::string& log,
-                                   const uint8_t* given_type);
+// log promises (cut off by a crash or a full disk) is passed over with a
+// warning that names it.
+std::vector<bool> rows_done_in_log(const PlannedRecords& records, const Plan& plan, const AuditLog& log,
+                                   const uint8_t* given_type, const Reporter& reporter);
 
 }  // namespace zav::cli

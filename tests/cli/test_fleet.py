@@ -8,7 +8,7 @@ import json
 import pathlib
 import signal
 
-from conftest import HEADER, ROOT, Running, config_file, stats, wait_for, zavctl
+from conftest import HEADER, ROOT, Running, config_file, stats, unwrapped, wait_for, zavctl
 
 TEMPLATE = str(ROOT / "examples" / "plan-vorlage.toml")
 PLAN = ROOT / "examples" / "plan-fahrzeuge.csv"
@@ -76,6 +76,10 @@ def test_a_plan_programs_each_device_with_its_row_after_a_backup(device, tmp_pat
     lines = log_lines(log)
     assert [(entry["device"]["number"], entry["plan"]["label"], entry["outcome"]) for entry in lines] == \
         [(n, row[0], "programmed") for n, row in enumerate(ROWS, 1)]
+    # The plan's columns beside the fields go with the device.
+    assert [(entry["plan"]["inventory_number"], entry["plan"]["remark"]) for entry in lines] == \
+        [("0471", None), ("0472", "Akku neu 2026"), ("0473", None)]
+    assert lines[0]["plan"]["values"] == {"adressen.nummern.1": "21401", "zusatzrelais.1.ein_zeit": "10"}
     for entry, record, kept in zip(lines, given, before):
         assert entry["record"] == record.hex().upper() and entry["sha256"] == hashlib.sha256(record).hexdigest()
         assert entry["operator"] == "müller" and entry["exit_code"] == 0
@@ -92,6 +96,7 @@ def test_a_plan_programs_each_device_with_its_row_after_a_backup(device, tmp_pat
     assert done.stdout.decode().startswith("3 Übergabeblätter")
     page = sheet.read_text(encoding="utf-8")
     assert all(label in page for label, _, _ in ROWS)
+    assert "<th>Inventarnummer</th><td>0472</td>" in page and "Akku neu 2026" in page
 
 
 def test_a_bad_row_refuses_the_start(device, tmp_path):
@@ -108,7 +113,8 @@ def test_a_bad_row_refuses_the_start(device, tmp_path):
     assert "Zeile 3, Spalte 2: adressen.nummern.1: Fehler: 5-Ton !" in run.stderr.decode()
     run = zavctl("program", TEMPLATE, "--series", "--plan", plan_with("adresse.nummern.1", "21401", "21402"),
                  port=device.port, timeout=10)
-    assert run.returncode == 2 and "Zeile 2, Spalte 2: adresse.nummern.1: unbekanntes Feld" in run.stderr.decode()
+    assert run.returncode == 2 and 'Zeile 1, Spalte 2: unbekannte Spalte "adresse.nummern.1" (bekannt sind ' \
+        'bezeichnung, inventarnummer, bemerkung, totzeit,' in run.stderr.decode()
     assert "pc>dev" not in frames(device)
     assert list(tmp_path.glob("zavctl-serie-*")) == []
 
@@ -148,13 +154,19 @@ def test_a_device_holding_its_row_is_left_alone_and_a_restart_continues_after_th
     own_log = next(tmp_path.glob("zavctl-serie-*.jsonl"))
     assert (log_lines(own_log)[0]["outcome"], log_lines(own_log)[0]["backup"]) == ("unchanged", None)
 
-    # The first log's series, started again, goes on with row 2.
+    # The first log's series, started again, goes on with row 2; a line a
+    # power loss cut off is passed over and named.
+    cut = '{"schema": 1, "time": "2026-12-08T09:'
+    with log.open("a", encoding="utf-8") as appended:
+        appended.write(cut)
     series, line = first_device_then_stop("--log", str(log))
     assert ("Laut Protokoll " + str(log) + " schon programmiert: Gerät 1; weiter mit Gerät 2 (HLF 20 Maschinist).") \
         in series.out
+    assert f"zavctl: Warnung: Protokoll {log}, Zeile 2: kein gültiges JSON" in unwrapped("\n".join(series.err))
     assert line == "Gerät 2 (HLF 20 Maschinist): V2.30, Verifikation OK !"
     assert_holds_row(device.record(), ROWS[1])
-    assert [entry["plan"]["row"] for entry in log_lines(log)] == [2, 3]
+    lines = log.read_text(encoding="utf-8").splitlines()
+    assert lines[1] == cut and [json.loads(entry)["plan"]["row"] for entry in lines if entry != cut] == [2, 3]
 
 
 def test_the_yearly_check_names_a_difference_by_field_and_writes_nothing(device, tmp_path):

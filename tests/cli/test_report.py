@@ -8,13 +8,15 @@ import hashlib
 import io
 import json
 import re
+import resource
 import shutil
+import signal
 import subprocess
 import tempfile
 
 import pytest
 
-from conftest import HEADER, ROOT, zavctl
+from conftest import HEADER, ROOT, ZAVCTL, config_file, unwrapped, zavctl
 
 EXAMPLE = ROOT / "examples" / "voll-10-adressen-4-relais.zcf"
 SETUP = "BF073C020A"  # five double-tone alarms, 10 addresses, four relays, set A; V2.10
@@ -70,11 +72,13 @@ def test_chromium_prints_one_a4_page_per_device_with_its_label_and_addresses(tmp
     done = zavctl("report", str(three_device_log(tmp_path)), "-o", str(sheet))
     assert done.returncode == 0, done.stderr.decode()
 
+    # Printed with Chromium's defaults, header and footer on: the page keeps
+    # them off (no date, no title, no file path).
     pdf = tmp_path / "blatt.pdf"
     with tempfile.TemporaryDirectory() as profile:
         run("chromium", "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
             "--disable-background-networking", "--disable-component-update", "--disable-sync",
-            "--no-pdf-header-footer", f"--user-data-dir={profile}", f"--print-to-pdf={pdf}", sheet.as_uri())
+            f"--user-data-dir={profile}", f"--print-to-pdf={pdf}", sheet.as_uri())
     info = run("pdfinfo", str(pdf))
     assert re.search(r"^Pages:\s+3$", info, re.M), info
     assert "(A4)" in info, info
@@ -85,18 +89,35 @@ def test_chromium_prints_one_a4_page_per_device_with_its_label_and_addresses(tmp
             assert address in text, (page, address, text)
         others = [a for _, other in DEVICES if other != addresses for a in other]
         assert not any(a in text for a in others), (page, text)
+        assert "file:" not in text and sheet.name not in text and "Übergabeblätter" not in text, text
+        assert not re.search(r"\d+/\d+/\d+", text), text
+        # The addresses stand under their heading, in its column.
+        lines = text.splitlines()
+        starts = [next((n for n, line in enumerate(lines) if line.startswith(head)), None)
+                  for head in ["Adressen", "Anzahl-5Ton", "5-Ton Nummer 1", "5-Ton Nummer 3", "Hand "]]
+        assert None not in starts and starts == sorted(starts), text
+        assert "Inventarnummer" in text, text
 
 
 def test_a_damaged_log_and_a_taken_output_are_refused(tmp_path):
     log = three_device_log(tmp_path)
     sheet = tmp_path / "blatt.html"
 
+    # A line cut off (a power loss, a full disk) is passed over and named;
+    # the others get their sheets, and nothing is said to be whole that is not.
     lines = log.read_text(encoding="utf-8").splitlines(keepends=True)
     damaged = tmp_path / "abgebrochen.jsonl"
-    damaged.write_text(lines[0] + lines[1][:40] + "\n" + lines[2], encoding="utf-8")
-    done = zavctl("report", str(damaged), "-o", str(sheet))
-    assert done.returncode == 2
-    assert "abgebrochen.jsonl, Zeile 2: kein gültiges JSON" in done.stderr.decode()
+    damaged.write_text(lines[0] + lines[1][:40] + "\n" + lines[2] + lines[0][:-30], encoding="utf-8")
+    done = zavctl("--json", "report", damaged.name, "-o", str(sheet))
+    assert done.returncode == 0, done.stderr.decode()
+    warned = unwrapped(done.stderr)
+    assert "zavctl: Warnung: abgebrochen.jsonl, Zeile 2: kein gültiges JSON" in warned
+    assert "abgebrochen.jsonl, Zeile 4: kein gültiges JSON" in warned and "übergangen." in warned
+    document = json.loads(done.stdout)
+    assert document["devices"] == 2 and [s["line"] for s in document["skipped_lines"]] == [2, 4]
+    page = sheet.read_text(encoding="utf-8")
+    assert "LF 20 Fahrer" in page and "ELW 1 Führung" in page and "HLF 20 Maschinist" not in page
+    sheet.unlink()
     no_key = tmp_path / "ohne-schluessel.jsonl"
     no_key.write_text(lines[0].replace('"backup": null, ', ""), encoding="utf-8")
     done = zavctl("report", str(no_key), "-o", str(sheet))
@@ -113,6 +134,16 @@ def test_a_damaged_log_and_a_taken_output_are_refused(tmp_path):
     assert "ELW 1 Führung" in sheet.read_text(encoding="utf-8")
     assert [p.name for p in tmp_path.iterdir() if p.name.startswith("blatt")] == ["blatt.html"]
 
+    # An input is never the output, however it is spelt, not even with
+    # --force (the current folder is tmp_path).
+    (tmp_path / "verweis.html").symlink_to("serie.jsonl")
+    before = log.read_bytes()
+    for output in ("serie.jsonl", "verweis.html", str(tmp_path / "." / "serie.jsonl")):
+        done = zavctl("report", "./serie.jsonl", "-o", output, "--force")
+        assert done.returncode == 1, (output, done.stderr.decode())
+        assert "ist eine der Eingaben" in done.stderr.decode()
+        assert log.read_bytes() == before
+
 
 def test_the_inventory_opens_in_a_spreadsheet_and_files_get_sheets_without_a_log(tmp_path):
     log = three_device_log(tmp_path)
@@ -127,7 +158,10 @@ def test_the_inventory_opens_in_a_spreadsheet_and_files_get_sheets_without_a_log
     assert content.startswith(b"\xef\xbb\xbf")
     rows = list(csv.DictReader(io.StringIO(content.decode("utf-8-sig"), newline=""), delimiter=";"))
     assert [row["Bezeichnung"] for row in rows] == [label for label, _ in DEVICES] + ["TLF 3000"]
-    assert [row["5-Ton Nummer 2"] for row in rows] == ['="10102"', '="20202"', '="30302"', ""]
+    # Codes keep their leading zeros as text, without a formula: the cell
+    # is the code behind an invisible word joiner.
+    assert [row["5-Ton Nummer 2"] for row in rows] == ["\u206010102", "\u206020202", "\u206030302", ""]
+    assert "=" not in content.decode("utf-8-sig")
     assert rows[0]["Bearbeiter"] == "müller" and rows[0]["Datum"] == "08.12.2026 09:11"
     assert rows[3]["Ergebnis"] == "fehlgeschlagen"
 
@@ -139,3 +173,46 @@ def test_the_inventory_opens_in_a_spreadsheet_and_files_get_sheets_without_a_log
     done = zavctl("report", str(ROOT / "examples" / "kleine-wache.zcf"), "--setup", "BF073D020A", "-o",
                   str(tmp_path / "falsch.html"))
     assert done.returncode == 1 and "Setup-Daten ungültig !" in done.stderr.decode()
+
+
+def test_a_full_disk_leaves_the_log_as_it_was(device, tmp_path):
+    """A line that cannot be written whole is cut back: the device is said
+    not to be logged, and the log still gives every sheet it gave. The disk
+    fills up for real: the file size limit (RLIMIT_FSIZE) lets the line's
+    first 200 bytes reach the file, then refuses the rest."""
+    log = three_device_log(tmp_path)
+    before = log.read_bytes()
+    held = tmp_path / "geraet.zcf"
+    held.write_bytes(config_file(device.record()))
+
+    def file_size_limit(size):
+        def limit():
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (size, size))
+        return limit
+
+    done = subprocess.run([ZAVCTL, "--port", device.port, "verify", str(held), "--log", str(log)],
+                          capture_output=True, timeout=60, preexec_fn=file_size_limit(len(before) + 200))
+    told = unwrapped(done.stderr)
+    assert done.returncode == 2, told
+    assert "zavctl: Protokoll kann nicht geschrieben werden" in told
+    assert "serie.jsonl: die Datei wird zu groß." in told
+    assert "Das Gerät ist nicht protokolliert; das Protokoll ist, wie es war." in told
+    assert "Verifikation OK !" in done.stdout.decode()
+    assert log.read_bytes() == before
+
+    done = zavctl("report", str(log), "-o", str(tmp_path / "blatt.html"))
+    assert done.returncode == 0 and done.stdout.decode().startswith("3 Übergabeblätter"), done.stderr.decode()
+
+    # In a series, the device not logged is said before the device itself,
+    # and its row stays open, as a restart with that log will find it.
+    series_log = tmp_path / "serie-voll.jsonl"
+    done = subprocess.run([ZAVCTL, "--json", "--port", device.port, "program", str(ROOT / "examples" / "plan-vorlage.toml"),
+                           "--series", "--plan", str(ROOT / "examples" / "plan-fahrzeuge.csv"), "--no-backup",
+                           "--log", str(series_log)], capture_output=True, timeout=60, preexec_fn=file_size_limit(200))
+    events = [json.loads(line) for line in done.stdout.decode().splitlines()]
+    assert [event["event"] for event in events] == ["error", "device", "end"], events
+    assert "Gerät 1 (LF 20 Fahrer) ist nicht protokolliert" in events[0]["error"]["detail"]
+    assert events[1]["message"] == "Verifikation OK !"
+    assert events[2]["left_devices"] == [1, 2, 3] and events[2]["exit_code"] == 2 == done.returncode
+    assert series_log.read_bytes() == b""

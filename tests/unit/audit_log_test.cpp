@@ -11,7 +11,7 @@
 namespace zav::cli {
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 std::string record_hex(uint8_t fill) { return std::string(2 * kRecordBytes, "0123456789ABCDEF"[fill & 0x0F]); }
 
@@ -90,11 +90,24 @@ json with(json line, const char* key, json value) {
 }
 
 TEST(AuditLog, RefusesALineThatIsNotWhatTheLogPromises) {
-    const std::string cut = logged(2).dump();
+    json device_number_too_large = logged(2);
+    device_number_too_large["device"]["number"] = 4294967297ULL;
+    json row_negative = logged(2);
+    row_negative["plan"]["row"] = -1;
     const std::vector<Refusal> refusals = {
-        {"cut short by a crash", cut.substr(0, cut.size() / 2), "kein gültiges JSON (Fehler bei Zeichen "},
         {"not an object", "[1, 2]", "kein JSON-Objekt"},
         {"another schema", with(logged(2), "schema", 2).dump(), "Schema 2 ist unbekannt"},
+        // Numbers outside their range are refused, never cut to fit (as an
+        // int, 4294967297 is 1).
+        {"a schema beyond an int", with(logged(2), "schema", 4294967297ULL).dump(), "Schema 4294967297 ist unbekannt"},
+        {"a schema as a fraction", with(logged(2), "schema", 1.0).dump(), "Schema 1.0 ist unbekannt"},
+        {"a device number beyond an int", device_number_too_large.dump(),
+         "\"device.number\" ist 4294967297, erlaubt ist 1 bis 2147483647"},
+        {"a negative plan row", row_negative.dump(), "\"plan.row\" ist -1, erlaubt ist 1 bis"},
+        {"an exit code beyond a byte", with(logged(2), "exit_code", 256).dump(), "\"exit_code\" ist 256, erlaubt ist 0 bis 255"},
+        {"negative retries", with(logged(2), "retries", -1).dump(), "\"retries\" ist -1"},
+        {"a negative duration", with(logged(2), "duration_s", -0.5).dump(), "\"duration_s\" ist -0.5, keine Dauer"},
+        {"a duration as text", with(logged(2), "duration_s", "4.8").dump(), "\"duration_s\" ist keine Zahl"},
         {"a key missing", without(logged(2), "backup").dump(), "der Schlüssel \"backup\" fehlt"},
         {"a key missing inside", with(logged(2), "plan", {{"row", 2}}).dump(), "der Schlüssel \"plan.label\" fehlt"},
         {"a record of the wrong length", with(logged(2), "record", "00FF").dump(),
@@ -112,6 +125,54 @@ TEST(AuditLog, RefusesALineThatIsNotWhatTheLogPromises) {
         EXPECT_EQ(2u, reading.error_line);
         EXPECT_EQ(refusal.said, reading.error.substr(0, refusal.said.size()));
     }
+}
+
+// What a power loss or a full disk leaves: a line cut off in the middle,
+// or a last line without its end. It is passed over and named; the lines
+// around it are read.
+TEST(AuditLog, PassesOverALineCutOffAndNamesIt) {
+    const std::string second = logged(2).dump();
+    const std::string fourth = logged(4).dump();
+    const std::string log = logged(1).dump() + "\n" + second.substr(0, second.size() / 2) + "\n" +
+                            logged(3).dump() + "\n" + fourth.substr(0, fourth.size() - 1);
+
+    const AuditLogReading reading = read_audit_log(log);
+    ASSERT_TRUE(reading.ok) << reading.error;
+    ASSERT_EQ(2u, reading.entries.size());
+    EXPECT_EQ(1u, reading.entries[0].line);
+    EXPECT_EQ(3u, reading.entries[1].line);
+    ASSERT_EQ(2u, reading.skipped.size());
+    EXPECT_EQ(2u, reading.skipped[0].line);
+    EXPECT_EQ(4u, reading.skipped[1].line);
+    const std::string said = "serie.jsonl, Zeile 2: kein gültiges JSON (Fehler bei Zeichen ";
+    EXPECT_EQ(said, skipped_line_text("serie.jsonl", reading.skipped[0]).substr(0, said.size()));
+
+    // A series looking for the rows done passes over every line that is not
+    // what the log promises, and names it too.
+    const AuditLogReading tolerant =
+        read_audit_log(log + "\n" + without(logged(5), "backup").dump() + "\n", FaultyLines::kPassOver);
+    ASSERT_TRUE(tolerant.ok);
+    ASSERT_EQ(3u, tolerant.skipped.size());
+    EXPECT_EQ(5u, tolerant.skipped[2].line);
+    EXPECT_EQ("der Schlüssel \"backup\" fehlt", tolerant.skipped[2].reason);
+}
+
+// The plan's columns kept beside the fields, read back in the plan's order;
+// a line written before they existed still reads.
+TEST(AuditLog, ReadsThePlansInventoryNumberRemarkAndValues) {
+    json line = logged(1);
+    line["plan"] = {{"row", 2}, {"label", "LF 20 Fahrer"}, {"inventory_number", "00815"}, {"remark", "neu"},
+                    {"values", {{"zusatzrelais.1.ein_zeit", "10"}, {"adressen.nummern.1", "01401"}}}};
+    const AuditLogReading reading = read_audit_log(line.dump() + "\n" + logged(2).dump() + "\n");
+    ASSERT_TRUE(reading.ok) << reading.error;
+    const AuditEntry& entry = reading.entries[0];
+    EXPECT_EQ("00815", entry.inventory_number);
+    EXPECT_EQ("neu", entry.remark);
+    EXPECT_EQ((std::vector<std::pair<std::string, std::string>>{{"zusatzrelais.1.ein_zeit", "10"},
+                                                                {"adressen.nummern.1", "01401"}}),
+              entry.plan_values);
+    EXPECT_EQ("", reading.entries[1].inventory_number);
+    EXPECT_TRUE(reading.entries[1].plan_values.empty());
 }
 
 }  // namespace

@@ -84,6 +84,26 @@ TEST(PlanReader, EverySpreadsheetDialectGivesTheSameRows) {
     }
 }
 
+// What a brigade keeps beside the fields stays in the spreadsheet, in any
+// case, and goes with the row, not into the record; an empty first line, as
+// some spreadsheets save, is passed over before the separator is looked for.
+TEST(PlanReader, KeepsInventoryNumberAndRemarkAndPassesOverAnEmptyFirstLine) {
+    const PlanReading reading = parse_plan("\r\n ;\r\nbezeichnung;Inventarnummer;adressen.nummern.1;BEMERKUNG\r\n"
+                                           "LF 20 Fahrer;00815;21401;Fach 3\r\nHLF 20;;21402;\r\n");
+    ASSERT_TRUE(reading.ok) << csv_error_text(reading.error);
+    EXPECT_EQ(';', reading.plan.separator);
+    ASSERT_EQ(2u, reading.plan.rows.size());
+    const PlanRow& first = reading.plan.rows[0];
+    EXPECT_EQ(4u, first.row);
+    EXPECT_EQ("00815", first.inventory_number);
+    EXPECT_EQ("Fach 3", first.remark);
+    ASSERT_EQ(1u, first.values.size());
+    EXPECT_EQ("adressen.nummern.1", first.values[0].key);
+    EXPECT_EQ(3u, first.values[0].column);
+    EXPECT_EQ("", reading.plan.rows[1].inventory_number);
+    EXPECT_EQ(1u, reading.plan.rows[1].values.size());
+}
+
 struct Refusal {
     std::string bytes;
     std::string said;  // the whole of csv_error_text, or its start
@@ -95,6 +115,16 @@ TEST(PlanReader, RefusesWithRowAndColumn) {
          "Zeile 1, Spalte 1: die erste Spalte muss \"bezeichnung\" heißen, nicht \"Name\""},
         {"bezeichnung;;adressen.nummern.1\n", "Zeile 1, Spalte 2: die Spalte hat keinen Namen"},
         {"bezeichnung;totzeit;alarmpause;totzeit\n", "Zeile 1, Spalte 4: \"totzeit\" steht schon in Spalte 2"},
+        {"bezeichnung;inventarnummer;Inventarnummer\n", "Zeile 1, Spalte 3: \"Inventarnummer\" steht schon in Spalte 2"},
+        // A typo in the header is told at the header, with every column
+        // known; so is a field that no fitting has.
+        {"bezeichnung;bemerkung;adresen.nummern.1\nLF 8;;21401\n",
+         "Zeile 1, Spalte 3: unbekannte Spalte \"adresen.nummern.1\" (bekannt sind bezeichnung, inventarnummer, "
+         "bemerkung, totzeit, alarmpause, alarmspeicher, alarm.N.codierung, adressen.anzahl, adressen.nummern.N, "
+         "adressen.hand, zusatzrelais.N.fuenf_ton, zusatzrelais.N.doppel_ton, zusatzrelais.N.ein_zeit (N ab 1))"},
+        {"bezeichnung;adressen.nummern.11\nLF 8;21401\n", "Zeile 1, Spalte 2: unbekannte Spalte"},
+        {"bezeichnung;zusatzrelais.5.ein_zeit\nLF 8;10\n", "Zeile 1, Spalte 2: unbekannte Spalte"},
+        {"bezeichnung;alarm.1.doppel_ton\nLF 8;x\n", "Zeile 1, Spalte 2: unbekannte Spalte"},
         {"bezeichnung;totzeit\n;30\n", "Zeile 2, Spalte 1: die Bezeichnung fehlt"},
         {"bezeichnung;totzeit\nLF 8;30;;40\n", "Zeile 2, Spalte 4: die Kopfzeile hat nur 2 Spalten"},
         // A line break in quotes stays in its row: the next row is row 3.
