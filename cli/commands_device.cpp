@@ -59,10 +59,12 @@ Outcome identify_accepted(DeviceLink& device, const Reporter& reporter, Identifi
 // leave it for the fitting just identified: the same field checks refuse
 // what the window refuses, and the device gets what the window would send,
 // said field by field where that is not what the file holds.
-Outcome take_file_for_device(const std::string& file, DeviceLink& device, const Reporter& reporter) {
+// The file was read before the device was touched, and only then: a pipe
+// gives its bytes once.
+Outcome take_file_for_device(const ConfigurationSource& file, DeviceLink& device, const Reporter& reporter) {
     ConfigImage& image = device.state.image;
     // A text's fields are checked for the fitting just identified.
-    Outcome loaded = load_configuration_file(file, image, {image.bytes[kSetupByte1], image.bytes[kSetupByte2]});
+    Outcome loaded = configuration_for_fitting(file, {image.bytes[kSetupByte1], image.bytes[kSetupByte2]}, image);
     if (!loaded.ok()) return loaded;
     const uint8_t setup_byte1 = image.bytes[kSetupByte1];
     const uint8_t setup_byte2 = image.bytes[kSetupByte2];
@@ -327,7 +329,7 @@ int command_program(const CommonOptions& common, const ProgramOptions& options) 
         reporter.line("Sicherung zurückspielen: " + shown_name(options.file));
         outcome = take_backup_for_device(checked, device);
     } else {
-        outcome = take_file_for_device(options.file, device, reporter);
+        outcome = take_file_for_device(checked, device, reporter);
     }
     document.update(stamp_json(stamp, device.state.image.bytes));
     document["backup"] = nullptr;
@@ -381,7 +383,7 @@ int command_verify(const CommonOptions& common, const VerifyOptions& options) {
     if (!outcome.ok()) return log.finish(reporter, outcome, [&] { return reporter.fail(outcome); });
 
     nlohmann::json document = identification_json(found);
-    outcome = take_file_for_device(options.file, device, reporter);
+    outcome = take_file_for_device(checked, device, reporter);
     document.update(stamp_json(stamp, device.state.image.bytes));
     if (!outcome.ok()) return log.finish(reporter, outcome, [&] { return tell_end(reporter, outcome, device, document); });
 

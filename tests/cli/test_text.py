@@ -1,8 +1,9 @@
 """Configurations as text: export and import through zavctl, as a
 technician would keep them in an editor and under version control."""
-import pathlib
+import os
+import subprocess
 
-from conftest import ROOT, config_file, zavctl
+from conftest import ROOT, ZAVCTL, config_file, zavctl
 
 SMALL = "030154021E"  # two double-tone alarms, five addresses, no relays
 
@@ -71,3 +72,19 @@ def test_program_takes_a_text_and_the_device_holds_what_import_gives(device, tmp
     assert run.returncode == 0, run.stderr
     assert device.record() == imported.read_bytes()[23:131]
     assert zavctl("verify", str(text), port=device.port).returncode == 0
+
+
+def test_program_and_verify_read_a_piped_text_once_before_the_device(device, tmp_path):
+    # A pipe gives its bytes once: read a second time, after the device was
+    # identified, it would be empty.
+    text = tmp_path / "wache.toml"
+    assert zavctl("export", str(ROOT / "examples/plan-vorlage.toml"), "--setup", device.control("get setup"),
+                  "-o", str(text)).returncode == 0
+    plan = tmp_path / "plan.csv"
+    plan.write_text("bezeichnung;totzeit\nLF 8;50\n")
+    environment = {key: value for key, value in os.environ.items() if key != "ZAV_PORT"}
+    for arguments in (["program"], ["verify"], ["verify", "--series", "--plan", str(plan)]):
+        run = subprocess.run([ZAVCTL, "--port", device.port, *arguments[:1], "/dev/stdin", *arguments[1:]],
+                             input=text.read_bytes(), capture_output=True, timeout=60, env=environment)
+        expected = 5 if "--series" in arguments else 0  # the plan's row differs from the device
+        assert run.returncode == expected, (arguments, run.stderr.decode())
