@@ -14,6 +14,7 @@
 
 #include "cli/config_text.h"
 #include "cli/config_text_fields.h"
+#include "cli/config_text_toml_words.h"
 #include "cli/text_encoding.h"
 #include "core/config/config_form.h"
 
@@ -34,7 +35,6 @@ Place place_of(const toml::source_position& position) {
     return {static_cast<int>(position.line), static_cast<int>(position.column)};
 }
 
-bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 
 size_t utf8_length(uint8_t lead) {
     if ((lead & 0xE0) == 0xC0) return 2;
@@ -99,14 +99,10 @@ public:
         return {static_cast<int>(line), column};
     }
 
-    // The column of the first character of a line that is no blank.
-    int first_non_blank(int line_number) const {
-        const std::string_view text = line(line_number);
-        const size_t first = text.find_first_not_of(" \t");
-        return first == std::string_view::npos ? 1 : static_cast<int>(first) + 1;
-    }
+    // The byte offset of a line's first character in the text.
+    size_t offset_of_line(int number) const { return starts_[static_cast<size_t>(number) - 1]; }
 
-private:
+    // The byte offset of a column (in characters) within a line.
     static size_t offset_in_line(std::string_view line, int column) {
         size_t offset = 0;
         for (int c = 1; c < column && offset < line.size(); ++c) {
@@ -115,6 +111,14 @@ private:
         return std::min(offset, line.size());
     }
 
+    // The column of the first character of a line that is no blank.
+    int first_non_blank(int line_number) const {
+        const std::string_view text = line(line_number);
+        const size_t first = text.find_first_not_of(" \t");
+        return first == std::string_view::npos ? 1 : static_cast<int>(first) + 1;
+    }
+
+private:
     static char32_t code_point_of(std::string_view character) {
         const uint8_t lead = static_cast<uint8_t>(character[0]);
         if (character.size() == 1) return lead;
@@ -133,43 +137,77 @@ std::string code_point_name(char32_t code_point) {
     return text;
 }
 
-// What toml++ found wrong, in our words. Its English never reaches the
-// user; where its message names a key, the key is taken over.
+bool is_bare_key_character(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+}
+
+// A key as it was meant: umlauts and ß spelt out, as the format's own keys
+// spell them ("fuenf_ton"); any other character stays.
+std::string spelt_out(std::string_view key) {
+    static const std::pair<std::string_view, const char*> kSpellings[] = {
+        {"\xC3\xA4", "ae"}, {"\xC3\xB6", "oe"}, {"\xC3\xBC", "ue"}, {"\xC3\x84", "Ae"},
+        {"\xC3\x96", "Oe"}, {"\xC3\x9C", "Ue"}, {"\xC3\x9F", "ss"}};
+    std::string out;
+    for (size_t i = 0; i < key.size();) {
+        const auto spelling = std::find_if(std::begin(kSpellings), std::end(kSpellings),
+                                           [&](const auto& s) { return key.substr(i, s.first.size()) == s.first; });
+        if (spelling != std::end(kSpellings)) {
+            out += spelling->second;
+            i += spelling->first.size();
+        } else {
+            out += cp1252_from_utf8(key.substr(i, utf8_length(static_cast<uint8_t>(key[i]))));
+            i += utf8_length(static_cast<uint8_t>(key[i]));
+        }
+    }
+    return out;
+}
+
+// A key with a letter beyond a-z ("fünf_ton"): toml++ stops at that letter
+// and calls it a missing '=' (or no key at all, when the key begins with
+// it). Found here from the text itself, whatever toml++'s words: at the
+// place toml++ stopped stands a character beyond ASCII, within a word that
+// begins a line (or a heading) and is followed by '=' or ']'.
+std::optional<TextError> key_with_foreign_letter(Place place, const SourceLines& lines) {
+    const std::string_view line = lines.line(place.line);
+    const size_t at = lines.offset_in_line(line, place.column);
+    if (at >= line.size() || static_cast<uint8_t>(line[at]) < 0x80) return std::nullopt;
+    auto in_key = [&](size_t i) {
+        return is_bare_key_character(line[i]) || line[i] == '.' || static_cast<uint8_t>(line[i]) >= 0x80;
+    };
+    size_t begin = at;
+    while (begin > 0 && in_key(begin - 1)) --begin;
+    size_t end = at;
+    while (end < line.size() && in_key(end)) ++end;
+    const std::string_view before = line.substr(0, begin);
+    const size_t heading = before.find_first_not_of(" \t");
+    const std::string_view opening = heading == std::string_view::npos ? std::string_view() : before.substr(heading);
+    if (opening != "" && opening != "[" && opening != "[[") return std::nullopt;
+    const size_t next = line.find_first_not_of(" \t", end);
+    if (next == std::string_view::npos || (line[next] != '=' && line[next] != ']')) return std::nullopt;
+    size_t first_foreign = begin;
+    while (static_cast<uint8_t>(line[first_foreign]) < 0x80) ++first_foreign;
+    const Place foreign = lines.place_of_offset(lines.offset_of_line(place.line) + first_foreign);
+    return TextError{foreign.line, foreign.column, "",
+                     "Schlüssel nur aus a–z, 0–9, _ und -: " + spelt_out(line.substr(begin, end - begin))};
+}
+
+// What toml++ found wrong, in our words (config_text_toml_words.h); where
+// its message names a key, the key is taken over.
 TextError syntax_error(const toml::parse_error& error, const SourceLines& lines) {
+    const Place place = place_of(error.source().begin);
+    if (std::optional<TextError> foreign = key_with_foreign_letter(place, lines)) return *foreign;
     const std::string_view said = error.description();
     TextError text_error;
-    const Place place = place_of(error.source().begin);
     text_error.line = place.line;
     text_error.column = place.column;
-    if (contains(said, "utf-8")) {
-        text_error.message = "kein gültiges UTF-8 (den Text als UTF-8 speichern)";
-    } else if (contains(said, "end-of-file") || contains(said, "EOF")) {
-        text_error.message = "der Text bricht hier ab, mitten in einem Eintrag";
-    } else if (contains(said, "cannot redefine") || contains(said, "cannot insert")) {
+    const TomlWords* words = toml_words_for(said);
+    text_error.message = words != nullptr ? words->message : kTomlWordsOtherwise;
+    if (words != nullptr && words->names_a_key) {
         const size_t close = said.rfind('\'');
         const size_t open = close == std::string_view::npos || close == 0 ? std::string_view::npos
                                                                           : said.rfind('\'', close - 1);
         if (open != std::string_view::npos) text_error.key = cp1252_from_utf8(said.substr(open + 1, close - open - 1));
-        text_error.message = "steht doppelt";
         text_error.column = lines.first_non_blank(place.line);
-    } else if (contains(said, "expected '='")) {
-        text_error.message = "nach dem Schlüssel fehlt das Gleichheitszeichen '='";
-    } else if (contains(said, "expected value,")) {
-        text_error.message = "hier fehlt der Wert";
-    } else if (contains(said, "expected keys, tables") || contains(said, "blank bare keys")) {
-        text_error.message = "hier wird ein Schlüssel, eine Überschrift wie [adressen] oder ein Kommentar erwartet";
-    } else if (contains(said, "comment or whitespace") || contains(said, "value-terminator")) {
-        text_error.message = "nach dem Wert darf in der Zeile nur noch ein Kommentar (#) folgen";
-    } else if (contains(said, "closing ']'") || contains(said, "expected ']'")) {
-        text_error.message = "hier fehlt ein Komma oder die schließende Klammer ]";
-    } else if (contains(said, "control character")) {
-        text_error.message = "ein Text in Anführungszeichen endet in derselben Zeile und enthält keine Steuerzeichen";
-    } else if (contains(said, "escape sequence")) {
-        text_error.message = "unbekannte Folge nach \\ (erlaubt sind \\\" \\\\ \\t \\n \\uXXXX)";
-    } else if (contains(said, "leading zero")) {
-        text_error.message = "eine Zahl beginnt nicht mit 0";
-    } else {
-        text_error.message = "hier ist der Text kein gültiges TOML";
     }
     return text_error;
 }

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
+#include <toml++/toml.h>
 
 #include <algorithm>
 #include <cstring>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "cli/config_text.h"
+#include "cli/config_text_toml_words.h"
 #include "cli/record_view.h"
 #include "core/config/config_file.h"
 #include "core/config/config_form.h"
@@ -229,6 +232,11 @@ TEST(ConfigText, ErrorsSayWhereAndWhat) {
          "kein gültiges UTF-8"},
         {"raw bytes no hex", replaced(text, "[rohdaten]", "[rohdaten]\n100 = \"0G\""), "\"0G\"", "rohdaten.100",
          "erwartet werden Bytes in Hex-Ziffern"},
+        // toml++ calls these a missing '=' and a missing ']'.
+        {"umlaut in a key", replaced(text, "fuenf_ton =", "f\xC3\xBCnf_ton ="), "\xC3\xBCnf_ton", "",
+         "Schlüssel nur aus a–z, 0–9, _ und -: fuenf_ton"},
+        {"sharp s in a heading", replaced(text, "[adressen]", "[adre\xC3\x9F" "en]"), "\xC3\x9F", "",
+         "Schlüssel nur aus a–z, 0–9, _ und -: adressen"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -239,6 +247,31 @@ TEST(ConfigText, ErrorsSayWhereAndWhat) {
         EXPECT_EQ(place.column, imported.error.column) << text_error_line(imported.error);
         EXPECT_EQ(c.key, imported.error.key);
         EXPECT_NE(std::string::npos, imported.error.message.find(c.message)) << imported.error.message;
+    }
+}
+
+// Every phrase of toml++ that import_text says in its own words, pinned: a
+// text that makes toml++ say it, and our words for it in the error. An
+// update of toml++ that words one of them differently fails here instead
+// of falling back to the general message unnoticed.
+TEST(ConfigText, EveryTomlPhraseThatIsTranslatedIsPinned) {
+    const char* const texts[] = {
+        "a = 1\r",              "a = \"abc",       "a = 1\na = 2\n", "a = {b = 1}\n[a.c]\n", "a b = 1\n",
+        "a = \n",               "= 1\n",           "[]\n",           "a = 1 2\n",             "a = truex\n",
+        "a = [1 2]\n",          "[a\n",            "a = \"x\nb = 1\n", "a = \"\\q\"\n",        "a = 012\n",
+    };
+    std::set<std::string_view> pinned;
+    for (const char* text : texts) {
+        SCOPED_TRACE(text);
+        const toml::parse_result parsed = toml::parse(text);
+        ASSERT_FALSE(parsed);
+        const config_text::TomlWords* words = config_text::toml_words_for(parsed.error().description());
+        ASSERT_NE(nullptr, words) << "toml++ says now: " << parsed.error().description();
+        pinned.insert(words->phrase);
+        EXPECT_EQ(words->message, import_text(text).error.message);
+    }
+    for (const config_text::TomlWords& words : config_text::toml_words()) {
+        EXPECT_EQ(1u, pinned.count(words.phrase)) << "no text makes toml++ say: " << words.phrase;
     }
 }
 
