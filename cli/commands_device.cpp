@@ -63,8 +63,10 @@ Outcome identify_accepted(DeviceLink& device, const Reporter& reporter, Identifi
 // gives its bytes once.
 Outcome take_file_for_device(const ConfigurationSource& file, DeviceLink& device, const Reporter& reporter) {
     ConfigImage& image = device.state.image;
-    // A text's fields are checked for the fitting just identified.
-    Outcome loaded = configuration_for_fitting(file, {image.bytes[kSetupByte1], image.bytes[kSetupByte2]}, image);
+    // A text that names a fitting must name the device's; the window's
+    // field checks for the device's fitting follow, for any file.
+    Outcome loaded =
+        configuration_for_fitting(file, {image.bytes[kSetupByte1], image.bytes[kSetupByte2]}, image, "das Gerät hat");
     if (!loaded.ok()) return loaded;
     const uint8_t setup_byte1 = image.bytes[kSetupByte1];
     const uint8_t setup_byte2 = image.bytes[kSetupByte2];
@@ -301,6 +303,11 @@ int command_program(const CommonOptions& common, const ProgramOptions& options) 
     }
     ConfigurationSource checked;
     Outcome outcome = read_configuration_file(options.file, checked);
+    // The type --setup asks for is known now: a text for another fitting
+    // is refused before the device is touched.
+    if (outcome.ok() && !options.setup.empty()) {
+        outcome = check_text_fitting(checked, {wanted[0], wanted[1]}, "--setup nennt");
+    }
     if (!outcome.ok()) return reporter.fail(outcome);
     std::string backup_folder;
     if (!options.no_backup) {

@@ -228,13 +228,7 @@ const char* type_name(const toml::node& node) {
 // value stands, and every error found on the way.
 class TextReader {
 public:
-    TextReader(std::string_view text, SetupFitting fitting)
-        : text_(text),
-          lines_(text),
-          fitting_(fitting),
-          lists_(fitting_lists(fitting)),
-          base_(new_record()),
-          fields_(fields_of_record(base_, fitting)) {}
+    explicit TextReader(std::string_view text) : text_(text), lines_(text), base_(new_record()) {}
 
     // The encoding, then the TOML; the parsed document on success.
     std::optional<TextError> form_error(toml::parse_result& parsed) {
@@ -253,7 +247,17 @@ public:
     ImportedText read() {
         toml::parse_result parsed;
         if (std::optional<TextError> error = form_error(parsed)) return failed(*error);
-        read_document(parsed.table());
+        const toml::table& root = parsed.table();
+        std::optional<SetupFitting> named;
+        if (const toml::node* node = root.get(kKeyFitting)) {
+            named = fitting_of(*node);
+            if (!named) return failed(errors_.back());
+        }
+        fitting_ = named ? *named : fitting_described_by(root);
+        lists_ = fitting_lists(fitting_);
+        lists_.described = !named;
+        fields_ = fields_of_record(base_, fitting_);
+        read_document(root);
         // The first error in the text; a missing key only when nothing else
         // is wrong, as a misspelt key is missing too and is the better hint.
         const std::vector<TextError>& errors = errors_.empty() ? missing_ : errors_;
@@ -269,6 +273,7 @@ public:
             const Placed placed = where != places_.end() ? where->second : Placed{Place{}, field_path(refused->field)};
             return failed({placed.place.line, placed.place.column, placed.path, refused->message, true});
         }
+        imported.fitting = named;
         imported.ok = true;
         return imported;
     }
@@ -360,8 +365,97 @@ private:
         }
     }
 
+    // "ausstattung": setup bytes 1 and 2, as the header names them.
+    std::optional<SetupFitting> fitting_of(const toml::node& node) {
+        const std::optional<std::string> text = text_of(node, kKeyFitting);
+        if (!text) return std::nullopt;
+        std::vector<uint8_t> bytes;
+        if (!hex_bytes(*text, bytes) || bytes.size() != 2) {
+            error(node, kKeyFitting, "erwartet werden Setup-Byte 1 und 2 in Hex-Ziffern, z. B. \"7F 01\" (die ersten "
+                                     "vier Ziffern des Setup-Blocks, den identify nennt)");
+            return std::nullopt;
+        }
+        return SetupFitting{bytes[0], bytes[1]};
+    }
+
+    // The names of a tone set's alarms, by alarm number.
+    static std::vector<std::string> tone_pair_names(bool set_a) {
+        std::vector<std::string> names;
+        for (int alarm = 0; alarm < static_cast<int>(kAlarmCount); ++alarm) {
+            names.push_back(alarm_tone_pair_text(alarm, set_a));
+        }
+        return names;
+    }
+
+    // The tone pairs the [[alarm]] sections name, as written.
+    static std::vector<std::string> section_tone_pairs(const toml::table& root) {
+        std::vector<std::string> names;
+        const toml::array* sections = root.get_as<toml::array>(kKeyAlarms);
+        if (sections == nullptr) return names;
+        for (const toml::node& section : *sections) {
+            const toml::table* table = section.as_table();
+            const toml::node* tone = table != nullptr ? table->get(kKeyTonePair) : nullptr;
+            if (tone != nullptr && tone->is_string()) names.push_back(cp1252_from_utf8(tone->as_string()->get()));
+        }
+        return names;
+    }
+
+    // The fitting a text without "ausstattung" describes: the alarms its
+    // [[alarm]] sections name (in either tone set; the names of alarms 0
+    // and 1 are the same in both), ten addresses, as many relays as it has
+    // [[zusatzrelais]] sections. What a check for it refuses, every
+    // fitting refuses; a name of the other tone set, or a count of relays
+    // no fitting has, is told by the reading.
+    static SetupFitting fitting_described_by(const toml::table& root) {
+        const std::vector<std::string> names = section_tone_pairs(root);
+        const std::vector<std::string> set_a = tone_pair_names(true);
+        const std::vector<std::string> set_b = tone_pair_names(false);
+        auto named_in = [&](const std::vector<std::string>& set, const std::vector<std::string>& other) {
+            return std::any_of(names.begin(), names.end(), [&](const std::string& name) {
+                return std::find(set.begin(), set.end(), name) != set.end() &&
+                       std::find(other.begin(), other.end(), name) == other.end();
+            });
+        };
+        const bool tone_set_a = named_in(set_a, set_b) || !named_in(set_b, set_a);
+        const std::vector<std::string>& set = tone_set_a ? set_a : set_b;
+        uint8_t alarms = 0;
+        for (size_t alarm = 0; alarm < set.size(); ++alarm) {
+            if (std::find(names.begin(), names.end(), set[alarm]) != names.end()) alarms |= 1u << alarm;
+        }
+        const toml::array* relays = root.get_as<toml::array>(kKeyRelays);
+        const size_t relay_sections = relays != nullptr ? relays->size() : 0;
+        const uint8_t relay_code = relay_sections == 0 ? 0 : relay_sections <= 2 ? kTwoRelaysCode : kFourRelaysCode;
+        return {static_cast<uint8_t>(alarms | kTenAddressesBit | relay_code),
+                static_cast<uint8_t>(tone_set_a ? kToneSetABit : 0)};
+    }
+
+    // A tone pair that is none of the fitting's: for a text without
+    // "ausstattung", either one of the other tone set or none at all.
+    std::string not_a_fitted_tone_pair(const std::string& name) const {
+        if (!lists_.described) {
+            return "'" + name + "' ist keiner der bestückten Doppel-Töne dieser Ausstattung" +
+                   (lists_.tone_pairs.empty() ? std::string(" (sie hat keinen)") : ": " + listed(lists_.tone_pairs));
+        }
+        const bool set_a = (fitting_.setup_byte2 & kToneSetABit) != 0;
+        const std::vector<std::string> other = tone_pair_names(!set_a);
+        if (std::find(other.begin(), other.end(), name) != other.end()) {
+            return "'" + name + "' gehört zum Tonsatz " + tone_set_name(!set_a) +
+                   ", die übrigen Doppel-Töne des Texts zum Tonsatz " + tone_set_name(set_a);
+        }
+        std::vector<std::string> only_b;
+        for (const std::string& b : tone_pair_names(false)) {
+            const std::vector<std::string> a = tone_pair_names(true);
+            if (std::find(a.begin(), a.end(), b) == a.end()) only_b.push_back(b);
+        }
+        return "'" + name + "' ist kein Doppel-Ton: " + listed(tone_pair_names(true)) + " (Tonsatz 675+x) oder " +
+               listed(only_b) + " (Tonsatz 1240/675+x)";
+    }
+
+    // The setup window's names of the tone sets ("DT-Satz").
+    static std::string tone_set_name(bool set_a) { return set_a ? "675+x" : "1240/675+x"; }
+
     void read_document(const toml::table& root) {
-        only_known(root, "", {kKeyFormat, kKeyDeadTime, kKeyAlarmPause, kKeyAlarmMemory, kKeyAlarms, kKeyAddresses,
+        only_known(root, "", {kKeyFormat, kKeyFitting, kKeyDeadTime, kKeyAlarmPause, kKeyAlarmMemory, kKeyAlarms, kKeyAddresses,
                               kKeyRelays, kKeyRawBytes});
         if (const toml::node* format = required(root, "", kKeyFormat)) {
             if (expect(format->is_integer(), *format, kKeyFormat, "eine ganze Zahl ohne Anführungszeichen") &&
@@ -424,9 +518,7 @@ private:
             if (!tone_text) continue;
             const auto found = std::find(lists_.tone_pairs.begin(), lists_.tone_pairs.end(), *tone_text);
             if (found == lists_.tone_pairs.end()) {
-                error(*tone, path_in(section, kKeyTonePair),
-                      "'" + *tone_text + "' ist keiner der bestückten Doppel-Töne dieser Ausstattung" +
-                          (fitted > 0 ? ": " + listed(lists_.tone_pairs) : std::string(" (sie hat keinen)")));
+                error(*tone, path_in(section, kKeyTonePair), not_a_fitted_tone_pair(*tone_text));
                 continue;
             }
             const size_t position = static_cast<size_t>(found - lists_.tone_pairs.begin());
@@ -499,8 +591,10 @@ private:
         const toml::array* relays = tables_of(*node, kKeyRelays);
         if (relays == nullptr) return;
         if (relays->size() != offered) {
-            error(*node, kKeyRelays, std::to_string(relays->size()) + " Abschnitte [[zusatzrelais]], aber diese "
-                                     "Ausstattung hat " + std::to_string(offered) + " Zusatzrelais");
+            error(*node, kKeyRelays, std::to_string(relays->size()) + " Abschnitte [[zusatzrelais]], aber " +
+                                         (lists_.described ? std::string("Zusatzrelais gibt es 0, 2 oder 4")
+                                                           : "diese Ausstattung hat " + std::to_string(offered) +
+                                                                 " Zusatzrelais"));
             return;
         }
         for (size_t r = 0; r < offered; ++r) {
@@ -576,7 +670,7 @@ private:
 
     std::string_view text_;
     SourceLines lines_;
-    SetupFitting fitting_;
+    SetupFitting fitting_{};
     FittingLists lists_;
     ConfigRecord base_;
     RecordView fields_;
@@ -587,15 +681,9 @@ private:
 
 }  // namespace
 
-ImportedText import_text(std::string_view text, SetupFitting fitting) {
+ImportedText import_text(std::string_view text) {
     if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
-    return TextReader(text, fitting).read();
-}
-
-std::optional<TextError> text_form_error(std::string_view text) {
-    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
-    toml::parse_result parsed;
-    return TextReader(text, kFullFitting).form_error(parsed);
+    return TextReader(text).read();
 }
 
 }  // namespace zav
