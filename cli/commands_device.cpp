@@ -309,6 +309,7 @@ int command_program(const CommonOptions& common, const ProgramOptions& options) 
         outcome = check_text_fitting(checked, {wanted[0], wanted[1]}, "--setup nennt");
     }
     if (!outcome.ok()) return reporter.fail(outcome);
+    tell_warnings(reporter, checked);
     std::string backup_folder;
     if (!options.no_backup) {
         outcome = prepare_backup_folder(options.backup_dir, backup_folder);
@@ -375,6 +376,7 @@ int command_verify(const CommonOptions& common, const VerifyOptions& options) {
     ConfigurationSource checked;
     Outcome outcome = read_configuration_file(options.file, checked);
     if (!outcome.ok()) return reporter.fail(outcome);
+    tell_warnings(reporter, checked);
     SingleLog log(options.log, "verify", common.port, options.file);
     outcome = log.open();
     if (!outcome.ok()) return reporter.fail(outcome);

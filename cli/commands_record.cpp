@@ -38,6 +38,7 @@ Outcome prepare(const CommonOptions& common, const std::string& setup_text, cons
     std::vector<const ConfigurationSource*> read;
     for (size_t i = 0; i < files.size() && outcome.ok(); ++i) {
         outcome = read_configuration_file(files[i], sources[i]);
+        if (outcome.ok()) tell_warnings(reporter, sources[i]);
         read.push_back(&sources[i]);
     }
     // A text that names its fitting gives it to the other file as well.

@@ -49,6 +49,7 @@ int command_export(const CommonOptions& common, const TextOptions& options) {
     if (outcome.ok()) outcome = check_output_path(output, options.force);
     ConfigurationSource source;
     if (outcome.ok()) outcome = read_configuration_file(options.input, source);
+    if (outcome.ok()) tell_warnings(reporter, source);
     Fitting fitting;
     if (outcome.ok()) outcome = choose_fitting(common, options.setup_text, {&source}, WithoutFitting::kNone, reporter, fitting);
     if (!outcome.ok()) return reporter.fail(outcome);
@@ -90,6 +91,7 @@ int command_import(const CommonOptions& common, const TextOptions& options) {
     if (outcome.ok()) outcome = check_output_path(options.output, options.force);
     ConfigurationSource source;
     if (outcome.ok()) outcome = read_configuration_file(options.input, source);
+    if (outcome.ok()) tell_warnings(reporter, source);
     if (outcome.ok() && !source.text) {
         outcome = failure(kExitFile, "Das ist kein Konfigurationstext: " + shown_name(options.input),
                           "Eine Konfigurationsdatei des Programms braucht keinen import; \"zavctl export\" macht "

@@ -68,12 +68,22 @@ Outcome read_configuration_file(const std::string& path, ConfigurationSource& so
         }
         std::copy(imported.record.begin(), imported.record.end(), source.image.bytes);
         source.fitting = imported.fitting;
+        for (const TextError& warning : imported.warnings) {
+            source.warnings.push_back(shown_name(path) + ", " + text_error_line(warning));
+        }
         return success(kConfigFileLoaded);
     }
     const ConfigFileOutcome outcome =
         load_config_file(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), source.image);
     if (outcome != ConfigFileOutcome::kOk) return failure(kExitFile, config_file_outcome_text(outcome), shown_name(path));
+    for (const TextError& warning : record_warnings(source.image.bytes)) {
+        source.warnings.push_back(shown_name(path) + ": " + text_error_line(warning));
+    }
     return success(kConfigFileLoaded);
+}
+
+void tell_warnings(const Reporter& reporter, const ConfigurationSource& source) {
+    for (const std::string& warning : source.warnings) reporter.note("Warnung: " + warning);
 }
 
 Outcome check_text_fitting(const ConfigurationSource& source, SetupFitting fitting, const std::string& whose) {

@@ -5,9 +5,11 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/config_text.h"
 #include "cli/outcome.h"
+#include "cli/reporter.h"
 #include "core/config/config_image.h"
 
 namespace zav::cli {
@@ -22,12 +24,18 @@ struct ConfigurationSource {
     bool text = false;
     ConfigImage image;                    // the record, in bytes 0..107
     std::optional<SetupFitting> fitting;  // the one a text names
+    // What the file holds that the window takes but that looks wrong (a
+    // 5-tone number with a letter), each naming the file and the field.
+    std::vector<std::string> warnings;
 };
 // Failures carry the window's texts ("Datei nicht vorhanden !", "Ungültige
 // Datei !", "Dateifehler", "Checksummen Fehler !") and exit 2, or the
 // text's error with line and column: exit 4 where the field checks refused
 // a value, else 2.
 Outcome read_configuration_file(const std::string& path, ConfigurationSource& source);
+
+// Tells a source's warnings, one note each ("Warnung: ...").
+void tell_warnings(const Reporter& reporter, const ConfigurationSource& source);
 
 // Image bytes 0..107 from a source read, for the fitting a command works
 // with. A text that names another fitting is refused (exit 4), naming

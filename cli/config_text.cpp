@@ -181,6 +181,40 @@ std::optional<TextError> check_fields_for_any_fitting(const std::vector<std::pai
     return first_refusal;
 }
 
+std::optional<std::string> five_tone_warning(const std::string& number) {
+    const auto other = std::find_if(number.begin(), number.end(), [](char c) { return c < '0' || c > '9'; });
+    if (other == number.end()) return std::nullopt;
+    const std::string place = std::to_string(other - number.begin() + 1);
+    const bool letter_o = *other == 'O' || *other == 'o';
+    return "'" + number + "': " + (letter_o ? "der Buchstabe" : "das Zeichen") + " '" + std::string(1, *other) +
+           "' an Stelle " + place + " ist keine Ziffer" + (letter_o ? " (eine 0?)" : "") +
+           "; das Fenster nimmt es an";
+}
+
+std::vector<TextError> field_warnings(const std::vector<std::pair<std::string, std::string>>& values) {
+    std::vector<TextError> warnings;
+    for (const auto& [path, value] : values) {
+        const std::optional<FieldRef> field = field_of_path(path);
+        if (!field || field->kind != FieldKind::kNumber) continue;
+        if (std::optional<std::string> warning = five_tone_warning(cp1252_from_utf8(value))) {
+            warnings.push_back(field_error(path, *warning));
+        }
+    }
+    return warnings;
+}
+
+std::vector<TextError> record_warnings(const uint8_t* record) {
+    std::vector<TextError> warnings;
+    const size_t count = std::min<size_t>(record[kFiveToneCount], kMaxFiveToneEntries);
+    for (size_t n = 0; n < count; ++n) {
+        const std::string number(reinterpret_cast<const char*>(record + five_tone_entry(n)), kFiveToneEntryBytes);
+        if (std::optional<std::string> warning = five_tone_warning(number)) {
+            warnings.push_back(field_error("5-Ton Nummer " + std::to_string(n + 1), *warning));
+        }
+    }
+    return warnings;
+}
+
 bool is_config_text(std::string_view file_bytes) {
     if (file_bytes.empty()) return false;
     // Also a binary file cut short within its header is one: the window's

@@ -91,6 +91,7 @@ struct ImportedText {
     bool ok = false;
     ConfigRecord record{};                 // when ok
     std::optional<SetupFitting> fitting;   // when ok: the one the text names, if it names one
+    std::vector<TextError> warnings;       // when ok: what is taken but looks wrong (five_tone_warning)
     TextError error;                       // when not
 };
 
@@ -119,6 +120,19 @@ std::optional<TextError> set_field(ConfigRecord& record, SetupFitting fitting, c
 // are checked again by set_fields once the fitting is known (a fitting
 // with fewer alarms, addresses or relays lacks some fields).
 std::optional<TextError> check_fields_for_any_fitting(const std::vector<std::pair<std::string, std::string>>& values);
+
+// A 5-tone number with a character other than a digit ("214O1": a letter
+// O for a zero) is what the window takes, so a text, a plan and program
+// take it too, with a warning that names the field. The warning's words
+// for a number (Windows-1252), or none.
+std::optional<std::string> five_tone_warning(const std::string& number);
+
+// The warnings of values as set_fields takes them, by their paths.
+std::vector<TextError> field_warnings(const std::vector<std::pair<std::string, std::string>>& values);
+
+// The warnings of a record's 5-tone numbers (1 to its count), each with
+// the field's name in the window's words ("5-Ton Nummer 2") as key.
+std::vector<TextError> record_warnings(const uint8_t* record);
 
 // Whether the bytes of a file are a configuration text rather than the
 // window's binary file or some other file: the binary starts with its

@@ -274,6 +274,7 @@ public:
             return failed({placed.place.line, placed.place.column, placed.path, refused->message, true});
         }
         imported.fitting = named;
+        imported.warnings = warnings_;
         imported.ok = true;
         return imported;
     }
@@ -574,7 +575,12 @@ private:
         for (size_t n = 0; n < fields_.five_tone.size(); ++n) {
             const toml::node& number = *numbers->get(n);
             const std::string path = list_path + "." + std::to_string(n + 1);
-            put(number, {FieldKind::kNumber, static_cast<int>(n)}, path, text_of(number, path));
+            const std::optional<std::string> text = text_of(number, path);
+            put(number, {FieldKind::kNumber, static_cast<int>(n)}, path, text);
+            if (const std::optional<std::string> warning = text ? five_tone_warning(*text) : std::nullopt) {
+                const Place place = place_of(number.source().begin);
+                warnings_.push_back({place.line, place.column, path, *warning});
+            }
         }
     }
 
@@ -677,6 +683,7 @@ private:
     std::map<FieldKey, Placed> places_;
     std::vector<TextError> errors_;
     std::vector<TextError> missing_;
+    std::vector<TextError> warnings_;
 };
 
 }  // namespace

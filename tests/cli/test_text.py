@@ -8,6 +8,11 @@ from conftest import ROOT, ZAVCTL, config_file, unwrapped, zavctl
 SMALL = "030154021E"  # two double-tone alarms, five addresses, no relays
 
 
+def words(output):
+    """zavctl's notes as one line of words: they are wrapped at 80 columns."""
+    return " ".join(output.decode().split())
+
+
 def test_export_and_import_give_the_file_back_and_an_error_writes_nothing(tmp_path):
     example = ROOT / "examples/kleine-wache.zcf"
     text = tmp_path / "wache.toml"
@@ -90,12 +95,19 @@ def test_program_takes_a_text_and_the_device_holds_what_import_gives(device, tmp
     original.write_bytes(config_file(bytes(record)))
     text = tmp_path / "wache.toml"
     assert zavctl("export", str(original), "--setup", setup, "-o", str(text)).returncode == 0
-    text.write_text(text.read_text().replace("totzeit = 45", "totzeit = 50"))
+    # A letter O for a zero is what the window takes: taken, with a warning
+    # that names the field.
+    lines = text.read_text().replace("totzeit = 45", "totzeit = 50").splitlines()
+    number = next(i for i, line in enumerate(lines) if line.endswith("# Nummer 1"))
+    lines[number] = '    "214O1",  # Nummer 1'
+    text.write_text("\n".join(lines) + "\n")
     imported = tmp_path / "wache.zcf"
     assert zavctl("import", str(text), "--setup", setup, "-o", str(imported)).returncode == 0
 
     run = zavctl("program", str(text), port=device.port)
     assert run.returncode == 0, run.stderr
+    assert (f"Warnung: {text}, Zeile {number + 1}, Spalte 5: adressen.nummern.1: '214O1': der Buchstabe 'O' an "
+            "Stelle 4 ist keine Ziffer" in words(run.stderr)), run.stderr
     assert device.record() == imported.read_bytes()[23:131]
     assert zavctl("verify", str(text), port=device.port).returncode == 0
 
@@ -117,10 +129,12 @@ def test_program_and_verify_read_a_piped_text_once_before_the_device(device, tmp
     assert zavctl("export", str(ROOT / "examples/plan-vorlage.toml"), "--setup", device.control("get setup"),
                   "-o", str(text)).returncode == 0
     plan = tmp_path / "plan.csv"
-    plan.write_text("bezeichnung;totzeit\nLF 8;50\n")
+    plan.write_text("bezeichnung;totzeit;adressen.nummern.1\nLF 8;50;214O1\n")
     environment = {key: value for key, value in os.environ.items() if key != "ZAV_PORT"}
     for arguments in (["program"], ["verify"], ["verify", "--series", "--plan", str(plan)]):
         run = subprocess.run([ZAVCTL, "--port", device.port, *arguments[:1], "/dev/stdin", *arguments[1:]],
                              input=text.read_bytes(), capture_output=True, timeout=60, env=environment)
         expected = 5 if "--series" in arguments else 0  # the plan's row differs from the device
         assert run.returncode == expected, (arguments, run.stderr.decode())
+    # The plan's letter O, named by its row and column.
+    assert f"Warnung: Plan {plan}, Zeile 2, Spalte 3: adressen.nummern.1: '214O1'" in words(run.stderr)

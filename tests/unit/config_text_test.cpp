@@ -326,6 +326,35 @@ TEST(ConfigText, ErrorsSayWhereAndWhat) {
     }
 }
 
+// A 5-tone number with a letter (an O for a zero) is taken, as the window
+// takes it, with a warning that names its field: in a text with its place,
+// among a plan's values, in a record up to its count.
+TEST(ConfigText, ANumberWithALetterIsTakenWithAWarning) {
+    const std::string text = replaced(sample_text(), "\"21402\"", "\"214O2\"");
+    const ImportedText imported = import_text(text);
+    ASSERT_TRUE(imported.ok) << text_error_line(imported.error);
+    ASSERT_EQ(1u, imported.warnings.size());
+    const Place place = place_of(text, "\"214O2\"");
+    EXPECT_EQ(place.line, imported.warnings[0].line);
+    EXPECT_EQ(place.column, imported.warnings[0].column);
+    EXPECT_EQ("adressen.nummern.2", imported.warnings[0].key);
+    EXPECT_EQ("'214O2': der Buchstabe 'O' an Stelle 4 ist keine Ziffer (eine 0?); das Fenster nimmt es an",
+              imported.warnings[0].message);
+
+    ConfigRecord record = imported.record;
+    std::vector<TextError> warnings = record_warnings(record.data());
+    ASSERT_EQ(1u, warnings.size());
+    EXPECT_EQ("5-Ton Nummer 2", warnings[0].key);
+    record[kFiveToneCount] = 1;  // Nummer 2 is no number in use then
+    EXPECT_TRUE(record_warnings(record.data()).empty());
+
+    warnings = field_warnings({{"adressen.nummern.1", "21401"}, {"alarm.1.codierung", "ON01"},
+                               {"adressen.nummern.3", "2140A"}});
+    ASSERT_EQ(1u, warnings.size());
+    EXPECT_EQ("adressen.nummern.3", warnings[0].key);
+    EXPECT_EQ("'2140A': das Zeichen 'A' an Stelle 5 ist keine Ziffer; das Fenster nimmt es an", warnings[0].message);
+}
+
 // Every phrase of toml++ that import_text says in its own words, pinned: a
 // text that makes toml++ say it, and our words for it in the error. An
 // update of toml++ that words one of them differently fails here instead
