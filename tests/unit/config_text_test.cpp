@@ -326,6 +326,19 @@ TEST(ConfigText, ErrorsSayWhereAndWhat) {
     }
 }
 
+// Two fittings are the same to a text when they show the same fields: the
+// tone durations (setup byte 2, bits 1 and 2) are no part of a
+// configuration, and relay code 11 offers no relay, as 00.
+TEST(ConfigText, FittingsAreTheSameByTheFieldsTheyShow) {
+    const SetupFitting small{0x03, 0x01};
+    EXPECT_TRUE(same_fitting(small, {0x03, 0x07}));
+    EXPECT_TRUE(same_fitting(small, {0xC3, 0x01}));
+    EXPECT_FALSE(same_fitting(small, {0x03, 0x00}));  // the other tone set
+    EXPECT_FALSE(same_fitting(small, {0x23, 0x01}));  // ten addresses
+    EXPECT_FALSE(same_fitting(small, {0x43, 0x01}));  // two relays
+    EXPECT_FALSE(same_fitting(small, {0x07, 0x01}));  // a third alarm
+}
+
 // A 5-tone number with a letter (an O for a zero) is taken, as the window
 // takes it, with a warning that names its field: in a text with its place,
 // among a plan's values, in a record up to its count.
