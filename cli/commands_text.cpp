@@ -1,6 +1,7 @@
 // export and import: a configuration as text, for an editor and for version
-// control, and back into the window's file. The text holds the fields the
-// window shows for one fitting; both commands name the fitting they used.
+// control, and back into the window's file. A text names the fitting whose
+// fields it holds, or none (config_text.h); both commands name the fitting
+// they used, where there is one.
 #include <cstring>
 
 #include "cli/commands.h"
@@ -51,7 +52,9 @@ int command_export(const CommonOptions& common, const TextOptions& options) {
     if (outcome.ok()) outcome = read_configuration_file(options.input, source);
     if (outcome.ok()) tell_warnings(reporter, source);
     Fitting fitting;
-    if (outcome.ok()) outcome = choose_fitting(common, options.setup_text, {&source}, WithoutFitting::kNone, reporter, fitting);
+    if (outcome.ok()) {
+        outcome = choose_fitting(common, options.setup_text, {&source}, WithoutFitting::kNone, reporter, fitting);
+    }
     if (!outcome.ok()) return reporter.fail(outcome);
     const uint8_t* record = source.image.bytes;
 
@@ -91,14 +94,16 @@ int command_import(const CommonOptions& common, const TextOptions& options) {
     if (outcome.ok()) outcome = check_output_path(options.output, options.force);
     ConfigurationSource source;
     if (outcome.ok()) outcome = read_configuration_file(options.input, source);
-    if (outcome.ok()) tell_warnings(reporter, source);
     if (outcome.ok() && !source.text) {
         outcome = failure(kExitFile, "Das ist kein Konfigurationstext: " + shown_name(options.input),
                           "Eine Konfigurationsdatei des Programms braucht keinen import; \"zavctl export\" macht "
                           "einen Text aus ihr.");
     }
+    if (outcome.ok()) tell_warnings(reporter, source);
     Fitting fitting;
-    if (outcome.ok()) outcome = choose_fitting(common, options.setup_text, {&source}, WithoutFitting::kNone, reporter, fitting);
+    if (outcome.ok()) {
+        outcome = choose_fitting(common, options.setup_text, {&source}, WithoutFitting::kNone, reporter, fitting);
+    }
     // A text that names its fitting was checked for it when it was read;
     // one that names none meets the fitting given here as a device would.
     if (outcome.ok() && fitting.known() && !source.fitting) {

@@ -106,7 +106,8 @@ void write_header(TextWriter& out, bool named, SetupFitting fitting, const Fitti
         out.line("# des Geräts. Hier steht jedes Feld, das das Fenster so annimmt:");
     }
     const std::string names = named || lists.tone_pairs.empty() ? "" : " (Namen im Satz 675+x)";
-    out.line("#   Doppel-Ton: " + (lists.tone_pairs.empty() ? std::string("keiner") : listed(lists.tone_pairs)) + names);
+    const std::string tone_pairs = lists.tone_pairs.empty() ? std::string("keiner") : listed(lists.tone_pairs);
+    out.line("#   Doppel-Ton: " + tone_pairs + names);
     out.line("#   5-Ton-Adressen: bis " + std::to_string(lists.max_five_tone_count) +
              "; Zusatzrelais: " + std::to_string(lists.relays));
     out.line("# Felder und Werte wie im Fenster \"ZAV-Konfig\". Beim Einlesen gelten dessen");

@@ -443,21 +443,21 @@ private:
             return "'" + name + "' gehört zum Tonsatz " + tone_set_name(!set_a) +
                    ", die übrigen Doppel-Töne des Texts zum Tonsatz " + tone_set_name(set_a);
         }
+        const std::vector<std::string> names_a = tone_pair_names(true);
         std::vector<std::string> only_b;
         for (const std::string& b : tone_pair_names(false)) {
-            const std::vector<std::string> a = tone_pair_names(true);
-            if (std::find(a.begin(), a.end(), b) == a.end()) only_b.push_back(b);
+            if (std::find(names_a.begin(), names_a.end(), b) == names_a.end()) only_b.push_back(b);
         }
-        return "'" + name + "' ist kein Doppel-Ton: " + listed(tone_pair_names(true)) + " (Tonsatz 675+x) oder " +
-               listed(only_b) + " (Tonsatz 1240/675+x)";
+        return "'" + name + "' ist kein Doppel-Ton: " + listed(names_a) + " (Tonsatz 675+x) oder " + listed(only_b) +
+               " (Tonsatz 1240/675+x)";
     }
 
     // The setup window's names of the tone sets ("DT-Satz").
     static std::string tone_set_name(bool set_a) { return set_a ? "675+x" : "1240/675+x"; }
 
     void read_document(const toml::table& root) {
-        only_known(root, "", {kKeyFormat, kKeyFitting, kKeyDeadTime, kKeyAlarmPause, kKeyAlarmMemory, kKeyAlarms, kKeyAddresses,
-                              kKeyRelays, kKeyRawBytes});
+        only_known(root, "", {kKeyFormat, kKeyFitting, kKeyDeadTime, kKeyAlarmPause, kKeyAlarmMemory, kKeyAlarms,
+                              kKeyAddresses, kKeyRelays, kKeyRawBytes});
         if (const toml::node* format = required(root, "", kKeyFormat)) {
             if (expect(format->is_integer(), *format, kKeyFormat, "eine ganze Zahl ohne Anführungszeichen") &&
                 format->as_integer()->get() != kConfigTextFormat) {
