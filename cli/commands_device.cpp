@@ -59,10 +59,14 @@ Outcome identify_accepted(DeviceLink& device, const Reporter& reporter, Identifi
 // leave it for the fitting just identified: the same field checks refuse
 // what the window refuses, and the device gets what the window would send,
 // said field by field where that is not what the file holds.
-Outcome take_file_for_device(const std::string& file, DeviceLink& device, const Reporter& reporter) {
+// The file was read before the device was touched, and only then: a pipe
+// gives its bytes once.
+Outcome take_file_for_device(const ConfigurationSource& file, DeviceLink& device, const Reporter& reporter) {
     ConfigImage& image = device.state.image;
-    // A text's fields are checked for the fitting just identified.
-    Outcome loaded = load_configuration_file(file, image, {image.bytes[kSetupByte1], image.bytes[kSetupByte2]});
+    // A text that names a fitting must name the device's; the window's
+    // field checks for the device's fitting follow, for any file.
+    Outcome loaded =
+        configuration_for_fitting(file, {image.bytes[kSetupByte1], image.bytes[kSetupByte2]}, image, "das Gerät hat");
     if (!loaded.ok()) return loaded;
     const uint8_t setup_byte1 = image.bytes[kSetupByte1];
     const uint8_t setup_byte2 = image.bytes[kSetupByte2];
@@ -299,7 +303,13 @@ int command_program(const CommonOptions& common, const ProgramOptions& options) 
     }
     ConfigurationSource checked;
     Outcome outcome = read_configuration_file(options.file, checked);
+    // The type --setup asks for is known now: a text for another fitting
+    // is refused before the device is touched.
+    if (outcome.ok() && !options.setup.empty()) {
+        outcome = check_text_fitting(checked, {wanted[0], wanted[1]}, "--setup nennt");
+    }
     if (!outcome.ok()) return reporter.fail(outcome);
+    tell_warnings(reporter, checked);
     std::string backup_folder;
     if (!options.no_backup) {
         outcome = prepare_backup_folder(options.backup_dir, backup_folder);
@@ -327,7 +337,7 @@ int command_program(const CommonOptions& common, const ProgramOptions& options) 
         reporter.line("Sicherung zurückspielen: " + shown_name(options.file));
         outcome = take_backup_for_device(checked, device);
     } else {
-        outcome = take_file_for_device(options.file, device, reporter);
+        outcome = take_file_for_device(checked, device, reporter);
     }
     document.update(stamp_json(stamp, device.state.image.bytes));
     document["backup"] = nullptr;
@@ -366,6 +376,7 @@ int command_verify(const CommonOptions& common, const VerifyOptions& options) {
     ConfigurationSource checked;
     Outcome outcome = read_configuration_file(options.file, checked);
     if (!outcome.ok()) return reporter.fail(outcome);
+    tell_warnings(reporter, checked);
     SingleLog log(options.log, "verify", common.port, options.file);
     outcome = log.open();
     if (!outcome.ok()) return reporter.fail(outcome);
@@ -381,7 +392,7 @@ int command_verify(const CommonOptions& common, const VerifyOptions& options) {
     if (!outcome.ok()) return log.finish(reporter, outcome, [&] { return reporter.fail(outcome); });
 
     nlohmann::json document = identification_json(found);
-    outcome = take_file_for_device(options.file, device, reporter);
+    outcome = take_file_for_device(checked, device, reporter);
     document.update(stamp_json(stamp, device.state.image.bytes));
     if (!outcome.ok()) return log.finish(reporter, outcome, [&] { return tell_end(reporter, outcome, device, document); });
 

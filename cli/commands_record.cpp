@@ -1,8 +1,8 @@
 // show and diff: configuration files read as the configuration window shows
-// them, for a fitting given by --setup, read from the device at --port, or
-// assumed (and then said so). $ZAV_PORT alone does not make them ask a
-// device: they work on files, and a device that is not there would cost
-// seconds of waiting.
+// them, for a fitting given by --setup, read from the device at --port,
+// named by a text among the files, or assumed (and then said so). $ZAV_PORT
+// alone does not make them ask a device: they work on files, and a device
+// that is not there would cost seconds of waiting.
 #include <cctype>
 #include <cstring>
 #include <memory>
@@ -35,8 +35,16 @@ Outcome prepare(const CommonOptions& common, const std::string& setup_text, cons
     Outcome outcome = setup_text.empty() ? success() : parse_setup_option(setup_text, setup);
     if (!outcome.ok()) return outcome;
     std::vector<ConfigurationSource> sources(files.size());
-    for (size_t i = 0; i < files.size() && outcome.ok(); ++i) outcome = read_configuration_file(files[i], sources[i]);
-    if (outcome.ok()) outcome = choose_fitting(common, setup_text, reporter, fitting);
+    std::vector<const ConfigurationSource*> read;
+    for (size_t i = 0; i < files.size() && outcome.ok(); ++i) {
+        outcome = read_configuration_file(files[i], sources[i]);
+        if (outcome.ok()) tell_warnings(reporter, sources[i]);
+        read.push_back(&sources[i]);
+    }
+    // A text that names its fitting gives it to the other file as well.
+    if (outcome.ok()) {
+        outcome = choose_fitting(common, setup_text, read, WithoutFitting::kAssumeFull, reporter, fitting);
+    }
     images.assign(files.size(), ConfigImage{});
     for (size_t i = 0; i < files.size() && outcome.ok(); ++i) {
         set_image_start_values(images[i]);

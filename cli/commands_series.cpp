@@ -349,6 +349,7 @@ int command_program_series(const CommonOptions& common, const ProgramOptions& op
     PlannedRecords records(file, start.setup.plan, options.plan);
     outcome = records.check_rows();
     if (!outcome.ok()) return reporter.fail(outcome);
+    for (const std::string& warning : records.warnings()) reporter.note("Warnung: " + warning);
     outcome = open_series_log(options.log, start);
     if (!outcome.ok()) return reporter.fail(outcome);
     if (start.with_plan) {
@@ -369,6 +370,7 @@ int command_verify_series(const CommonOptions& common, const VerifyOptions& opti
     PlannedRecords records(file, start.setup.plan, options.plan);
     outcome = records.check_rows();
     if (!outcome.ok()) return reporter.fail(outcome);
+    for (const std::string& warning : records.warnings()) reporter.note("Warnung: " + warning);
     outcome = open_series_log(options.log, start);
     if (!outcome.ok()) return reporter.fail(outcome);
     VerifyWork work(reporter, options, records);

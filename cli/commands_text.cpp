@@ -1,6 +1,7 @@
 // export and import: a configuration as text, for an editor and for version
-// control, and back into the window's file. The text holds the fields the
-// window shows for one fitting; both commands name the fitting they used.
+// control, and back into the window's file. A text names the fitting whose
+// fields it holds, or none (config_text.h); both commands name the fitting
+// they used, where there is one.
 #include <cstring>
 
 #include "cli/commands.h"
@@ -9,6 +10,7 @@
 #include "cli/console.h"
 #include "cli/fitting_choice.h"
 #include "cli/output_file.h"
+#include "cli/record_report.h"
 #include "cli/record_view.h"
 #include "cli/reporter.h"
 #include "cli/sha256.h"
@@ -21,8 +23,16 @@ namespace {
 nlohmann::json text_document(const TextOptions& options, const Fitting& fitting, const uint8_t* record) {
     return {{"input", json_name(options.input)},
             {"output", json_name(options.output.empty() ? std::string("-") : options.output)},
-            {"fitting", fitting_json(fitting)},
+            {"fitting", fitting.known() ? fitting_json(fitting) : nlohmann::json(nullptr)},
             {"sha256", sha256_hex(record, kRecordBytes)}};
+}
+
+// The window's verdict on a record for a fitting, as program gives it.
+Outcome window_check(const uint8_t* record, SetupFitting fitting, const std::string& why) {
+    const RecordView view = view_record(record, fitting.setup_byte1, fitting.setup_byte2);
+    if (view.check_code == 0) return success();
+    const std::string field = field_error_detail(view);
+    return failure(kExitRefused, config_error_text(view.check_code), (field.empty() ? "" : field + ". ") + why);
 }
 
 }  // namespace
@@ -40,27 +50,38 @@ int command_export(const CommonOptions& common, const TextOptions& options) {
     if (outcome.ok()) outcome = check_output_path(output, options.force);
     ConfigurationSource source;
     if (outcome.ok()) outcome = read_configuration_file(options.input, source);
+    if (outcome.ok()) tell_warnings(reporter, source);
     Fitting fitting;
-    if (outcome.ok()) outcome = choose_fitting(common, options.setup_text, reporter, fitting);
-    ConfigImage image;
-    set_image_start_values(image);
-    if (outcome.ok()) outcome = configuration_for_fitting(source, fitting.setup_bytes(), image);
+    if (outcome.ok()) {
+        outcome = choose_fitting(common, options.setup_text, {&source}, WithoutFitting::kNone, reporter, fitting);
+    }
     if (!outcome.ok()) return reporter.fail(outcome);
+    const uint8_t* record = source.image.bytes;
 
-    const std::string text = export_text(image.bytes, fitting.setup_bytes());
+    // Without a fitting the text names none, and holds what every device
+    // may have whose fitting takes the record.
+    const std::optional<SetupFitting> named =
+        fitting.known() ? std::optional<SetupFitting>(fitting.setup_bytes()) : std::nullopt;
+    const std::string text = export_text(record, named);
     outcome = write_output_file(output, reinterpret_cast<const uint8_t*>(text.data()), text.size(), options.force);
     if (!outcome.ok()) return reporter.fail(outcome);
 
     // The text is written all the same; an import for this fitting would
     // refuse it, and the user must know that now, not then.
-    const RecordView view = view_record(image.bytes, fitting.setup[0], fitting.setup[1]);
+    const SetupFitting written_for = named.value_or(described_fitting(record));
+    const RecordView view = view_record(record, written_for.setup_byte1, written_for.setup_byte2);
+    if (!named) {
+        reporter.note("Hinweis: Der Text nennt keine Ausstattung; beim Programmieren entscheidet die des Geräts. Mit "
+                      "--setup HEX oder --port PORT hält er die Felder dieser Ausstattung und nennt sie.");
+    }
     if (view.check_code != 0) {
-        reporter.note(std::string("Hinweis: Das Konfigurationsfenster nähme diese Konfiguration für diese Ausstattung "
-                                  "nicht an (") +
-                      config_error_text(view.check_code) + "). Mit --setup HEX gilt die Ausstattung des Geräts.");
+        reporter.note(std::string("Hinweis: Das Konfigurationsfenster nähme diese Konfiguration ") +
+                      (named ? "für diese Ausstattung nicht" : "für keine Ausstattung") + " an (" +
+                      config_error_text(view.check_code) + ")." +
+                      (named ? " Mit --setup HEX gilt die Ausstattung des Geräts." : ""));
     }
     if (!is_standard_output(output)) reporter.line("Text geschrieben: " + shown_name(output));
-    nlohmann::json document = text_document(options, fitting, image.bytes);
+    nlohmann::json document = text_document(options, fitting, record);
     document["accepted"] = view.check_code == 0;
     reporter.document(document);
     return kExitOk;
@@ -78,16 +99,26 @@ int command_import(const CommonOptions& common, const TextOptions& options) {
                           "Eine Konfigurationsdatei des Programms braucht keinen import; \"zavctl export\" macht "
                           "einen Text aus ihr.");
     }
+    if (outcome.ok()) tell_warnings(reporter, source);
     Fitting fitting;
-    if (outcome.ok()) outcome = choose_fitting(common, options.setup_text, reporter, fitting);
-    ConfigImage image;
-    set_image_start_values(image);
-    if (outcome.ok()) outcome = configuration_for_fitting(source, fitting.setup_bytes(), image);
-    if (outcome.ok()) outcome = save_configuration_file(options.output, image, options.force);
+    if (outcome.ok()) {
+        outcome = choose_fitting(common, options.setup_text, {&source}, WithoutFitting::kNone, reporter, fitting);
+    }
+    // A text that names its fitting was checked for it when it was read;
+    // one that names none meets the fitting given here as a device would.
+    if (outcome.ok() && fitting.known() && !source.fitting) {
+        outcome = window_check(source.image.bytes, fitting.setup_bytes(),
+                               "Das Konfigurationsfenster nähme diesen Text für diese Ausstattung nicht an.");
+    }
+    if (outcome.ok()) outcome = save_configuration_file(options.output, source.image, options.force);
     if (!outcome.ok()) return reporter.fail(outcome);
 
+    if (!fitting.known()) {
+        reporter.note("Hinweis: Der Text nennt keine Ausstattung: geprüft ist, was für jede gilt. Beim Programmieren "
+                      "entscheidet die Ausstattung des Geräts.");
+    }
     if (!is_standard_output(options.output)) reporter.line("Konfigurationsdatei geschrieben: " + shown_name(options.output));
-    reporter.document(text_document(options, fitting, image.bytes));
+    reporter.document(text_document(options, fitting, source.image.bytes));
     return kExitOk;
 }
 

@@ -3,6 +3,7 @@
 #include "cli/config_text.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "cli/config_text_fields.h"
 #include "cli/text_encoding.h"
@@ -50,6 +51,43 @@ std::optional<std::string> missing_field(FieldRef field, const RecordView& field
 TextError field_error(const std::string& path, const std::string& message) { return {0, 0, path, message}; }
 
 }  // namespace
+
+bool same_fitting(SetupFitting a, SetupFitting b) {
+    const FittingLists shown_a = fitting_lists(a);
+    const FittingLists shown_b = fitting_lists(b);
+    // Set A and set B name alarms 0 and 1 alike, but not the bytes of the
+    // alarms that are not fitted (the raw bytes' comments do).
+    return (a.setup_byte1 & kFittedAlarmBits) == (b.setup_byte1 & kFittedAlarmBits) &&
+           shown_a.max_five_tone_count == shown_b.max_five_tone_count && shown_a.relays == shown_b.relays &&
+           (a.setup_byte2 & kToneSetABit) == (b.setup_byte2 & kToneSetABit);
+}
+
+std::string fitting_name(SetupFitting fitting) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02X %02X", fitting.setup_byte1, fitting.setup_byte2);
+    return text;
+}
+
+SetupFitting described_fitting(const uint8_t* record) {
+    ConfigRecord bytes;
+    std::copy(record, record + kRecordBytes, bytes.begin());
+    // Everything a record can show; then, one by one, what the window
+    // refuses of an alarm or a relay that a fitting may lack. Each round
+    // drops an alarm or halves the relays, so this ends.
+    SetupFitting fitting{kFittedAlarmBits | kTenAddressesBit | kFourRelaysCode, kToneSetABit};
+    for (int round = 0; round < 8; ++round) {
+        const RecordView view = fields_of_record(bytes, fitting);
+        if (view.check_code == kCodingError && view.check_item >= 0) {
+            fitting.setup_byte1 = static_cast<uint8_t>(fitting.setup_byte1 & ~(1u << view.check_item));
+        } else if (view.check_code == kRelayError && view.check_item >= 0) {
+            const uint8_t relays = view.check_item >= 2 ? kTwoRelaysCode : 0;
+            fitting.setup_byte1 = static_cast<uint8_t>((fitting.setup_byte1 & ~kRelayCodeBits) | relays);
+        } else {
+            break;
+        }
+    }
+    return fitting;
+}
 
 std::string text_error_line(const TextError& error) {
     std::string line;
@@ -141,6 +179,40 @@ std::optional<TextError> check_fields_for_any_fitting(const std::vector<std::pai
         if (!first_refusal) first_refusal = refused;
     }
     return first_refusal;
+}
+
+std::optional<std::string> five_tone_warning(const std::string& number) {
+    const auto other = std::find_if(number.begin(), number.end(), [](char c) { return c < '0' || c > '9'; });
+    if (other == number.end()) return std::nullopt;
+    const std::string place = std::to_string(other - number.begin() + 1);
+    const bool letter_o = *other == 'O' || *other == 'o';
+    return "'" + number + "': " + (letter_o ? "der Buchstabe" : "das Zeichen") + " '" + std::string(1, *other) +
+           "' an Stelle " + place + " ist keine Ziffer" + (letter_o ? " (eine 0?)" : "") +
+           "; das Fenster nimmt es an";
+}
+
+std::vector<TextError> field_warnings(const std::vector<std::pair<std::string, std::string>>& values) {
+    std::vector<TextError> warnings;
+    for (const auto& [path, value] : values) {
+        const std::optional<FieldRef> field = field_of_path(path);
+        if (!field || field->kind != FieldKind::kNumber) continue;
+        if (std::optional<std::string> warning = five_tone_warning(cp1252_from_utf8(value))) {
+            warnings.push_back(field_error(path, *warning));
+        }
+    }
+    return warnings;
+}
+
+std::vector<TextError> record_warnings(const uint8_t* record) {
+    std::vector<TextError> warnings;
+    const size_t count = std::min<size_t>(record[kFiveToneCount], kMaxFiveToneEntries);
+    for (size_t n = 0; n < count; ++n) {
+        const std::string number(reinterpret_cast<const char*>(record + five_tone_entry(n)), kFiveToneEntryBytes);
+        if (std::optional<std::string> warning = five_tone_warning(number)) {
+            warnings.push_back(field_error("5-Ton Nummer " + std::to_string(n + 1), *warning));
+        }
+    }
+    return warnings;
 }
 
 bool is_config_text(std::string_view file_bytes) {

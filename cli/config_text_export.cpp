@@ -81,10 +81,6 @@ std::string hex_byte(uint8_t byte) {
     return text;
 }
 
-std::string fitting_hex(SetupFitting fitting) {
-    return hex_byte(fitting.setup_byte1) + " " + hex_byte(fitting.setup_byte2);
-}
-
 class TextWriter {
 public:
     void line(const std::string& text = std::string()) { text_ += text + "\n"; }
@@ -100,26 +96,29 @@ private:
     std::string text_;
 };
 
-void write_header(TextWriter& out, std::optional<SetupFitting> known, SetupFitting fitting, const FittingLists& lists,
+void write_header(TextWriter& out, bool named, SetupFitting fitting, const FittingLists& lists,
                   const RecordView& fields) {
     out.line("# ZAV 160: Konfiguration als Text (Textformat 1)");
-    if (known) {
-        out.line("# Geschrieben für die Ausstattung mit den Setup-Bytes " + fitting_hex(fitting) + ":");
+    if (named) {
+        out.line("# Geschrieben für die Ausstattung mit den Setup-Bytes " + fitting_name(fitting) + ":");
     } else {
-        out.line("# Ausstattung unbekannt; geschrieben für die Vollausstattung (Setup-Bytes " + fitting_hex(fitting) +
-                 "):");
+        out.line("# Ohne Ausstattung geschrieben: welche Felder gelten, entscheidet die Ausstattung");
+        out.line("# des Geräts. Hier steht jedes Feld, das das Fenster so annimmt:");
     }
-    out.line("#   Doppel-Ton: " + (lists.tone_pairs.empty() ? std::string("keiner") : listed(lists.tone_pairs)));
+    const std::string names = named || lists.tone_pairs.empty() ? "" : " (Namen im Satz 675+x)";
+    const std::string tone_pairs = lists.tone_pairs.empty() ? std::string("keiner") : listed(lists.tone_pairs);
+    out.line("#   Doppel-Ton: " + tone_pairs + names);
     out.line("#   5-Ton-Adressen: bis " + std::to_string(lists.max_five_tone_count) +
              "; Zusatzrelais: " + std::to_string(lists.relays));
     out.line("# Felder und Werte wie im Fenster \"ZAV-Konfig\". Beim Einlesen gelten dessen");
     out.line("# Prüfungen wie bei \"Sichern\". Text nach # ist Kommentar.");
     if (fields.check_code != 0) {
-        out.line("# Achtung: so nimmt das Fenster diese Konfiguration nicht an: " +
-                 std::string(config_error_text(fields.check_code)));
+        out.line(std::string("# Achtung: so nimmt das Fenster diese Konfiguration ") +
+                 (named ? "nicht" : "für keine Ausstattung") + " an: " + config_error_text(fields.check_code));
     }
     out.line();
     out.value(kKeyFormat, std::to_string(kConfigTextFormat));
+    if (named) out.value(kKeyFitting, quoted(fitting_name(fitting)), "Setup-Byte 1 und 2; für sie gelten die Felder");
     out.line();
 }
 
@@ -193,14 +192,14 @@ void write_raw_bytes(TextWriter& out, const RawBytes& raw, SetupFitting fitting,
 }  // namespace
 
 std::string export_text(const uint8_t* record, std::optional<SetupFitting> fitting) {
-    const SetupFitting used = fitting.value_or(kFullFitting);
+    const SetupFitting used = fitting ? *fitting : described_fitting(record);
     ConfigRecord bytes;
     std::copy(record, record + kRecordBytes, bytes.begin());
     const RecordView fields = fields_of_record(bytes, used);
     const FittingLists lists = fitting_lists(used);
 
     TextWriter out;
-    write_header(out, fitting, used, lists, fields);
+    write_header(out, fitting.has_value(), used, lists, fields);
     write_alarms(out, fields);
     write_addresses(out, fields);
     write_relays(out, fields);

@@ -328,7 +328,9 @@ std::optional<FieldError> put_field_text(RecordView& fields, const FittingLists&
             }
             break;
         case FieldKind::kManual:
-            refused = choice_text(text, lists.tone_pairs, true, "keiner der Doppel-Töne dieser Ausstattung");
+            refused = choice_text(text, lists.tone_pairs, true,
+                                  lists.described ? "keiner der Doppel-Töne der Abschnitte [[alarm]]"
+                                                  : "keiner der Doppel-Töne dieser Ausstattung");
             if (!refused) fields.manual = text;
             break;
         case FieldKind::kRelayFiveTone:

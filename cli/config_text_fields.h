@@ -18,6 +18,7 @@ namespace zav::config_text {
 
 // Keys, after the window's labels. They are an interface: never rename one.
 constexpr char kKeyFormat[] = "format";
+constexpr char kKeyFitting[] = "ausstattung";      // setup bytes 1 and 2, "7F 01"; a text may lack it
 constexpr char kKeyDeadTime[] = "totzeit";
 constexpr char kKeyAlarmPause[] = "alarmpause";
 constexpr char kKeyAlarmMemory[] = "alarmspeicher";
@@ -32,6 +33,14 @@ constexpr char kKeyRelays[] = "zusatzrelais";      // [[zusatzrelais]], one per 
 constexpr char kKeyRelayFiveTone[] = "fuenf_ton";
 constexpr char kKeyOnTime[] = "ein_zeit";
 constexpr char kKeyRawBytes[] = "rohdaten";        // [rohdaten]: address = "hex bytes"
+
+// The bits of setup bytes 1 and 2 that decide which fields a record shows.
+constexpr uint8_t kFittedAlarmBits = 0x1F;  // byte 1: alarm n fitted
+constexpr uint8_t kTenAddressesBit = 0x20;  // byte 1: up to 10 addresses, else 5
+constexpr uint8_t kRelayCodeBits = 0xC0;    // byte 1: 01 two relays, 10 four, else none
+constexpr uint8_t kTwoRelaysCode = 0x40;
+constexpr uint8_t kFourRelaysCode = 0x80;
+constexpr uint8_t kToneSetABit = 0x01;      // byte 2: tone-pair set 675+x, else 1240/675+x
 
 enum class FieldKind {
     kDeadTime,
@@ -65,6 +74,9 @@ struct FittingLists {
     std::vector<std::string> tone_pairs;  // their texts
     int max_five_tone_count = 0;          // 5 or 10
     int relays = 0;                       // 0, 2 or 4
+    // The fitting is the one a text without "ausstattung" describes by its
+    // own sections, not a device's: messages say so.
+    bool described = false;
 };
 FittingLists fitting_lists(SetupFitting fitting);
 

@@ -14,6 +14,7 @@
 
 #include "cli/config_text.h"
 #include "cli/config_text_fields.h"
+#include "cli/config_text_toml_words.h"
 #include "cli/text_encoding.h"
 #include "core/config/config_form.h"
 
@@ -34,7 +35,6 @@ Place place_of(const toml::source_position& position) {
     return {static_cast<int>(position.line), static_cast<int>(position.column)};
 }
 
-bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 
 size_t utf8_length(uint8_t lead) {
     if ((lead & 0xE0) == 0xC0) return 2;
@@ -99,14 +99,10 @@ public:
         return {static_cast<int>(line), column};
     }
 
-    // The column of the first character of a line that is no blank.
-    int first_non_blank(int line_number) const {
-        const std::string_view text = line(line_number);
-        const size_t first = text.find_first_not_of(" \t");
-        return first == std::string_view::npos ? 1 : static_cast<int>(first) + 1;
-    }
+    // The byte offset of a line's first character in the text.
+    size_t offset_of_line(int number) const { return starts_[static_cast<size_t>(number) - 1]; }
 
-private:
+    // The byte offset of a column (in characters) within a line.
     static size_t offset_in_line(std::string_view line, int column) {
         size_t offset = 0;
         for (int c = 1; c < column && offset < line.size(); ++c) {
@@ -115,6 +111,14 @@ private:
         return std::min(offset, line.size());
     }
 
+    // The column of the first character of a line that is no blank.
+    int first_non_blank(int line_number) const {
+        const std::string_view text = line(line_number);
+        const size_t first = text.find_first_not_of(" \t");
+        return first == std::string_view::npos ? 1 : static_cast<int>(first) + 1;
+    }
+
+private:
     static char32_t code_point_of(std::string_view character) {
         const uint8_t lead = static_cast<uint8_t>(character[0]);
         if (character.size() == 1) return lead;
@@ -133,43 +137,77 @@ std::string code_point_name(char32_t code_point) {
     return text;
 }
 
-// What toml++ found wrong, in our words. Its English never reaches the
-// user; where its message names a key, the key is taken over.
+bool is_bare_key_character(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+}
+
+// A key as it was meant: umlauts and ß spelt out, as the format's own keys
+// spell them ("fuenf_ton"); any other character stays.
+std::string spelt_out(std::string_view key) {
+    static const std::pair<std::string_view, const char*> kSpellings[] = {
+        {"\xC3\xA4", "ae"}, {"\xC3\xB6", "oe"}, {"\xC3\xBC", "ue"}, {"\xC3\x84", "Ae"},
+        {"\xC3\x96", "Oe"}, {"\xC3\x9C", "Ue"}, {"\xC3\x9F", "ss"}};
+    std::string out;
+    for (size_t i = 0; i < key.size();) {
+        const auto spelling = std::find_if(std::begin(kSpellings), std::end(kSpellings),
+                                           [&](const auto& s) { return key.substr(i, s.first.size()) == s.first; });
+        if (spelling != std::end(kSpellings)) {
+            out += spelling->second;
+            i += spelling->first.size();
+        } else {
+            out += cp1252_from_utf8(key.substr(i, utf8_length(static_cast<uint8_t>(key[i]))));
+            i += utf8_length(static_cast<uint8_t>(key[i]));
+        }
+    }
+    return out;
+}
+
+// A key with a letter beyond a-z ("fünf_ton"): toml++ stops at that letter
+// and calls it a missing '=' (or no key at all, when the key begins with
+// it). Found here from the text itself, whatever toml++'s words: at the
+// place toml++ stopped stands a character beyond ASCII, within a word that
+// begins a line (or a heading) and is followed by '=' or ']'.
+std::optional<TextError> key_with_foreign_letter(Place place, const SourceLines& lines) {
+    const std::string_view line = lines.line(place.line);
+    const size_t at = lines.offset_in_line(line, place.column);
+    if (at >= line.size() || static_cast<uint8_t>(line[at]) < 0x80) return std::nullopt;
+    auto in_key = [&](size_t i) {
+        return is_bare_key_character(line[i]) || line[i] == '.' || static_cast<uint8_t>(line[i]) >= 0x80;
+    };
+    size_t begin = at;
+    while (begin > 0 && in_key(begin - 1)) --begin;
+    size_t end = at;
+    while (end < line.size() && in_key(end)) ++end;
+    const std::string_view before = line.substr(0, begin);
+    const size_t heading = before.find_first_not_of(" \t");
+    const std::string_view opening = heading == std::string_view::npos ? std::string_view() : before.substr(heading);
+    if (opening != "" && opening != "[" && opening != "[[") return std::nullopt;
+    const size_t next = line.find_first_not_of(" \t", end);
+    if (next == std::string_view::npos || (line[next] != '=' && line[next] != ']')) return std::nullopt;
+    size_t first_foreign = begin;
+    while (static_cast<uint8_t>(line[first_foreign]) < 0x80) ++first_foreign;
+    const Place foreign = lines.place_of_offset(lines.offset_of_line(place.line) + first_foreign);
+    return TextError{foreign.line, foreign.column, "",
+                     "Schlüssel nur aus a–z, 0–9, _ und -: " + spelt_out(line.substr(begin, end - begin))};
+}
+
+// What toml++ found wrong, in our words (config_text_toml_words.h); where
+// its message names a key, the key is taken over.
 TextError syntax_error(const toml::parse_error& error, const SourceLines& lines) {
+    const Place place = place_of(error.source().begin);
+    if (std::optional<TextError> foreign = key_with_foreign_letter(place, lines)) return *foreign;
     const std::string_view said = error.description();
     TextError text_error;
-    const Place place = place_of(error.source().begin);
     text_error.line = place.line;
     text_error.column = place.column;
-    if (contains(said, "utf-8")) {
-        text_error.message = "kein gültiges UTF-8 (den Text als UTF-8 speichern)";
-    } else if (contains(said, "end-of-file") || contains(said, "EOF")) {
-        text_error.message = "der Text bricht hier ab, mitten in einem Eintrag";
-    } else if (contains(said, "cannot redefine") || contains(said, "cannot insert")) {
+    const TomlWords* words = toml_words_for(said);
+    text_error.message = words != nullptr ? words->message : kTomlWordsOtherwise;
+    if (words != nullptr && words->names_a_key) {
         const size_t close = said.rfind('\'');
         const size_t open = close == std::string_view::npos || close == 0 ? std::string_view::npos
                                                                           : said.rfind('\'', close - 1);
         if (open != std::string_view::npos) text_error.key = cp1252_from_utf8(said.substr(open + 1, close - open - 1));
-        text_error.message = "steht doppelt";
         text_error.column = lines.first_non_blank(place.line);
-    } else if (contains(said, "expected '='")) {
-        text_error.message = "nach dem Schlüssel fehlt das Gleichheitszeichen '='";
-    } else if (contains(said, "expected value,")) {
-        text_error.message = "hier fehlt der Wert";
-    } else if (contains(said, "expected keys, tables") || contains(said, "blank bare keys")) {
-        text_error.message = "hier wird ein Schlüssel, eine Überschrift wie [adressen] oder ein Kommentar erwartet";
-    } else if (contains(said, "comment or whitespace") || contains(said, "value-terminator")) {
-        text_error.message = "nach dem Wert darf in der Zeile nur noch ein Kommentar (#) folgen";
-    } else if (contains(said, "closing ']'") || contains(said, "expected ']'")) {
-        text_error.message = "hier fehlt ein Komma oder die schließende Klammer ]";
-    } else if (contains(said, "control character")) {
-        text_error.message = "ein Text in Anführungszeichen endet in derselben Zeile und enthält keine Steuerzeichen";
-    } else if (contains(said, "escape sequence")) {
-        text_error.message = "unbekannte Folge nach \\ (erlaubt sind \\\" \\\\ \\t \\n \\uXXXX)";
-    } else if (contains(said, "leading zero")) {
-        text_error.message = "eine Zahl beginnt nicht mit 0";
-    } else {
-        text_error.message = "hier ist der Text kein gültiges TOML";
     }
     return text_error;
 }
@@ -190,13 +228,7 @@ const char* type_name(const toml::node& node) {
 // value stands, and every error found on the way.
 class TextReader {
 public:
-    TextReader(std::string_view text, SetupFitting fitting)
-        : text_(text),
-          lines_(text),
-          fitting_(fitting),
-          lists_(fitting_lists(fitting)),
-          base_(new_record()),
-          fields_(fields_of_record(base_, fitting)) {}
+    explicit TextReader(std::string_view text) : text_(text), lines_(text), base_(new_record()) {}
 
     // The encoding, then the TOML; the parsed document on success.
     std::optional<TextError> form_error(toml::parse_result& parsed) {
@@ -215,7 +247,17 @@ public:
     ImportedText read() {
         toml::parse_result parsed;
         if (std::optional<TextError> error = form_error(parsed)) return failed(*error);
-        read_document(parsed.table());
+        const toml::table& root = parsed.table();
+        std::optional<SetupFitting> named;
+        if (const toml::node* node = root.get(kKeyFitting)) {
+            named = fitting_of(*node);
+            if (!named) return failed(errors_.back());
+        }
+        fitting_ = named ? *named : fitting_described_by(root);
+        lists_ = fitting_lists(fitting_);
+        lists_.described = !named;
+        fields_ = fields_of_record(base_, fitting_);
+        read_document(root);
         // The first error in the text; a missing key only when nothing else
         // is wrong, as a misspelt key is missing too and is the better hint.
         const std::vector<TextError>& errors = errors_.empty() ? missing_ : errors_;
@@ -231,6 +273,8 @@ public:
             const Placed placed = where != places_.end() ? where->second : Placed{Place{}, field_path(refused->field)};
             return failed({placed.place.line, placed.place.column, placed.path, refused->message, true});
         }
+        imported.fitting = named;
+        imported.warnings = warnings_;
         imported.ok = true;
         return imported;
     }
@@ -322,9 +366,98 @@ private:
         }
     }
 
+    // "ausstattung": setup bytes 1 and 2, as the header names them.
+    std::optional<SetupFitting> fitting_of(const toml::node& node) {
+        const std::optional<std::string> text = text_of(node, kKeyFitting);
+        if (!text) return std::nullopt;
+        std::vector<uint8_t> bytes;
+        if (!hex_bytes(*text, bytes) || bytes.size() != 2) {
+            error(node, kKeyFitting, "erwartet werden Setup-Byte 1 und 2 in Hex-Ziffern, z. B. \"7F 01\" (die ersten "
+                                     "vier Ziffern des Setup-Blocks, den identify nennt)");
+            return std::nullopt;
+        }
+        return SetupFitting{bytes[0], bytes[1]};
+    }
+
+    // The names of a tone set's alarms, by alarm number.
+    static std::vector<std::string> tone_pair_names(bool set_a) {
+        std::vector<std::string> names;
+        for (int alarm = 0; alarm < static_cast<int>(kAlarmCount); ++alarm) {
+            names.push_back(alarm_tone_pair_text(alarm, set_a));
+        }
+        return names;
+    }
+
+    // The tone pairs the [[alarm]] sections name, as written.
+    static std::vector<std::string> section_tone_pairs(const toml::table& root) {
+        std::vector<std::string> names;
+        const toml::array* sections = root.get_as<toml::array>(kKeyAlarms);
+        if (sections == nullptr) return names;
+        for (const toml::node& section : *sections) {
+            const toml::table* table = section.as_table();
+            const toml::node* tone = table != nullptr ? table->get(kKeyTonePair) : nullptr;
+            if (tone != nullptr && tone->is_string()) names.push_back(cp1252_from_utf8(tone->as_string()->get()));
+        }
+        return names;
+    }
+
+    // The fitting a text without "ausstattung" describes: the alarms its
+    // [[alarm]] sections name (in either tone set; the names of alarms 0
+    // and 1 are the same in both), ten addresses, as many relays as it has
+    // [[zusatzrelais]] sections. What a check for it refuses, every
+    // fitting refuses; a name of the other tone set, or a count of relays
+    // no fitting has, is told by the reading.
+    static SetupFitting fitting_described_by(const toml::table& root) {
+        const std::vector<std::string> names = section_tone_pairs(root);
+        const std::vector<std::string> set_a = tone_pair_names(true);
+        const std::vector<std::string> set_b = tone_pair_names(false);
+        auto named_in = [&](const std::vector<std::string>& set, const std::vector<std::string>& other) {
+            return std::any_of(names.begin(), names.end(), [&](const std::string& name) {
+                return std::find(set.begin(), set.end(), name) != set.end() &&
+                       std::find(other.begin(), other.end(), name) == other.end();
+            });
+        };
+        const bool tone_set_a = named_in(set_a, set_b) || !named_in(set_b, set_a);
+        const std::vector<std::string>& set = tone_set_a ? set_a : set_b;
+        uint8_t alarms = 0;
+        for (size_t alarm = 0; alarm < set.size(); ++alarm) {
+            if (std::find(names.begin(), names.end(), set[alarm]) != names.end()) alarms |= 1u << alarm;
+        }
+        const toml::array* relays = root.get_as<toml::array>(kKeyRelays);
+        const size_t relay_sections = relays != nullptr ? relays->size() : 0;
+        const uint8_t relay_code = relay_sections == 0 ? 0 : relay_sections <= 2 ? kTwoRelaysCode : kFourRelaysCode;
+        return {static_cast<uint8_t>(alarms | kTenAddressesBit | relay_code),
+                static_cast<uint8_t>(tone_set_a ? kToneSetABit : 0)};
+    }
+
+    // A tone pair that is none of the fitting's: for a text without
+    // "ausstattung", either one of the other tone set or none at all.
+    std::string not_a_fitted_tone_pair(const std::string& name) const {
+        if (!lists_.described) {
+            return "'" + name + "' ist keiner der bestückten Doppel-Töne dieser Ausstattung" +
+                   (lists_.tone_pairs.empty() ? std::string(" (sie hat keinen)") : ": " + listed(lists_.tone_pairs));
+        }
+        const bool set_a = (fitting_.setup_byte2 & kToneSetABit) != 0;
+        const std::vector<std::string> other = tone_pair_names(!set_a);
+        if (std::find(other.begin(), other.end(), name) != other.end()) {
+            return "'" + name + "' gehört zum Tonsatz " + tone_set_name(!set_a) +
+                   ", die übrigen Doppel-Töne des Texts zum Tonsatz " + tone_set_name(set_a);
+        }
+        const std::vector<std::string> names_a = tone_pair_names(true);
+        std::vector<std::string> only_b;
+        for (const std::string& b : tone_pair_names(false)) {
+            if (std::find(names_a.begin(), names_a.end(), b) == names_a.end()) only_b.push_back(b);
+        }
+        return "'" + name + "' ist kein Doppel-Ton: " + listed(names_a) + " (Tonsatz 675+x) oder " + listed(only_b) +
+               " (Tonsatz 1240/675+x)";
+    }
+
+    // The setup window's names of the tone sets ("DT-Satz").
+    static std::string tone_set_name(bool set_a) { return set_a ? "675+x" : "1240/675+x"; }
+
     void read_document(const toml::table& root) {
-        only_known(root, "", {kKeyFormat, kKeyDeadTime, kKeyAlarmPause, kKeyAlarmMemory, kKeyAlarms, kKeyAddresses,
-                              kKeyRelays, kKeyRawBytes});
+        only_known(root, "", {kKeyFormat, kKeyFitting, kKeyDeadTime, kKeyAlarmPause, kKeyAlarmMemory, kKeyAlarms,
+                              kKeyAddresses, kKeyRelays, kKeyRawBytes});
         if (const toml::node* format = required(root, "", kKeyFormat)) {
             if (expect(format->is_integer(), *format, kKeyFormat, "eine ganze Zahl ohne Anführungszeichen") &&
                 format->as_integer()->get() != kConfigTextFormat) {
@@ -386,9 +519,7 @@ private:
             if (!tone_text) continue;
             const auto found = std::find(lists_.tone_pairs.begin(), lists_.tone_pairs.end(), *tone_text);
             if (found == lists_.tone_pairs.end()) {
-                error(*tone, path_in(section, kKeyTonePair),
-                      "'" + *tone_text + "' ist keiner der bestückten Doppel-Töne dieser Ausstattung" +
-                          (fitted > 0 ? ": " + listed(lists_.tone_pairs) : std::string(" (sie hat keinen)")));
+                error(*tone, path_in(section, kKeyTonePair), not_a_fitted_tone_pair(*tone_text));
                 continue;
             }
             const size_t position = static_cast<size_t>(found - lists_.tone_pairs.begin());
@@ -444,7 +575,12 @@ private:
         for (size_t n = 0; n < fields_.five_tone.size(); ++n) {
             const toml::node& number = *numbers->get(n);
             const std::string path = list_path + "." + std::to_string(n + 1);
-            put(number, {FieldKind::kNumber, static_cast<int>(n)}, path, text_of(number, path));
+            const std::optional<std::string> text = text_of(number, path);
+            put(number, {FieldKind::kNumber, static_cast<int>(n)}, path, text);
+            if (const std::optional<std::string> warning = text ? five_tone_warning(*text) : std::nullopt) {
+                const Place place = place_of(number.source().begin);
+                warnings_.push_back({place.line, place.column, path, *warning});
+            }
         }
     }
 
@@ -461,8 +597,10 @@ private:
         const toml::array* relays = tables_of(*node, kKeyRelays);
         if (relays == nullptr) return;
         if (relays->size() != offered) {
-            error(*node, kKeyRelays, std::to_string(relays->size()) + " Abschnitte [[zusatzrelais]], aber diese "
-                                     "Ausstattung hat " + std::to_string(offered) + " Zusatzrelais");
+            error(*node, kKeyRelays, std::to_string(relays->size()) + " Abschnitte [[zusatzrelais]], aber " +
+                                         (lists_.described ? std::string("Zusatzrelais gibt es 0, 2 oder 4")
+                                                           : "diese Ausstattung hat " + std::to_string(offered) +
+                                                                 " Zusatzrelais"));
             return;
         }
         for (size_t r = 0; r < offered; ++r) {
@@ -538,26 +676,21 @@ private:
 
     std::string_view text_;
     SourceLines lines_;
-    SetupFitting fitting_;
+    SetupFitting fitting_{};
     FittingLists lists_;
     ConfigRecord base_;
     RecordView fields_;
     std::map<FieldKey, Placed> places_;
     std::vector<TextError> errors_;
     std::vector<TextError> missing_;
+    std::vector<TextError> warnings_;
 };
 
 }  // namespace
 
-ImportedText import_text(std::string_view text, SetupFitting fitting) {
+ImportedText import_text(std::string_view text) {
     if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
-    return TextReader(text, fitting).read();
-}
-
-std::optional<TextError> text_form_error(std::string_view text) {
-    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
-    toml::parse_result parsed;
-    return TextReader(text, kFullFitting).form_error(parsed);
+    return TextReader(text).read();
 }
 
 }  // namespace zav

@@ -63,6 +63,18 @@ Outcome PlannedRecords::check_rows() const {
     return success();
 }
 
+std::vector<std::string> PlannedRecords::warnings() const {
+    std::vector<std::string> lines = source_.warnings;
+    if (plan_ == nullptr) return lines;
+    for (const PlanRow& row : plan_->rows) {
+        for (const TextError& warning : field_warnings(values_of(row))) {
+            lines.push_back("Plan " + shown_name(plan_path_) + ", Zeile " + std::to_string(row.row) + ", Spalte " +
+                            std::to_string(column_of(row, warning.key)) + ": " + text_error_line(warning));
+        }
+    }
+    return lines;
+}
+
 Outcome PlannedRecords::row_record(const PlanRow* row, SetupFitting fitting, const ConfigRecord& base,
                                    ConfigRecord& record) const {
     ConfigRecord given = base;

@@ -33,6 +33,11 @@ public:
     // is refused with its row, column and reason.
     Outcome check_rows() const;
 
+    // What the template and the rows hold that the window takes but that
+    // looks wrong (a 5-tone number with a letter), one line each, naming
+    // the file or the row and column, and the field.
+    std::vector<std::string> warnings() const;
+
     // The records for a type: the template for its fitting, each row's
     // values set on it, taken as the configuration window takes it. A row,
     // or the template, that the field checks refuse for this type is
