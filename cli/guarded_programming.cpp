@@ -34,7 +34,7 @@ Outcome read_device_copy(DeviceLink& device, int retries, const Reporter& report
         const Outcome outcome = read_device_record(device);
         if (outcome.ok() || outcome.exit_code == kExitInterrupted || device.line_lost) return outcome;
         bool again = false;
-        if (outcome.message == kNoConfiguration) {
+        if (outcome.kind == OutcomeKind::kNoConfiguration) {
             // What the device holds, not what the line did to it: all
             // erased, or the same bytes twice. The second read is part of
             // telling the two apart, so it is made even without retries.
