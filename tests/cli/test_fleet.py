@@ -168,11 +168,12 @@ def test_rows_a_device_cannot_tell_apart(device, tmp_path):
     assert "pc>dev" not in frames(device) and list(tmp_path.glob("zavctl-serie-*")) == []
 
     # Two rows of one record are told at the start, once the type is known,
-    # and a device holding it counts for the next of them.
+    # and a device holding it counts for the next of them; with --always it
+    # is written again, as without a plan.
     plan.write_text("bezeichnung,adressen.nummern.1\nLF 20 Fahrer,21401\nLF 20 Beifahrer,21401\nELW 1,21403\n",
                     encoding="utf-8")
     series = Running("--port", device.port, "program", TEMPLATE, "--series", "--plan", str(plan),
-                     "--setup", device.control("get setup"))
+                     "--setup", device.control("get setup"), "--always")
     try:
         series.wait_told("Gerät 1 (LF 20 Fahrer): ")
         device.control("vanish")
@@ -187,9 +188,9 @@ def test_rows_a_device_cannot_tell_apart(device, tmp_path):
         "Gleiche Konfiguration laut Plan: Gerät 1 (LF 20 Fahrer) und Gerät 2 (LF 20 Beifahrer). Ein Gerät, das sie "
         "schon hält, lässt sich keiner dieser Zeilen sicher zuordnen; es zählt für die nächste offene.\n"
         "Gerät 1 (LF 20 Fahrer): V2.30, Verifikation OK !")
-    assert line == "Gerät 2 (LF 20 Beifahrer): V2.30, Unverändert: Das Gerät hält diese Konfiguration schon."
+    assert line == "Gerät 2 (LF 20 Beifahrer): V2.30, Verifikation OK !"
     assert series.told("Noch offen laut Plan:") == "Noch offen laut Plan: Gerät 3 (mit demselben --log erneut starten)."
-    assert programmings_seen(device) == 1
+    assert programmings_seen(device) == 2
 
 
 def test_a_bad_row_refuses_the_start(device, tmp_path):
