@@ -202,11 +202,9 @@ private:
             tell_done_already(done, turn);
             return DeviceEnd::kDone;
         }
-        const bool row_done = turn.row != nullptr && work_.row_done_by(done.tally);
-        series_.rows().give_back(turn.row, row_done, work_.row_record_held_by(done.tally));
-        if (turn.row != nullptr && !row_done) left_open_ = turn.row;
         const double seconds = static_cast<double>(system_clock().now_ms() - started_ms) / 1000.0;
         tell_device(done, turn, seconds);
+        if (turn.row != nullptr && !series_.rows().done(*turn.row)) left_open_ = turn.row;
         if (done.outcome.exit_code == kExitInterrupted) return DeviceEnd::kInterrupted;
         if (done.ends_series) series_.stop_with(done.outcome.exit_code);
         return series_.stopped() ? DeviceEnd::kSeriesEnds : DeviceEnd::kDone;
@@ -237,6 +235,9 @@ private:
         audit.message = outcome.message;
         audit.duration_s = seconds;
         const Outcome logged = setup_.log != nullptr ? setup_.log->append(audit) : success();
+        // The row is done only by a device that finished it; else it waits
+        // for the next device.
+        series_.rows().give_back(turn.row, work_.row_done_by(done.tally), work_.row_record_held_by(done.tally));
 
         std::string line = "Gerät " + std::to_string(turn.number);
         if (turn.row != nullptr) line += " (" + turn.row->label_cp1252 + ")";
