@@ -66,6 +66,8 @@ public:
         return records_.take_type(setup);
     }
 
+    const uint8_t* row_record(const PlanRow* row) const final { return records_.record_for(row); }
+
 protected:
     PlannedRecords& records_;
     uint8_t type_[kSetupBlockBytes] = {};
@@ -91,10 +93,18 @@ public:
         rules.series = true;
         std::memcpy(rules.type, type_, kSetupBlockBytes);
         BackupRules backup{!options_.no_backup, backup_folder_, turn.label, turn.time, options_.always};
-        const GuardedResult result = back_up_and_program(device, rules, backup, reporter_);
+        DoneAlready done_already;
+        if (turn.rows != nullptr) {
+            done_already = [&turn](const uint8_t* copy) { return turn.done_row_holding(copy) != nullptr; };
+        }
+        const GuardedResult result = back_up_and_program(device, rules, backup, reporter_, done_already);
         const ProgrammingResult& programming = result.programming;
 
         DeviceDone done;
+        if (result.done_already) {
+            done.holds_done_row = turn.done_row_holding(device.state.read_back);
+            return done;
+        }
         done.outcome = programming.outcome;
         done.tally = result.unchanged            ? DeviceTally::kUnchanged
                      : programming.outcome.ok() ? DeviceTally::kProgrammed
@@ -145,6 +155,8 @@ public:
     bool row_done_by(DeviceTally tally) const override {
         return tally == DeviceTally::kProgrammed || tally == DeviceTally::kUnchanged;
     }
+    bool row_record_held_by(DeviceTally tally) const override { return row_done_by(tally); }
+    bool continues_from_log() const override { return true; }
 
 private:
     const Reporter& reporter_;
@@ -169,6 +181,12 @@ public:
         const Outcome outcome = verify_reading_again(device, options_.retries, reporter_, first_difference, reads);
 
         DeviceDone done;
+        if (outcome.exit_code == kExitDiffers) {
+            // Not this row's record, but maybe that of a row checked
+            // already: then it is that row's device again.
+            done.holds_done_row = turn.done_row_holding(device.state.read_back);
+            if (done.holds_done_row != nullptr) return done;
+        }
         done.outcome = outcome;
         done.tally = outcome.ok()                          ? DeviceTally::kVerified
                      : outcome.exit_code == kExitDiffers ? DeviceTally::kDiffers
@@ -210,6 +228,9 @@ public:
     bool row_done_by(DeviceTally tally) const override {
         return tally == DeviceTally::kVerified || tally == DeviceTally::kDiffers;
     }
+    // A device that differed from its row is not known again by what it
+    // held: another device may well hold the same (an old template).
+    bool row_record_held_by(DeviceTally tally) const override { return tally == DeviceTally::kVerified; }
 
 private:
     static std::string indented(const std::string& lines) {

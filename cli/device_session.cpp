@@ -134,7 +134,11 @@ Outcome judged(uint32_t result, bool verify, DeviceLink& device, int& first_diff
         case ConfigEnd::kVerifyOk:
             return success(text);
         case ConfigEnd::kUpdateRefused: return failure(kExitRefused, text);
-        case ConfigEnd::kNoConfiguration: return failure(kExitRefused, text);
+        case ConfigEnd::kNoConfiguration: {
+            Outcome outcome = failure(kExitRefused, text);
+            outcome.kind = OutcomeKind::kNoConfiguration;
+            return outcome;
+        }
         case ConfigEnd::kVerifyDiffers: return failure(kExitDiffers, text);
         case ConfigEnd::kConnectionLost:
         case ConfigEnd::kIdentified:

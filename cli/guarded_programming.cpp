@@ -34,7 +34,7 @@ Outcome read_device_copy(DeviceLink& device, int retries, const Reporter& report
         const Outcome outcome = read_device_record(device);
         if (outcome.ok() || outcome.exit_code == kExitInterrupted || device.line_lost) return outcome;
         bool again = false;
-        if (outcome.message == kNoConfiguration) {
+        if (outcome.kind == OutcomeKind::kNoConfiguration) {
             // What the device holds, not what the line did to it: all
             // erased, or the same bytes twice. The second read is part of
             // telling the two apart, so it is made even without retries.
@@ -55,9 +55,9 @@ Outcome read_device_copy(DeviceLink& device, int retries, const Reporter& report
 }
 
 GuardedResult back_up_and_program(DeviceLink& device, const ProgrammingRules& rules, const BackupRules& backup,
-                                  const Reporter& reporter) {
+                                  const Reporter& reporter, const DoneAlready& done_already) {
     GuardedResult result;
-    if (backup.keep || !backup.always) {
+    if (backup.keep || !backup.always || done_already) {
         const Outcome read = read_device_copy(device, rules.retries, reporter, result.backup_reads, result.erased);
         if (!read.ok() && !result.erased) {
             // Without the device's copy it is not written: the copy is the
@@ -65,7 +65,10 @@ GuardedResult back_up_and_program(DeviceLink& device, const ProgrammingRules& ru
             result.programming.outcome = read;
             result.programming.outcome.detail +=
                 (read.detail.empty() ? "" : "\n") +
-                std::string("Nicht programmiert: Die Konfiguration des Geräts ließ sich vorher nicht lesen.");
+                std::string(read.exit_code == kExitInterrupted
+                                ? "Nicht programmiert: Das Lesen der Konfiguration des Geräts wurde abgebrochen; "
+                                  "das Gerät ist unverändert."
+                                : "Nicht programmiert: Die Konfiguration des Geräts ließ sich vorher nicht lesen.");
             return result;
         }
         const uint8_t* copy = device.state.read_back;
@@ -73,6 +76,10 @@ GuardedResult back_up_and_program(DeviceLink& device, const ProgrammingRules& ru
             result.unchanged = true;
             result.programming.outcome = success(kUnchangedMessage);
             result.programming.verified = true;
+            return result;
+        }
+        if (read.ok() && done_already && done_already(copy)) {
+            result.done_already = true;
             return result;
         }
         if (result.erased) {

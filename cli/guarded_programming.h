@@ -4,6 +4,8 @@
 // already holds the record it should get is not written at all.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "cli/device_session.h"
@@ -22,10 +24,15 @@ struct BackupRules {
     bool always = false;   // --always: write a device even when it holds the record
 };
 
+// In a series with a plan: whether the device's copy is the record of
+// another row done already. Such a device is that row's, come again.
+using DoneAlready = std::function<bool(const uint8_t* copy)>;
+
 struct GuardedResult {
     ProgrammingResult programming;  // outcome, attempts, verify reads, ...
     bool unchanged = false;         // the device held the record: nothing written
     bool erased = false;            // the device's copy failed its check: nothing to keep
+    bool done_already = false;      // the copy is another done row's record (DoneAlready): nothing done
     std::string backup;             // the copy's file, or ""
     int backup_reads = 0;           // reads of the device's copy (1 without a repeat)
     // The copy could not be stored: no device may be written while that
@@ -40,11 +47,13 @@ struct GuardedResult {
 // program_and_verify) into the device just identified: reads the device's
 // copy (again while the line spoils it), stores it unless backup.keep is
 // false or the device holds none, and then programs and verifies, unless
-// the device holds the record already and backup.always is false. Only
-// with neither a backup nor a comparison wanted is the device not read.
+// the device holds the record already and backup.always is false, or holds
+// the record of another row done already (done_already, when given: then
+// it is neither backed up nor written). Only with neither a backup nor a
+// comparison wanted is the device not read.
 // A single "program" (rules.series false) tells the backup as it is made.
 GuardedResult back_up_and_program(DeviceLink& device, const ProgrammingRules& rules, const BackupRules& backup,
-                                  const Reporter& reporter);
+                                  const Reporter& reporter, const DoneAlready& done_already = DoneAlready());
 
 // The device's copy, read as a backup reads it: again while the line
 // spoils it (up to retries times). A copy that fails its check bytes twice

@@ -1,5 +1,8 @@
 #include "cli/help_text.h"
 
+#include "cli/exit_codes.h"
+#include "cli/text_wrap.h"
+
 namespace zav::cli {
 
 namespace {
@@ -34,19 +37,22 @@ constexpr const char kTail[] =
     "Der Port wird mit 2400 Baud 8N1 ohne Flusssteuerung geöffnet, DTR und RTS\n"
     "bleiben inaktiv, und kein anderes Programm kann ihn zugleich benutzen.\n"
     "\n"
-    "Exit-Codes:\n"
-    "  0    Erfolg\n"
-    "  1    Aufruf fehlerhaft\n"
-    "  2    Dateifehler (fehlt, keine Konfigurationsdatei, Prüfsumme falsch,\n"
-    "       nicht schreibbar, schon vorhanden ohne --force) oder Ausgabe nicht\n"
-    "       schreibbar\n"
-    "  3    kein Gerät oder Verbindung verloren (Port fehlt oder belegt,\n"
-    "       keine Antwort)\n"
-    "  4    Gerät oder Daten abgelehnt (Setup-Block ungültig, Version nicht\n"
-    "       2.x/4.x, keine Konfigurationsdaten, ein Feld falsch, Block abgelehnt;\n"
-    "       in einer Serie: mindestens ein Gerät fehlgeschlagen)\n"
-    "  5    Unterschiede gefunden (verify, diff)\n"
-    "  130  mit Strg+C abgebrochen\n";
+    "Exit-Codes:\n";
+
+constexpr const char kExitCodeIndent[] = "       ";
+
+// The table of cli/exit_codes.h, each meaning broken to the terminal's width
+// under its code.
+std::string exit_code_table() {
+    std::string text;
+    for (const ExitCodeMeaning& entry : kExitCodeMeanings) {
+        std::string lines = wrapped(kExitCodeIndent + std::string(entry.meaning), kExitCodeIndent);
+        const std::string code = "  " + std::to_string(entry.code);
+        lines.replace(0, code.size(), code);
+        text += lines + "\n";
+    }
+    return text;
+}
 
 }  // namespace
 
@@ -58,6 +64,7 @@ std::string overall_help(const std::vector<std::unique_ptr<Command>>& commands) 
     text += kSharedOptions;
     text += kOverallOptions;
     text += kTail;
+    text += exit_code_table();
     return text;
 }
 

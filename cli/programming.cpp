@@ -121,7 +121,7 @@ Outcome verify_reading_again(DeviceLink& device, int retries, const Reporter& re
         const Outcome outcome = verify_device_record(device, first_difference);
         // A copy whose check bytes do not fit, read from a device whose
         // record was written a moment ago, was spoiled on the line.
-        const bool spoiled = outcome.exit_code == kExitLink || outcome.message == kNoConfiguration;
+        const bool spoiled = outcome.exit_code == kExitLink || outcome.kind == OutcomeKind::kNoConfiguration;
         if (!spoiled || device.line_lost || read >= retries) return outcome;
         reporter.note("Rücklesung: " + outcome.message + " " + attempt_text(read + 1, retries));
     }

@@ -1,7 +1,6 @@
 #include "cli/series.h"
 
 #include <cstring>
-#include <map>
 #include <memory>
 
 #include "cli/console.h"
@@ -11,6 +10,7 @@
 #include "cli/port_opening.h"
 #include "cli/programming.h"
 #include "cli/serial_port.h"
+#include "cli/series_summary.h"
 #include "core/config/config_commands.h"
 #include "core/setup/connect_outcome.h"
 #include "core/setup/setup_block.h"
@@ -35,38 +35,32 @@ constexpr const char kSeriesNotice[] = "Serie endet nach diesem Gerät; Strg+C e
 
 // How the device at hand ended, for the series.
 enum class DeviceEnd {
-    kDone,         // told and counted; wait until it is gone
+    kDone,         // told (and counted, unless it was a done row's device again); wait until it is gone
     kNotTouched,   // Ctrl+C came before anything was done with it
     kInterrupted,  // the second Ctrl+C stopped it in the middle
     kSeriesEnds,   // the work cannot go on (the type refused, a log or backup that fails)
 };
 
+std::string row_name(const PlanRow& row) {
+    return "Gerät " + std::to_string(row.device) + " (" + row.label_cp1252 + ")";
+}
+
+// What every port of a series shares: the work and the series' type, the
+// rows of the plan and the count of the devices, the log, and what ended
+// the series. The devices themselves are a port's (PortSeries).
 class Series {
 public:
     Series(const Reporter& reporter, SeriesWork& work, const SeriesSetup& setup)
-        : reporter_(reporter), work_(work), setup_(setup), progress_(reporter.progress_shown()),
-          rows_done_(setup.rows_done) {
-        if (setup_.plan != nullptr) rows_done_.resize(setup_.plan->rows.size(), false);
-        adapter_ = adapter_name(setup_.port);
-    }
+        : reporter_(reporter), work_(work), setup_(setup), rows_(setup.plan, setup.rows_done) {}
 
-    int run() {
-        say("Serie: Geräte nacheinander anschließen; Strg+C beendet die Serie.");
-        if (setup_.log != nullptr && setup_.log->active()) say("Protokoll: " + shown_name(setup_.log->path()));
-        if (!tell_plan_start()) return summary();
-        if (setup_.given_type == nullptr || fix_type(setup_.given_type, "aus --setup")) {
-            while (wait_for_device()) {
-                const DeviceEnd end = work_on_device();
-                interrupted_device_ = end == DeviceEnd::kInterrupted;
-                if (end != DeviceEnd::kDone || interrupt_count() > 0) break;
-                if (plan_finished()) break;
-                if (!wait_until_gone()) break;
-            }
-        }
-        return summary();
-    }
+    int run();
 
-private:
+    const Reporter& reporter() const { return reporter_; }
+    SeriesWork& work() { return work_; }
+    const SeriesSetup& setup() const { return setup_; }
+    SeriesRows& rows() { return rows_; }
+    SeriesSummary& summary() { return summary_; }
+
     // Nothing more on the way once Ctrl+C was pressed: the acknowledgement
     // was the last word before the device's own line and the summary.
     void say(const std::string& text) const {
@@ -80,66 +74,73 @@ private:
         nlohmann::json error = {{"exit_code", outcome.exit_code}, {"message", json_text(outcome.message)}};
         if (!outcome.detail.empty()) error["detail"] = json_text(outcome.detail);
         reporter_.document_line({{"event", "error"}, {"error", error}});
-        if (stop_code_ == kExitOk) stop_code_ = outcome.exit_code;
+        stop_with(outcome.exit_code);
     }
+    // A failure told already (on a device's line) that ends the series.
+    void stop_with(int exit_code) {
+        if (ending_.stop_code == kExitOk) ending_.stop_code = exit_code;
+    }
+    bool stopped() const { return ending_.stop_code != kExitOk; }
+    void device_interrupted() { ending_.interrupted_device = true; }
 
-    // --- the plan ---
+    // The type of every device: from --setup, or from the first device.
+    bool has_type() const { return have_type_; }
+    const uint8_t* type() const { return type_; }
+    bool fix_type(const uint8_t* setup, const char* source);
 
-    const PlanRow* next_row() const {
-        if (setup_.plan == nullptr) return nullptr;
-        for (size_t i = next_row_index_; i < setup_.plan->rows.size(); ++i) {
-            if (!rows_done_[i]) return &setup_.plan->rows[i];
+    // "Gerät N" of a device without a plan.
+    int count_device() { return ++counted_; }
+
+private:
+    bool tell_plan_start();
+    void tell_identical_rows();
+
+    const Reporter& reporter_;
+    SeriesWork& work_;
+    const SeriesSetup& setup_;
+    SeriesRows rows_;
+    SeriesSummary summary_;
+    SeriesEnding ending_;
+    uint8_t type_[kSetupBlockBytes] = {};
+    bool have_type_ = false;
+    int counted_ = 0;
+};
+
+// One port of a series: it finds a device there, takes a row for it, has
+// the work done and tells it, and waits until the device is gone.
+class PortSeries {
+public:
+    PortSeries(Series& series, const std::string& port)
+        : series_(series), reporter_(series.reporter()), work_(series.work()), setup_(series.setup()), port_(port),
+          adapter_(adapter_name(port)), progress_(reporter_.progress_shown()) {}
+
+    // Until Ctrl+C, a failure that ends the series, or the plan done.
+    void run() {
+        while (wait_for_device()) {
+            const DeviceEnd end = work_on_device();
+            if (end == DeviceEnd::kInterrupted) series_.device_interrupted();
+            if (end != DeviceEnd::kDone || interrupt_count() > 0) break;
+            if (setup_.plan != nullptr && series_.rows().all_done()) break;
+            if (left_open_ != nullptr) tell_row_open(*left_open_);
+            if (!wait_until_gone()) break;
         }
-        return nullptr;
     }
 
-    bool plan_finished() const { return setup_.plan != nullptr && next_row() == nullptr; }
-
-    // A series that continues a log says where; false when nothing is left.
-    bool tell_plan_start() {
-        if (setup_.plan == nullptr) return true;
-        std::vector<int> done;
-        for (size_t i = 0; i < rows_done_.size(); ++i) {
-            if (rows_done_[i]) done.push_back(static_cast<int>(setup_.plan->rows[i].device));
-        }
-        const size_t total = setup_.plan->rows.size();
-        say("Plan " + shown_name(setup_.plan_path) + ": " + std::to_string(total) +
-            (total == 1 ? " Gerät." : " Geräte."));
-        if (done.empty()) return true;
-        const std::string log = shown_name(setup_.log->path());
-        const PlanRow* row = next_row();
-        if (row == nullptr) {
-            reporter_.line("Laut Protokoll " + log + " ist jedes Gerät des Plans schon programmiert.");
-            return false;
-        }
-        reporter_.line("Laut Protokoll " + log + " schon programmiert: " + devices_list(done) +
-                       "; weiter mit Gerät " + std::to_string(row->device) + " (" + row->label_cp1252 + ").");
-        return true;
-    }
-
-    // --- the type ---
-
-    bool fix_type(const uint8_t* setup, const char* source) {
-        std::memcpy(type_, setup, kSetupBlockBytes);
-        have_type_ = true;
-        say("Typ der Serie: Setup " + setup_hex(type_) + " (V" + version_text(type_) + "), " + source + ".");
-        const Outcome taken = work_.take_type(type_);
-        if (!taken.ok()) tell_stop(taken);
-        return taken.ok();
-    }
+private:
+    void say(const std::string& text) const { series_.say(text); }
 
     // --- the devices ---
 
     // Until something answers (true), or Ctrl+C, or a port that will never
     // open (false). Between devices Ctrl+C stops at once.
     bool wait_for_device() {
-        const PlanRow* row = next_row();
-        say("Warte auf ein Gerät an " + shown_name(setup_.port) +
+        const PlanRow* row = series_.rows().next();
+        say("Warte auf ein Gerät an " + shown_name(port_) +
             (row == nullptr ? std::string()
                             : " (Gerät " + std::to_string(row->device) + ": " + row->label_cp1252 + ")") +
             " ...");
         for (;;) {
-            if (interrupt_count() > 0 || stop_code_ != kExitOk) return false;
+            if (interrupt_count() > 0 || series_.stopped()) return false;
             if (!open_line()) {
                 if (!pause_unless_interrupted(kLookAgainMs)) return false;
                 continue;
@@ -167,19 +168,20 @@ private:
     }
 
     DeviceEnd finish_device() {
+        left_open_ = nullptr;
         DeviceTurn turn;
         turn.time = local_time_now_iso8601();
         const uint32_t started_ms = system_clock().now_ms();
-        if (work_.needs_one_type() && identification_.accepted && !have_type_) {
-            if (!fix_type(identification_.setup, "vom ersten Gerät")) return DeviceEnd::kSeriesEnds;
+        if (work_.needs_one_type() && identification_.accepted && !series_.has_type()) {
+            if (!series_.fix_type(identification_.setup, "vom ersten Gerät")) return DeviceEnd::kSeriesEnds;
         }
-        turn.row = next_row();
+        turn.row = series_.rows().take();
         if (turn.row != nullptr) {
             turn.number = static_cast<int>(turn.row->device);
             turn.label = turn.row->label_utf8;
-            next_row_index_ = turn.row->device;  // each row once in a run
+            turn.rows = &series_.rows();
         } else {
-            turn.number = ++counted_;
+            turn.number = series_.count_device();
             turn.label = "Geraet-" + std::to_string(turn.number);
         }
 
@@ -190,28 +192,34 @@ private:
             done = work_.refused(turn, failure(kExitRefused, kNoDeviceFound, "Es antwortet, aber nicht wie ein ZAV 160."));
         } else if (!identification_.accepted) {
             done = work_.refused(turn, found_);
-        } else if (work_.needs_one_type() && !setup_blocks_same_type(type_, identification_.setup)) {
-            done = work_.refused(turn, type_conflict(type_, identification_.setup));
+        } else if (work_.needs_one_type() && !setup_blocks_same_type(series_.type(), identification_.setup)) {
+            done = work_.refused(turn, type_conflict(series_.type(), identification_.setup));
         } else {
             done = work_.work(*device_, identification_, turn);
         }
+        if (done.holds_done_row != nullptr) {
+            series_.rows().give_back(turn.row, false, false);
+            tell_done_already(done, turn);
+            return DeviceEnd::kDone;
+        }
         const double seconds = static_cast<double>(system_clock().now_ms() - started_ms) / 1000.0;
         tell_device(done, turn, seconds);
+        if (turn.row != nullptr && !series_.rows().done(*turn.row)) left_open_ = turn.row;
         if (done.outcome.exit_code == kExitInterrupted) return DeviceEnd::kInterrupted;
-        return done.ends_series || stop_code_ != kExitOk ? DeviceEnd::kSeriesEnds : DeviceEnd::kDone;
+        if (done.ends_series) series_.stop_with(done.outcome.exit_code);
+        return series_.stopped() ? DeviceEnd::kSeriesEnds : DeviceEnd::kDone;
     }
 
     void tell_device(DeviceDone& done, const DeviceTurn& turn, double seconds) {
         const Outcome& outcome = done.outcome;
-        ++tallies_[done.tally];
-        numbers_[done.tally].push_back(turn.number);
+        series_.summary().count(done.tally, turn.number);
         last_told_ = turn.number;
 
         // Logged first: a device is told done only once its line is safe.
         AuditLine& audit = done.audit;
         audit.time = turn.time;
         audit.command = work_.command();
-        audit.port = setup_.port;
+        audit.port = port_;
         audit.adapter = adapter_;
         audit.operator_name = setup_.operator_name;
         audit.device_number = turn.number;
@@ -224,11 +232,13 @@ private:
         audit.message = outcome.message;
         audit.duration_s = seconds;
         const Outcome logged = setup_.log != nullptr ? setup_.log->append(audit) : success();
-        // A row is done only once the log says so: a restart with the same
-        // log then finds open what the summary calls open. That the device
-        // is not logged is told before the device's own line.
-        if (turn.row != nullptr && work_.row_done_by(done.tally) && logged.ok()) rows_done_[turn.row->device - 1] = true;
-        if (!logged.ok()) tell_stop(logged);
+        // The row is done only by a device that finished it, and only once
+        // the log says so: a restart with the same log then finds open what
+        // the summary calls open. Otherwise it waits for the next device.
+        // That the device is not logged is told before the device's own line.
+        const bool finished = work_.row_done_by(done.tally) && logged.ok();
+        series_.rows().give_back(turn.row, finished, work_.row_record_held_by(done.tally));
+        if (!logged.ok()) series_.tell_stop(logged);
 
         std::string line = "Gerät " + std::to_string(turn.number);
         if (turn.row != nullptr) line += " (" + turn.row->label_cp1252 + ")";
@@ -244,12 +254,13 @@ private:
                                    {"exit_code", outcome.exit_code},
                                    {"message", json_text(outcome.message)},
                                    {"outcome", audit.outcome},
-                                   {"port", json_name(setup_.port)},
+                                   {"port", json_name(port_)},
                                    {"started", turn.time},
                                    {"duration_s", static_cast<double>(static_cast<long long>(seconds * 1000)) / 1000.0}};
         if (turn.row != nullptr) {
             document["row"] = turn.row->row;
             document["label"] = turn.row->label_utf8;
+            document["row_done"] = series_.rows().done(*turn.row);
         }
         if (setup_received()) {
             document["version"] = version_text(identification_.setup);
@@ -258,6 +269,37 @@ private:
         if (!outcome.detail.empty()) document["detail"] = json_text(outcome.detail);
         document.update(done.event);
         reporter_.document_line(document);
+    }
+
+    // A device that holds the record of a row done already is that row's
+    // device come again: it was left as it is, and neither counts nor goes
+    // into the log. Waited on until it is gone, as every device.
+    void tell_done_already(const DeviceDone& done, const DeviceTurn& turn) {
+        const PlanRow& held = *done.holds_done_row;
+        last_told_ = static_cast<int>(held.device);
+        const std::string message = "Dieses Gerät hält schon die Konfiguration von " + row_name(held) +
+                                    ": Es zählt nicht noch einmal und bleibt, wie es ist.";
+        reporter_.line(message);
+        nlohmann::json document = {{"event", "done_already"},
+                                   {"device", held.device},
+                                   {"row", held.row},
+                                   {"label", held.label_utf8},
+                                   {"message", json_text(message)},
+                                   {"port", json_name(port_)},
+                                   {"started", turn.time},
+                                   {"version", version_text(identification_.setup)},
+                                   {"setup", setup_hex(identification_.setup)}};
+        reporter_.document_line(document);
+    }
+
+    // After a device that failed: its row waits for the next device.
+    void tell_row_open(const PlanRow& row) {
+        const AuditLog* log = setup_.log;
+        const bool resumable = log != nullptr && log->active() && work_.continues_from_log();
+        reporter_.line(row_name(row) +
+                       " bleibt offen: dasselbe Gerät erneut anschließen oder ein anderes für diese Zeile; oder mit "
+                       "Strg+C beenden" +
+                       (resumable ? " und später mit --log " + shown_name(log->path()) + " fortsetzen." : "."));
     }
 
     // Until the device is gone (true), or Ctrl+C (false): two whole looks in
@@ -282,12 +324,10 @@ private:
             silent_looks = 0;
             if (!pause_unless_interrupted(kLookAgainMs)) return false;
         }
-        say("Gerät " + std::to_string(last_number()) + " abgeklemmt.");
-        reporter_.document_line({{"event", "gone"}, {"device", last_number()}});
+        say("Gerät " + std::to_string(last_told_) + " abgeklemmt.");
+        reporter_.document_line({{"event", "gone"}, {"device", last_told_}});
         return true;
     }
-
-    int last_number() const { return last_told_; }
 
     // A port that cannot be opened is told once (it may just not be
     // plugged in yet); one that never will be ends the series.
@@ -295,10 +335,10 @@ private:
         if (device_) return true;
         std::unique_ptr<SerialLine> line;
         PortFailure kind;
-        const Outcome opened = open_port(setup_.port, line, kind);
+        const Outcome opened = open_port(port_, line, kind);
         if (!opened.ok()) {
             if (port_failure_is_lasting(kind)) {
-                tell_stop(opened);
+                series_.tell_stop(opened);
             } else if (opened.message + opened.detail != last_port_failure_) {
                 say(opened.message + " " + opened.detail);
             }
@@ -316,80 +356,93 @@ private:
         line_.reset();
     }
 
-    int count(DeviceTally tally) const {
-        const auto found = tallies_.find(tally);
-        return found == tallies_.end() ? 0 : found->second;
-    }
-
-    std::vector<int> numbers(DeviceTally tally) const {
-        const auto found = numbers_.find(tally);
-        return found == numbers_.end() ? std::vector<int>() : found->second;
-    }
-
-    int summary() {
-        int exit_code = kExitOk;
-        if (count(DeviceTally::kDiffers) > 0) exit_code = kExitDiffers;
-        if (count(DeviceTally::kFailed) > 0) exit_code = kExitRefused;
-        if (stop_code_ != kExitOk) exit_code = stop_code_;
-        if (interrupted_device_) exit_code = kExitInterrupted;
-
-        std::string text;
-        nlohmann::json document = {{"event", "end"}};
-        for (const SummaryPart& part : work_.summary_parts()) {
-            const int n = count(part.tally);
-            document[part.json_key] = n;
-            if (part.json_devices_key != nullptr) document[part.json_devices_key] = numbers(part.tally);
-            if (n == 0 && !part.always) continue;
-            text += (text.empty() ? "" : ", ") + std::to_string(n) + " " + part.words;
-            if (part.json_devices_key != nullptr) text += devices_text(numbers(part.tally));
-        }
-        reporter_.line("Serie beendet: " + text + ".");
-        if (setup_.plan != nullptr) {
-            std::vector<int> left;
-            for (size_t i = 0; i < rows_done_.size(); ++i) {
-                if (!rows_done_[i]) left.push_back(static_cast<int>(setup_.plan->rows[i].device));
-            }
-            document["left_devices"] = left;
-            if (!left.empty()) {
-                reporter_.line("Noch offen laut Plan: " + devices_list(left) +
-                               (setup_.log != nullptr && setup_.log->active() && std::string(work_.command()) == "program"
-                                    ? " (mit demselben --log erneut starten)."
-                                    : "."));
-            }
-        }
-        if (setup_.log != nullptr && setup_.log->active()) {
-            reporter_.line("Protokoll: " + shown_name(setup_.log->path()));
-            document["log"] = json_name(setup_.log->path());
-        }
-        document["exit_code"] = exit_code;
-        reporter_.document_line(document);
-        return exit_code;
-    }
-
     // The device sent a setup block, whether or not the program accepts it.
     bool setup_received() const { return found_.ok() || found_.exit_code == kExitRefused; }
 
+    Series& series_;
     const Reporter& reporter_;
     SeriesWork& work_;
     const SeriesSetup& setup_;
-    ProgressBar progress_;
+    std::string port_;
     std::string adapter_;
+    ProgressBar progress_;
     std::unique_ptr<SerialLine> line_;
     std::unique_ptr<DeviceLink> device_;
     Identification identification_ = {};
     Outcome found_;
-    uint8_t type_[kSetupBlockBytes] = {};
-    bool have_type_ = false;
-    std::vector<bool> rows_done_;
-    size_t next_row_index_ = 0;
-    int counted_ = 0;
     int last_told_ = 0;
-    std::map<DeviceTally, int> tallies_;
-    std::map<DeviceTally, std::vector<int>> numbers_;
-    bool interrupted_device_ = false;
+    const PlanRow* left_open_ = nullptr;  // the row the last device failed
     std::string last_port_failure_;
-    int stop_code_ = kExitOk;
 };
+
+int Series::run() {
+    say("Serie: Geräte nacheinander anschließen; Strg+C beendet die Serie.");
+    if (setup_.log != nullptr && setup_.log->active()) say("Protokoll: " + shown_name(setup_.log->path()));
+    if (tell_plan_start() && (setup_.given_type == nullptr || fix_type(setup_.given_type, "aus --setup"))) {
+        PortSeries port(*this, setup_.port);
+        port.run();
+    }
+    return summary_.tell(reporter_, work_, rows_, setup_.log, ending_);
+}
+
+// A series that continues a log says where; false when nothing is left.
+bool Series::tell_plan_start() {
+    if (setup_.plan == nullptr) return true;
+    const std::vector<int> done = rows_.done_devices();
+    const size_t total = setup_.plan->rows.size();
+    say("Plan " + shown_name(setup_.plan_path) + ": " + std::to_string(total) + (total == 1 ? " Gerät." : " Geräte."));
+    if (done.empty()) return true;
+    const std::string log = shown_name(setup_.log->path());
+    const PlanRow* row = rows_.next();
+    if (row == nullptr) {
+        reporter_.line("Laut Protokoll " + log + " ist jedes Gerät des Plans schon programmiert.");
+        return false;
+    }
+    reporter_.line("Laut Protokoll " + log + " schon programmiert: " + devices_list(done) + "; weiter mit Gerät " +
+                   std::to_string(row->device) + " (" + row->label_cp1252 + ").");
+    return true;
+}
+
+bool Series::fix_type(const uint8_t* setup, const char* source) {
+    std::memcpy(type_, setup, kSetupBlockBytes);
+    have_type_ = true;
+    say("Typ der Serie: Setup " + setup_hex(type_) + " (V" + version_text(type_) + "), " + source + ".");
+    const Outcome taken = work_.take_type(type_);
+    if (!taken.ok()) {
+        tell_stop(taken);
+        return false;
+    }
+    if (setup_.plan != nullptr && work_.row_record(&setup_.plan->rows.front()) != nullptr) {
+        std::vector<ConfigRecord> records;
+        for (const PlanRow& row : setup_.plan->rows) {
+            ConfigRecord record;
+            std::memcpy(record.data(), work_.row_record(&row), kRecordBytes);
+            records.push_back(record);
+        }
+        rows_.take_records(records);
+        tell_identical_rows();
+    }
+    return true;
+}
+
+// Rows that come out the same cannot be told apart on a device: a device
+// holding that record counts for the next open one of them, as it would
+// without a plan.
+void Series::tell_identical_rows() {
+    for (const std::vector<const PlanRow*>& group : rows_.identical_rows()) {
+        std::string names;
+        nlohmann::json devices = nlohmann::json::array();
+        for (size_t i = 0; i < group.size(); ++i) {
+            if (i > 0) names += i + 1 == group.size() ? " und " : ", ";
+            names += row_name(*group[i]);
+            devices.push_back(group[i]->device);
+        }
+        reporter_.line("Gleiche Konfiguration laut Plan: " + names +
+                       ". Ein Gerät, das sie schon hält, lässt sich keiner dieser Zeilen sicher zuordnen; es zählt "
+                       "für die nächste offene.");
+        reporter_.document_line({{"event", "identical_records"}, {"devices", devices}});
+    }
+}
 
 }  // namespace
 

@@ -2,10 +2,13 @@
 // each device, numbers it (by its row, when a plan gives the order), makes
 // sure it is of the series' type, hands it to the work (program, verify or
 // read), logs and tells what became of it in one line, and then waits
-// until it is gone, so that no device is worked on twice. Ctrl+C between
-// devices ends the series at once; during a device it ends the series
-// after it (twice: at once). With a plan the series ends by itself when
-// every row has had its device. A summary ends every series.
+// until it is gone, so that no device is worked on twice. With a plan a
+// row is done only when a device finished it: a device that failed leaves
+// its row open for the next one, and a device that holds the record of a
+// row done already is that row's device again, told and not counted.
+// Ctrl+C between devices ends the series at once; during a device it ends
+// the series after it (twice: at once). With a plan the series ends by
+// itself when every row is done. A summary ends every series.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +22,7 @@
 #include "cli/outcome.h"
 #include "cli/plan_reader.h"
 #include "cli/reporter.h"
+#include "cli/series_rows.h"
 
 namespace zav::cli {
 
@@ -31,6 +35,13 @@ struct DeviceTurn {
     const PlanRow* row = nullptr;  // the plan's row for it, or none
     std::string label;            // for file names (UTF-8): the row's label, else "Geraet-N"
     std::string time;             // when the work on it began, ISO 8601 with offset
+    const SeriesRows* rows = nullptr;  // the plan's rows, or none
+
+    // The row done already whose device held the record held, when it is
+    // not this turn's own record too: the device is that row's again.
+    const PlanRow* done_row_holding(const uint8_t* held) const {
+        return rows == nullptr ? nullptr : rows->done_row_holding(held, row);
+    }
 };
 
 // What the work did with a device.
@@ -42,6 +53,9 @@ struct DeviceDone {
     nlohmann::json event;   // the work's keys for the JSON line "device"
     AuditLine audit;        // the work's part of the log line: file, record, backup, outcome, differences, retries
     bool ends_series = false;  // a failure the next device would meet too (a backup folder that fails)
+    // The device holds the record of this done row (done_row_holding): it
+    // was left as it is, and is neither counted nor logged.
+    const PlanRow* holds_done_row = nullptr;
 };
 
 // How the summary counts one tally: "4 programmiert", and the devices
@@ -74,6 +88,15 @@ public:
     virtual std::vector<SummaryPart> summary_parts() const = 0;
     // Whether a device with this tally has done its row of the plan.
     virtual bool row_done_by(DeviceTally tally) const = 0;
+    // Whether a device with this tally was found holding its row's record
+    // (row_record), so that it is known again by it.
+    virtual bool row_record_held_by(DeviceTally) const { return false; }
+    // The record a row gives (nullptr: the template's), once take_type
+    // passed; nullptr for a work that gives none.
+    virtual const uint8_t* row_record(const PlanRow*) const { return nullptr; }
+    // Whether the series, started again with the same log, goes on after
+    // the rows the log shows done.
+    virtual bool continues_from_log() const { return false; }
 };
 
 struct SeriesSetup {
@@ -86,10 +109,10 @@ struct SeriesSetup {
     std::string operator_name;          // as given or the login name
 };
 
-// Runs the series to its end and returns its exit code: 0 when every
-// device succeeded, 5 when a verify found differences, 4 when a device
-// failed, 130 when Ctrl+C stopped a device in the middle, or the code of a
-// failure that ended the series.
+// Runs the series to its end and returns its exit code (cli/exit_codes.h):
+// the code of a failure that ended the series, 130 when Ctrl+C stopped a
+// device in the middle or left rows of the plan open, 5 when a verify found
+// differences, without a plan 4 when a device failed, else 0.
 int run_series(const Reporter& reporter, SeriesWork& work, const SeriesSetup& setup);
 
 // "Gerät 3", "Geräte 2 und 5", "Geräte 1, 2 und 5".

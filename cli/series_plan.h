@@ -20,6 +20,7 @@
 namespace zav::cli {
 
 // Reads and parses a plan file; failure (exit 2) names the row and column.
+// Two rows with the same label are refused too.
 Outcome read_plan(const std::string& path, Plan& plan);
 
 class PlannedRecords {

@@ -5,11 +5,12 @@ import hashlib
 import json
 import re
 import signal
+import subprocess
 import time
 
 import pytest
 
-from conftest import Running, config_file, stats, wait_for, zavctl
+from conftest import ROOT, Running, config_file, stats, unwrapped, wait_for, zavctl
 
 NO_VALID_CONFIGURATION = "Das Gerät hat keine gültige Konfiguration mehr: neu programmieren."
 
@@ -201,6 +202,40 @@ def test_a_second_ctrl_c_stops_at_once_and_says_what_it_left(device, tmp_path, s
     assert stats(device)["programmings"] == 0
 
 
+def test_a_backup_not_read_or_not_stored_leaves_the_device_as_it_was(device, tmp_path):
+    image = tmp_path / "image.zcf"
+    image.write_bytes(config_file(changed(device.record(), 96, 45)))
+    before = device.record()
+    # Ctrl+C while the backup is read: the read was stopped, not failed.
+    device.control("fault read-silent-after 3")
+    program = Running("--port", device.port, "program", str(image))
+    try:
+        wait_for(lambda: "dev>pc 03 00" in (device.folder / "frames.log").read_text(), 30, "block 3 of the read")
+        program.process.send_signal(signal.SIGINT)
+        code = program.end()
+    finally:
+        program.kill()
+    assert code == 130
+    assert unwrapped("\n".join(program.err)).endswith(
+        "zavctl: Abgebrochen. Nicht programmiert: Das Lesen der Konfiguration des Geräts wurde abgebrochen; "
+        "das Gerät ist unverändert.")
+
+    # A backup folder that takes no file ends a series as it ends a single
+    # program: exit 2.
+    device.control("clear")
+    backups = tmp_path / "sicherungen"
+    backups.mkdir()
+    if subprocess.run(["chattr", "+i", str(backups)], capture_output=True).returncode != 0:
+        pytest.skip("chattr +i does not work here, so no backup can be made to fail")
+    try:
+        run = zavctl("program", str(image), "--series", "--backup-dir", str(backups), port=device.port)
+    finally:
+        subprocess.run(["chattr", "-i", str(backups)], check=True)
+    assert run.returncode == 2, run.stderr
+    assert run.stdout.decode().startswith("Gerät 1: V2.30, Sicherung nicht möglich: Datei kann nicht angelegt werden !")
+    assert device.record() == before and stats(device)["programmings"] == 0
+
+
 def test_a_bad_line_is_tried_again(device, tmp_path):
     image = tmp_path / "image.zcf"
     record = changed(device.record(), 96, 45)
@@ -267,3 +302,18 @@ def test_identify_of_a_refused_device_exits_4(device, fault):
     device.control(fault)
     run = zavctl("identify", port=device.port)
     assert run.returncode == 4
+
+
+def test_one_exit_code_table_in_the_help_the_guide_and_the_json_description():
+    def markdown_table(path):
+        text = (ROOT / path).read_text(encoding="utf-8")
+        rows = re.findall(r"^\| (\d+) \| (.+) \|$", text[text.index("| Code | Bedeutung |"):], re.M)
+        return [(int(code), meaning.replace("`", "")) for code, meaning in rows]
+
+    overview = zavctl("--help").stdout.decode()
+    listed = overview[overview.index("Exit-Codes:\n") + len("Exit-Codes:\n"):]
+    told = [(int(code), " ".join(meaning.split()))
+            for code, meaning in re.findall(r"^  (\d+) +(.+(?:\n {7}\S.*)*)", listed, re.M)]
+    assert [code for code, _ in told] == [0, 1, 2, 3, 4, 5, 130]
+    assert markdown_table("docs/Benutzerhandbuch.md") == told
+    assert markdown_table("docs/JSON.md") == told
