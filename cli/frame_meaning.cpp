@@ -85,8 +85,13 @@ std::string FrameMeaning::sent(const std::vector<uint8_t>& payload) {
     bool repeatable = false;
     const bool again = !last_sent_.empty() && payload == last_sent_;
     std::string meaning = sent_meaning(payload, repeatable);
-    attempt_ = again && repeatable ? attempt_ + 1 : 1;
+    // A block the device asked for is built anew and counts its attempts
+    // from the start, as the programming does.
+    const bool asked_for = asked_ && repeatable;
+    asked_ = false;
+    attempt_ = again && repeatable && !asked_for ? attempt_ + 1 : 1;
     last_sent_ = payload;
+    if (asked_for) meaning += ", erbeten";
     if (attempt_ > 1) meaning += ", Versuch " + std::to_string(attempt_);
     return meaning;
 }
@@ -120,6 +125,7 @@ std::string FrameMeaning::received(const std::vector<uint8_t>& payload) {
                                      : block_known_                ? block_name(block_)
                                                                    : std::string();
             if (payload.size() >= 4 && first == kBlockRequest) {
+                asked_ = true;
                 return "REQ: " + block_name(little_endian(payload, 2)) + " erbeten";
             }
             if (what.empty()) break;

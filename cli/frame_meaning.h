@@ -27,6 +27,7 @@ private:
     bool setup_came_ = false;    // identification: the device has sent its setup block
     bool block_known_ = false;   // block_ holds a block number
     uint32_t block_ = 0;         // read: the last block that came; programming: the last sent
+    bool asked_ = false;         // the device has just asked for a block (REQ)
     std::vector<uint8_t> last_sent_;
     unsigned attempt_ = 1;
 };

@@ -32,13 +32,17 @@ def wait_for(condition, timeout, what):
 class VirtualDevice:
     """zavsim behind a link in the test's folder, with its control channel."""
 
-    def __init__(self, folder):
+    def __init__(self, folder, options=(), name="ttyZAV"):
         self.folder = folder
-        self.port = str(folder / "ttyZAV")
-        control_file = folder / "control_port"
-        self.process = subprocess.Popen(
-            [ZAVSIM, "--link", self.port, "--control", "0", "--control-file", str(control_file),
-             "--log", str(folder / "frames.log"), "--quiet"])
+        self.port = str(folder / name)
+        # A second device in the same folder keeps its files apart.
+        prefix = "" if name == "ttyZAV" else name + "."
+        control_file = folder / f"{prefix}control_port"
+        self.said = folder / f"{prefix}zavsim.err"
+        with open(self.said, "wb") as said:
+            self.process = subprocess.Popen(
+                [ZAVSIM, "--link", self.port, "--control", "0", "--control-file", str(control_file),
+                 "--log", str(folder / f"{prefix}frames.log"), "--quiet", *options], stderr=said)
         wait_for(lambda: control_file.exists() and control_file.read_text().strip(), 10, "zavsim to start")
         self.control_port = int(control_file.read_text())
 
@@ -62,8 +66,10 @@ class VirtualDevice:
         return bytes.fromhex(self.control("get record"))[:108]
 
     def stop(self):
+        """Ends zavsim; returns what it said on standard error."""
         self.process.terminate()
         self.process.wait(timeout=10)
+        return self.said.read_text()
 
 
 @pytest.fixture(autouse=True)

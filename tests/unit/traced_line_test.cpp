@@ -155,7 +155,7 @@ TEST(TracedLine, NamesTheBlocksOfAReadAndOfAProgrammingAndTheDevicesAnswers) {
     EXPECT_EQ("Programmierblock 2", programming.sent(block));
     EXPECT_EQ("REQ: Block 1 erbeten", programming.received({0x63, 0x00, 0x01, 0x00}));
     block[0] = 0x01;
-    EXPECT_EQ("Programmierblock 1", programming.sent(block));
+    EXPECT_EQ("Programmierblock 1, erbeten", programming.sent(block));
     EXPECT_EQ("ACK: Block 1", programming.received({0xF0}));
     EXPECT_EQ("REJ: Block 1 abgelehnt", programming.received({0xF1}));
     EXPECT_EQ("Programmierblock 1, Versuch 2", programming.sent(block));
