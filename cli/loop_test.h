@@ -23,9 +23,11 @@ namespace zav::cli {
 // 10 bits a byte (start, 8 data, stop) at 2400 baud.
 constexpr double kByteTimeMs = 10.0 * 1000.0 / 2400.0;
 // A byte time outside this is another speed: 1200 baud takes twice as
-// long, 4800 half; the margin takes a USB adapter's latency.
-constexpr double kShortestByteTimeMs = 3.6;
-constexpr double kLongestByteTimeMs = 5.0;
+// long (8.33 ms), 4800 half (2.08 ms). The wide margin above takes a USB
+// adapter's latency and a busy computer: the measurement spans all 256
+// bytes, and 6 ms a byte leaves 470 ms for them.
+constexpr double kShortestByteTimeMs = 3.2;
+constexpr double kLongestByteTimeMs = 6.0;
 constexpr size_t kLoopBytes = 256;
 
 enum class LoopVerdict {

@@ -160,8 +160,8 @@ def test_selftest_passes_on_a_loopback_plug_and_names_a_wrong_speed(tmp_path):
     assert run.returncode == 0, run.stderr
     found = json.loads(run.stdout)
     assert (found["result"], found["bytes_sent"], found["bytes_back"], found["wrong_bytes"]) == ("ok", 256, 256, 0)
-    assert 3.6 <= found["byte_time_ms"] <= 5.0
-    assert text.returncode == 0 and re.fullmatch(r"Schleife OK \(4,\d\d ms je Byte\)\n", text.stdout.decode())
+    assert 3.2 <= found["byte_time_ms"] <= 6.0
+    assert text.returncode == 0 and re.fullmatch(r"Schleife OK \([45],\d\d ms je Byte\)\n", text.stdout.decode())
 
     fast = VirtualDevice(tmp_path, ["--loopback", "--baud", "9600"], name="ttyFAST")
     try:
@@ -169,7 +169,8 @@ def test_selftest_passes_on_a_loopback_plug_and_names_a_wrong_speed(tmp_path):
     finally:
         fast.stop()
     assert run.returncode == 3
-    assert "Falsche Geschwindigkeit: 1,04 ms je Byte statt 4,17 ms (2400 Baud)" in unwrapped(run.stderr)
+    # 1,04 ms at 9600 baud, a little more on a busy computer.
+    assert re.search(r"Falsche Geschwindigkeit: 1,\d\d ms je Byte statt 4,17 ms \(2400 Baud\)", unwrapped(run.stderr))
 
 
 def test_selftest_tells_a_device_from_a_plug_writes_nothing_to_it_and_fails_on_silence(device):
@@ -179,7 +180,9 @@ def test_selftest_tells_a_device_from_a_plug_writes_nothing_to_it_and_fails_on_s
     assert "zavctl: ein ZAV 160 antwortet: für den Selbsttest den Prüfstecker anschließen\n" == run.stderr.decode()
     assert json.loads(run.stdout)["setup"] == setup
     # The probe lies outside any frame; the only frames are those of an
-    # identification, which changes nothing.
+    # identification, which changes nothing. zavctl may end before zavsim
+    # has read its last frame.
+    wait_for(lambda: len(logged(device)) >= 4, 10, "zavsim to log the acceptance of its setup block")
     assert logged(device) == [("pc>dev", b"\x2B"), ("dev>pc", b"\xF0"), ("dev>pc", bytes.fromhex(setup)),
                               ("pc>dev", b"\xF0")]
     assert device.record() == record and stats(device)["programmings"] == stats(device)["setup_writes"] == 0
