@@ -15,7 +15,7 @@ std::vector<uint8_t> file_bytes(const std::string& path) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return bytes;
-    bytes.resize(1024);
+    bytes.resize(65536);
     DWORD got = 0;
     ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
     CloseHandle(file);
@@ -65,6 +65,27 @@ TEST_F(ProgramTest, ZavctlNamesAPortThatCannotBeOpened) {
     ASSERT_TRUE(run_tool("--port COM9 identify", run));
     EXPECT_EQ(3u, run.exit_code);
     EXPECT_NE(std::string::npos, run.err.find("Port COM9 konnte nicht ge")) << run.err;
+}
+
+TEST_F(ProgramTest, ZavctlTracesTheFramesIntoANewFileOnly) {
+    const std::string path = temp_file("zavctl-spur.txt");
+    DeleteFileA(path.c_str());
+    ToolRun run;
+    ASSERT_TRUE(run_tool("--port COM1 --trace \"" + path + "\" identify", run));
+    EXPECT_EQ(0u, run.exit_code) << run.err;
+    const std::vector<uint8_t> bytes = file_bytes(path);
+    const std::string trace(bytes.begin(), bytes.end());
+    EXPECT_EQ(0u, trace.find("zavctl-trace 1\n")) << trace;
+    EXPECT_NE(std::string::npos, trace.find(" COM1 pc>dev FF 2B FE | Erkennung (+)\n")) << trace;
+    EXPECT_NE(std::string::npos, trace.find(" COM1 dev>pc FF F0 FE | ACK\n")) << trace;
+    EXPECT_NE(std::string::npos, trace.find(" COM1 close\n")) << trace;
+
+    // Never over a file that is there.
+    ASSERT_TRUE(run_tool("--port COM1 --trace \"" + path + "\" identify", run));
+    EXPECT_EQ(2u, run.exit_code) << run.err;
+    EXPECT_NE(std::string::npos, run.err.find("Datei existiert bereits")) << run.err;
+    EXPECT_EQ(bytes, file_bytes(path));
+    DeleteFileA(path.c_str());
 }
 
 // A USB dual adapter's second port as SetupAPI knows it, made up in Wine's
