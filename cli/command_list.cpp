@@ -6,6 +6,7 @@ namespace zav::cli {
 
 std::unique_ptr<Command> make_ports_command();
 std::unique_ptr<Command> make_identify_command();
+std::unique_ptr<Command> make_selftest_command();
 std::unique_ptr<Command> make_read_command();
 std::unique_ptr<Command> make_program_command();
 std::unique_ptr<Command> make_restore_command();
@@ -20,6 +21,7 @@ std::vector<std::unique_ptr<Command>> make_commands() {
     std::vector<std::unique_ptr<Command>> commands;
     commands.push_back(make_ports_command());
     commands.push_back(make_identify_command());
+    commands.push_back(make_selftest_command());
     commands.push_back(make_read_command());
     commands.push_back(make_program_command());
     commands.push_back(make_restore_command());

@@ -15,6 +15,8 @@ struct CommonOptions {
 
 int command_ports(const CommonOptions& common);
 int command_identify(const CommonOptions& common);
+// The line's self-test with a loopback plug (loop_test.h).
+int command_selftest(const CommonOptions& common);
 // file "-": standard output; force: an existing file may be replaced.
 // How often a failed programming, or a read the line spoiled, is tried
 // again unless --retries says otherwise.

@@ -34,11 +34,13 @@ constexpr ExitCodeMeaning kExitCodeMeanings[] = {
      "vorhanden (ohne --force); die Datei, die Ausgabe, das Protokoll, eine Sicherung oder ihr Ordner lässt sich "
      "nicht schreiben (Datenträger voll, Pipe geschlossen); ein Plan, der kein Plan ist, ein unbekanntes Feld "
      "nennt oder eine Bezeichnung zweimal hat"},
-    {kExitLink, "kein Gerät oder Verbindung verloren: Port fehlt oder belegt, keine Antwort, Leitung weg"},
+    {kExitLink,
+     "kein Gerät oder Verbindung verloren: Port fehlt oder belegt, keine Antwort, Leitung weg; beim Selbsttest: "
+     "die Schleife hat einen Fehler"},
     {kExitRefused,
      "Gerät oder Daten abgelehnt: Setup-Block ungültig, Version nicht 2.x/4.x, keine Konfigurationsdaten, ein "
      "Feldfehler (auch in einer Zeile des Plans), Block abgelehnt; eine Serie ohne Plan: mindestens ein Gerät "
-     "fehlgeschlagen"},
+     "fehlgeschlagen; beim Selbsttest: statt eines Echos antwortet ein ZAV 160"},
     {kExitDiffers, "Unterschiede gefunden (verify, diff, verify --series)"},
     {kExitInterrupted, "mit Strg+C abgebrochen; eine Serie mit Plan auch, wenn bei Strg+C noch Zeilen offen sind"},
 };

@@ -8,7 +8,7 @@ namespace zav::cli {
 namespace {
 
 constexpr const char kHead[] =
-    "Aufruf: zavctl [--port PORT] [--json] [--quiet] BEFEHL ...\n"
+    "Aufruf: zavctl [--port PORT] [--json] [--quiet] [--trace DATEI] BEFEHL ...\n"
     "\n"
     "Der ZAV 160 von der Kommandozeile: Konfiguration sichern, programmieren,\n"
     "prüfen und dokumentieren, für ein Gerät oder eine ganze Serie.\n"
@@ -23,7 +23,11 @@ constexpr const char kSharedOptions[] =
     "  --port PORT     Linux: Gerätedatei (/dev/ttyUSB0, /dev/serial/by-id/...);\n"
     "                  Windows: COM1 bis COM256. Ohne --port gilt $ZAV_PORT.\n"
     "  --json          Ergebnis als JSON auf der Standardausgabe\n"
-    "  -q, --quiet     nur Fehler melden: kein Fortschrittsbalken, keine Hinweise\n";
+    "  -q, --quiet     nur Fehler melden: kein Fortschrittsbalken, keine Hinweise\n"
+    "  --trace DATEI   die Spur: jeder Rahmen auf der Leitung mit Zeit und Bedeutung,\n"
+    "                  für die Fehlersuche (docs/Trace.md); die Datei wird angelegt,\n"
+    "                  bevor ein Gerät angesprochen wird, und ersetzt nie eine\n"
+    "                  vorhandene; - schreibt sie auf die Standardfehlerausgabe\n";
 
 constexpr const char kOverallOptions[] =
     "  --version       die Version von zavctl\n"
@@ -31,8 +35,8 @@ constexpr const char kOverallOptions[] =
 
 constexpr const char kTail[] =
     "\n"
-    "Die Optionen aller Befehle (--port, --json, --quiet) dürfen auch hinter dem\n"
-    "Befehl stehen: zavctl identify --port /dev/ttyUSB0\n"
+    "Die Optionen aller Befehle (--port, --json, --quiet, --trace) dürfen auch\n"
+    "hinter dem Befehl stehen: zavctl identify --port /dev/ttyUSB0\n"
     "\n"
     "Der Port wird mit 2400 Baud 8N1 ohne Flusssteuerung geöffnet, DTR und RTS\n"
     "bleiben inaktiv, und kein anderes Programm kann ihn zugleich benutzen.\n"

@@ -14,6 +14,8 @@
 #include "cli/exit_codes.h"
 #include "cli/help_text.h"
 #include "cli/interrupt.h"
+#include "cli/reporter.h"
+#include "cli/trace_option.h"
 
 namespace {
 
@@ -98,6 +100,8 @@ int run_zavctl(int argc, char** argv) {
     app.add_option("--port", common.port);
     app.add_flag("--json", common.json);
     app.add_flag("-q,--quiet", common.quiet);
+    std::string trace_name;
+    app.add_option("--trace", trace_name);
 
     const std::vector<std::unique_ptr<Command>> commands = make_commands();
     std::vector<CLI::App*> subcommands;
@@ -148,11 +152,21 @@ int run_zavctl(int argc, char** argv) {
         return kExitOk;
     }
 
-    install_interrupt_handler();
+    Command* chosen = nullptr;
     for (size_t i = 0; i < commands.size(); ++i) {
-        if (subcommands[i]->parsed()) return commands[i]->run(common);
+        if (subcommands[i]->parsed()) chosen = commands[i].get();
     }
-    return usage_error("Kein Befehl angegeben.");
+    if (chosen == nullptr) return usage_error("Kein Befehl angegeben.");
+
+    // The trace is made before the command touches a device.
+    const Reporter reporter(common.json, common.quiet);
+    TraceOption trace;
+    if (!trace_name.empty()) {
+        const Outcome started = trace.start(trace_name);
+        if (!started.ok()) return reporter.fail(started);
+    }
+    install_interrupt_handler();
+    return trace.finish(chosen->run(common), reporter);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "cli/console.h"
 #include "cli/serial_port.h"
+#include "cli/traced_line.h"
 #include "core/link/link_messages.h"
 
 namespace zav::cli {
@@ -40,6 +41,21 @@ std::string remedy(const PortOpenFailure& why) {
     return "";
 }
 
+// Why, for the trace: a few words that name nobody (the advice on
+// permissions names the port's owner and group).
+std::string failure_in_trace(const PortOpenFailure& why) {
+    switch (why.kind) {
+        case PortFailure::kBadName: return "kein Portname";
+        case PortFailure::kMissing: return "nicht vorhanden";
+        case PortFailure::kBusy: return "belegt";
+        case PortFailure::kNoPermission: return "keine Berechtigung";
+        case PortFailure::kNotSerial: return "keine serielle Schnittstelle";
+        case PortFailure::kNone:
+        case PortFailure::kOther: break;
+    }
+    return why.detail.empty() ? "nicht geöffnet" : why.detail;
+}
+
 }  // namespace
 
 std::string chosen_port(const std::string& option) {
@@ -61,7 +77,10 @@ Outcome open_port(const std::string& name, std::unique_ptr<SerialLine>& line, Po
     PortOpenFailure why;
     line = open_serial_port(name, why);
     kind = why.kind;
-    if (line) return success();
+    if (line) {
+        line = traced_port(std::move(line), name, system_clock());
+        return success();
+    }
 
     char message[300];
     std::snprintf(message, sizeof message, kPortOpenFailed, shown_name(name).c_str());
@@ -72,6 +91,7 @@ Outcome open_port(const std::string& name, std::unique_ptr<SerialLine>& line, Po
     if (!why.detail.empty() && !said) {
         detail += (detail.empty() ? "" : " ") + std::string("(") + why.detail + ")";
     }
+    trace_open_failure(name, failure_in_trace(why));
     return failure(why.kind == PortFailure::kBadName ? kExitUsage : kExitLink, message, detail);
 }
 

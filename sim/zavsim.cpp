@@ -23,10 +23,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <deque>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "sim/device.h"
+#include "sim/trace_replay.h"
 
 namespace {
 
@@ -48,7 +52,17 @@ const char kUsage[] =
     "  --record HEX       the stored configuration record, 216 hex digits (sum is added)\n"
     "  --erased           start with an erased configuration memory (all FF)\n"
     "  --fault FAULT      misbehave; may be repeated (see FAULTS)\n"
-    "  --pace             send at the pace of 2400 baud (about 4.17 ms a byte)\n"
+    "  --pace             send at the pace of the line (2400 baud: about 4.17 ms a byte)\n"
+    "  --baud N           the line's speed for --pace and --loopback (default 2400)\n"
+    "  --loopback         be a loopback plug instead of a device: every byte that\n"
+    "                     comes goes back, at the pace of the line (zavctl selftest)\n"
+    "  --replay TRACE     answer as the device of a zavctl trace (--trace) did: the\n"
+    "                     program's requests must come in the trace's order, byte for\n"
+    "                     byte, and each gets the answers that followed it in the\n"
+    "                     trace, after the same pauses; a request that departs from\n"
+    "                     the trace is reported on standard error with the trace's\n"
+    "                     line, and nothing more is answered\n"
+    "  --replay-port NAME the port of the trace to replay (default: the first it names)\n"
     "  --quiet            print nothing but errors\n"
     "  --help             this text\n"
     "\n"
@@ -80,6 +94,8 @@ const char kUsage[] =
     "  get setup | get record | get stats    record: 110 bytes with sum and complement\n"
     "  log          'ok N' and then N lines 'SECONDS pc>dev|dev>pc HEX...'\n"
     "  log clear    empty the frame log\n"
+    "  get replay   'ok matched=K requests=N departed=L', L the trace's line the\n"
+    "               program departed from (0: none), then where and what it sent\n"
     "  vanish       hang the line up now: the terminal is closed and the link removed,\n"
     "               as when a USB adapter is pulled; the device loses what it was doing\n"
     "  appear       bring the line back on a new terminal behind the same link\n"
@@ -121,12 +137,28 @@ struct Sim {
     std::vector<std::string> terminals;  // every terminal the line has had
     bool vanished = false;        // the line is hung up
     long vanish_after_bytes = -1; // bytes still let through before the line dies
+    long byte_time_ns = 4166667;  // 10 bits at 2400 baud
+    bool loopback = false;        // a loopback plug, not a device
+    bool replaying = false;       // a traced device, not this one
+    zav::sim::TraceReplay replay;
+    // Bytes for the line, each to go out at its time (monotonic ns), in order.
+    struct Due {
+        long long at_ns;
+        std::vector<uint8_t> bytes;
+    };
+    std::deque<Due> due;
 };
 
 Sim g_sim;
 volatile sig_atomic_t g_stop = 0;
 
 void on_signal(int) { g_stop = 1; }
+
+long long now_ns() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+}
 
 double seconds_since_start() {
     timespec now;
@@ -365,6 +397,13 @@ std::string control(const std::string& line) {
                  g_sim.vanished ? "down" : "up");
         return text;
     }
+    if (verb == "get" && argument == "replay") {
+        if (!g_sim.replaying) return "error no --replay\n";
+        const zav::sim::TraceReplay& replay = g_sim.replay;
+        return "ok matched=" + std::to_string(replay.matched()) + " requests=" + std::to_string(replay.requests()) +
+               " departed=" + std::to_string(replay.departed_at()) +
+               (replay.departure().empty() ? "" : " " + replay.departure()) + "\n";
+    }
     if (verb == "log" && argument == "clear") {
         g_sim.log.clear();
         return "ok\n";
@@ -398,7 +437,7 @@ void flush_device_output() {
         // One byte at a time at 2400 baud, 10 bits a byte.
         for (size_t i = 0; i < device.output_length; ++i) {
             write_all(g_sim.master, device.output + i, 1);
-            timespec byte_time{0, 4166667};
+            timespec byte_time{0, g_sim.byte_time_ns};
             nanosleep(&byte_time, nullptr);
         }
     } else {
@@ -407,10 +446,70 @@ void flush_device_output() {
     device.output_length = 0;
 }
 
+// Queues bytes to go out at at_ns, after everything queued before them.
+void send_at(long long at_ns, std::vector<uint8_t> bytes) {
+    if (!g_sim.due.empty() && g_sim.due.back().at_ns > at_ns) at_ns = g_sim.due.back().at_ns;
+    g_sim.due.push_back({at_ns, std::move(bytes)});
+}
+
+void send_due() {
+    const long long now = now_ns();
+    while (!g_sim.due.empty() && g_sim.due.front().at_ns <= now) {
+        if (g_sim.master >= 0) write_all(g_sim.master, g_sim.due.front().bytes.data(), g_sim.due.front().bytes.size());
+        g_sim.due.pop_front();
+    }
+}
+
+// The poll's time-out: until the next bytes are due, at most 500 ms.
+int ms_until_due() {
+    if (g_sim.due.empty()) return 500;
+    const long long left = g_sim.due.front().at_ns - now_ns();
+    if (left <= 0) return 0;
+    return left >= 500000000LL ? 500 : static_cast<int>((left + 999999) / 1000000);
+}
+
+// A loopback plug: each byte goes back once the line has carried it. The
+// times are kept from one byte to the next, so that a late wake-up of this
+// process does not make the line slower.
+void echo(const uint8_t* bytes, size_t n) {
+    long long at = g_sim.due.empty() ? now_ns() : std::max(now_ns(), g_sim.due.back().at_ns);
+    for (size_t i = 0; i < n; ++i) {
+        at += g_sim.byte_time_ns;
+        g_sim.due.push_back({at, std::vector<uint8_t>(1, bytes[i])});
+    }
+}
+
+void answer_as_traced(const uint8_t* bytes, size_t n) {
+    zav::sim::TraceReplay& replay = g_sim.replay;
+    const bool had_departed = replay.departed_at() != 0;
+    std::vector<zav::sim::TracedAnswer> answers;
+    replay.receive(bytes, n, answers);
+    if (!answers.empty()) {
+        // What the traced device sent before this request came goes out
+        // first, at once: it must not arrive after the answers to it.
+        for (auto& item : g_sim.due) item.at_ns = 0;
+        send_due();
+        const long long now = now_ns();
+        for (auto& answer : answers) send_at(now + static_cast<long long>(answer.delay_ms) * 1000000LL, answer.bytes);
+    }
+    if (!had_departed && replay.departed_at() != 0) {
+        fprintf(stderr, "zavsim: replay: the program departs from the trace %s\n", replay.departure().c_str());
+        fflush(stderr);
+    }
+}
+
 void on_line_readable() {
     uint8_t buffer[256];
     ssize_t n = read(g_sim.master, buffer, sizeof buffer);
     if (n <= 0) return;
+    if (g_sim.loopback) {
+        echo(buffer, static_cast<size_t>(n));
+        return;
+    }
+    if (g_sim.replaying) {
+        answer_as_traced(buffer, static_cast<size_t>(n));
+        return;
+    }
     size_t taken = static_cast<size_t>(n);
     bool dies = false;
     if (g_sim.vanish_after_bytes > 0) {
@@ -492,6 +591,7 @@ bool count_openers(long pid, long& count) {
 // folder, so opening the port fails until the line comes back, as with a
 // pulled adapter. (Without any link Wine would fall back to /dev/ttyS0.)
 void hang_up() {
+    g_sim.due.clear();
     if (g_sim.master >= 0) close(g_sim.master);
     if (g_sim.slave >= 0) close(g_sim.slave);
     g_sim.master = g_sim.slave = -1;
@@ -582,7 +682,9 @@ void run_loop() {
         fds.push_back({g_sim.master, POLLIN, 0});
         if (g_sim.listener >= 0) fds.push_back({g_sim.listener, POLLIN, 0});
         for (const Client& client : g_sim.clients) fds.push_back({client.fd, POLLIN, 0});
-        if (poll(fds.data(), fds.size(), 500) <= 0) continue;
+        const int ready = poll(fds.data(), fds.size(), ms_until_due());
+        send_due();
+        if (ready <= 0) continue;
         if (g_sim.master >= 0 && (fds[0].revents & POLLIN)) on_line_readable();
         size_t next = 1;
         if (g_sim.listener >= 0) {
@@ -616,7 +718,7 @@ int main(int argc, char** argv) {
     // (open_terminal); fails harmlessly when we lead a process group already.
     setsid();
     reset_device();
-    std::string link_path, control_file, log_path;
+    std::string link_path, control_file, log_path, replay_path, replay_port;
     int control_port = -1;
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
@@ -628,6 +730,8 @@ int main(int argc, char** argv) {
             g_sim.pace = g_sim.pace_at_start = true;
         } else if (option == "--quiet") {
             g_sim.quiet = true;
+        } else if (option == "--loopback") {
+            g_sim.loopback = true;
         } else if (option == "--erased") {
             zav::sim::erase_record(g_sim.device);
         } else if (!need_value(argc, i)) {
@@ -643,6 +747,13 @@ int main(int argc, char** argv) {
             else if (option == "--version") ok = set_version(value);
             else if (option == "--record") ok = set_record(value);
             else if (option == "--fault") ok = add_fault(split(value));
+            else if (option == "--replay") replay_path = value;
+            else if (option == "--replay-port") replay_port = value;
+            else if (option == "--baud") {
+                long baud = 0;
+                ok = parse_number(value, baud) && baud >= 50 && baud <= 1000000;
+                if (ok) g_sim.byte_time_ns = 10000000000L / baud;
+            }
             else {
                 fprintf(stderr, "zavsim: unknown option %s (see --help)\n", option.c_str());
                 return 2;
@@ -652,6 +763,24 @@ int main(int argc, char** argv) {
             fprintf(stderr, "zavsim: bad value for %s (see --help)\n", option.c_str());
             return 2;
         }
+    }
+
+    if (!replay_path.empty()) {
+        std::ifstream file(replay_path, std::ios::binary);
+        std::stringstream text;
+        text << file.rdbuf();
+        std::vector<zav::sim::TraceEvent> events;
+        std::string error;
+        if (!file || !zav::sim::parse_trace(text.str(), events, error) ||
+            !g_sim.replay.start(events, replay_port, error)) {
+            fprintf(stderr, "zavsim: %s: %s\n", replay_path.c_str(), file ? error.c_str() : "cannot read it");
+            return 2;
+        }
+        g_sim.replaying = true;
+    }
+    if (g_sim.replaying && g_sim.loopback) {
+        fprintf(stderr, "zavsim: --replay and --loopback exclude each other\n");
+        return 2;
     }
 
     std::string& slave_name = g_sim.slave_name;
@@ -692,8 +821,15 @@ int main(int argc, char** argv) {
         rename(temporary.c_str(), control_file.c_str());
     }
     if (!g_sim.quiet) {
-        printf("zavsim: ZAV 160 (V%u.%u) attached to %s", g_sim.device.setup[3], g_sim.device.setup[4],
-               slave_name.c_str());
+        if (g_sim.loopback) {
+            printf("zavsim: a loopback plug attached to %s", slave_name.c_str());
+        } else if (g_sim.replaying) {
+            printf("zavsim: replaying %zu requests of port %s, attached to %s", g_sim.replay.requests(),
+                   g_sim.replay.port().c_str(), slave_name.c_str());
+        } else {
+            printf("zavsim: ZAV 160 (V%u.%u) attached to %s", g_sim.device.setup[3], g_sim.device.setup[4],
+                   slave_name.c_str());
+        }
         if (!link_path.empty()) printf(", linked as %s", link_path.c_str());
         if (control_port >= 0) printf(", control on 127.0.0.1:%d", control_port);
         printf("\n");

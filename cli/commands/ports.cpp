@@ -9,7 +9,7 @@ class PortsCommand final : public Command {
 public:
     const char* name() const override { return "ports"; }
     const char* overview() const override {
-        return "  ports                    die seriellen Ports, mit dem Namen des Adapters\n"
+        return "  ports                    die seriellen Ports, jeder mit seinem Adapter\n"
                "    zavctl ports\n";
     }
     const char* help() const override {
@@ -17,6 +17,12 @@ public:
                "\n"
                "Listet die seriellen Ports dieses Rechners, mit dem Namen des Adapters, wo das\n"
                "System ihn kennt, und unter Linux dem festen Namen unter /dev/serial/by-id.\n"
+               "Darunter steht, was der Adapter ist: bei USB seine Kennungen (Hersteller- und\n"
+               "Produktnummer), Hersteller und Produkt, Seriennummer und Treiber, bei einem\n"
+               "Doppeladapter die Schnittstelle, die seine zwei Ports unterscheidet; ein Port,\n"
+               "der kein USB-Adapter ist, sagt, was er ist (eingebaut, Steckkarte). Bekannte\n"
+               "Probleme eines Adapters stehen nur da, wo sie sicher sind: eine Kennung, die\n"
+               "FTDIs Treiber nachgemachten Chips gibt, ein Problem-Code von Windows.\n"
                "\n"
                "Beispiel:\n"
                "  zavctl ports\n";

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 
@@ -70,25 +71,57 @@ bool starts_with(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
-// The USB device above a tty's device in sysfs, as its maker and product
-// name it ("FTDI FT232R USB UART"), or by its vendor and product numbers;
-// is_usb false when there is no USB device above it.
-std::string usb_description(const std::string& device, const std::string& sys_root, bool& is_usb) {
-    is_usb = false;
-    std::string folder = device;
-    while (starts_with(folder, sys_root + "/")) {
-        if (exists(folder + "/idVendor")) {
-            is_usb = true;
-            const std::string maker = first_line(folder + "/manufacturer");
-            const std::string product = first_line(folder + "/product");
-            if (!maker.empty() && !product.empty()) return maker + " " + product;
-            if (!maker.empty() || !product.empty()) return maker + product;
-            // Its numbers at least let the adapter be looked up.
-            return "USB-Adapter " + first_line(folder + "/idVendor") + ":" + first_line(folder + "/idProduct");
+std::string parent_of(const std::string& folder) { return folder.substr(0, folder.find_last_of('/')); }
+
+// The bus a device folder belongs to (its subsystem link: usb, pci, pnp,
+// platform, ...), or "".
+std::string subsystem_of(const std::string& folder) { return base_name(link_target(folder + "/subsystem")); }
+
+// Fills what the folders above a tty's device tell: its driver, and the USB
+// device (the first folder with idVendor) with the interface below it, or
+// else the bus the port sits on.
+void describe_device(const std::string& device, const std::string& sys_root, PortInfo& port) {
+    std::string interface_folder;
+    for (std::string folder = device; starts_with(folder, sys_root + "/"); folder = parent_of(folder)) {
+        // The driver is that of the port's own device, or, where the
+        // kernel puts its serial layer (serial-base: "port", "ctrl") in
+        // between, that of the controller above it.
+        if (port.driver.empty() && subsystem_of(folder) != "serial-base") {
+            port.driver = base_name(link_target(folder + "/driver"));
         }
-        folder = folder.substr(0, folder.find_last_of('/'));
+        if (exists(folder + "/idVendor")) {
+            port.kind = "usb";
+            port.vendor_id = first_line(folder + "/idVendor");
+            port.product_id = first_line(folder + "/idProduct");
+            port.manufacturer = first_line(folder + "/manufacturer");
+            port.product = first_line(folder + "/product");
+            port.serial = first_line(folder + "/serial");
+            if (!interface_folder.empty()) {
+                const std::string number = first_line(interface_folder + "/bInterfaceNumber");
+                char* end = nullptr;
+                const long value = std::strtol(number.c_str(), &end, 16);
+                if (!number.empty() && *end == '\0') port.interface_number = static_cast<int>(value);
+            }
+            port.several_interfaces = std::strtol(first_line(folder + "/bNumInterfaces").c_str(), nullptr, 10) > 1;
+            if (!port.manufacturer.empty() && !port.product.empty()) {
+                port.description = port.manufacturer + " " + port.product;
+            } else if (!port.manufacturer.empty() || !port.product.empty()) {
+                port.description = port.manufacturer + port.product;
+            } else {
+                // Its numbers at least let the adapter be looked up.
+                port.description = "USB-Adapter " + port.vendor_id + ":" + port.product_id;
+            }
+            return;
+        }
+        if (exists(folder + "/bInterfaceNumber")) interface_folder = folder;
+        // The first bus above the port that is no serial layer of the
+        // kernel's own says where it sits: a card, or the main board.
+        const std::string bus = subsystem_of(folder);
+        if (port.kind.empty() && !bus.empty() && bus != "serial-base" && bus != "tty") {
+            port.kind = bus == "pci" ? "pci" : "builtin";
+        }
     }
-    return "";
+    if (port.kind.empty()) port.kind = "builtin";
 }
 
 // A tty in sysfs that stands for a serial line: it has a device behind it,
@@ -119,9 +152,8 @@ std::vector<PortInfo> list_serial_ports_under(const std::string& root) {
         if (!is_serial_line(tty_folder, name)) continue;
         PortInfo port;
         port.name = "/dev/" + name;
-        bool is_usb = false;
-        port.description = usb_description(resolved(tty_folder + "/device"), sys_root, is_usb);
-        if (!is_usb) port.description = kBuiltInPort;
+        describe_device(resolved(tty_folder + "/device"), sys_root, port);
+        if (port.kind == "builtin") port.description = kBuiltInPort;
         const auto stable = stable_names.find(name);
         if (stable != stable_names.end()) {
             port.stable_name = stable->second;
@@ -132,7 +164,10 @@ std::vector<PortInfo> list_serial_ports_under(const std::string& root) {
     // A link whose tty sysfs does not show (a container without /sys)
     // still names a port.
     for (const auto& [name, stable_name] : stable_names) {
-        ports.push_back(PortInfo{"/dev/" + name, "", stable_name});
+        PortInfo port;
+        port.name = "/dev/" + name;
+        port.stable_name = stable_name;
+        ports.push_back(port);
     }
 
     std::sort(ports.begin(), ports.end(),

@@ -1,17 +1,22 @@
 // Serial ports on Windows: the system's list of serial ports (the registry's
-// SERIALCOMM map, which every serial driver fills), with the names Device
-// Manager shows for them, taken from SetupAPI. Under Wine SetupAPI may know
-// none of them; the registry list stands on its own.
+// SERIALCOMM map, which every serial driver fills), with what SetupAPI
+// knows of each: the name Device Manager shows, the USB ids, interface and
+// serial number from the device instance ids of the port and the devices
+// above it, maker and driver, and a problem Device Manager would show.
+// Under Wine SetupAPI may know none of them; the registry list stands on
+// its own. Only functions that Windows XP has (tools/xp_imports.txt).
 #include <windows.h>
 // The GUIDs of devguid.h are defined in this file (and only here).
 #include <initguid.h>
 #include <devguid.h>
 #include <setupapi.h>
+#include <cfgmgr32.h>
 
 #include <algorithm>
 #include <map>
 
 #include "cli/com_port_name.h"
+#include "cli/device_instance_id.h"
 #include "cli/natural_order.h"
 #include "cli/port_list.h"
 
@@ -33,7 +38,7 @@ std::string text_value(HKEY key, const char* value_name) {
 }
 
 // Adds the port names of the SERIALCOMM map (value data "COM3").
-void add_registered_ports(std::map<std::string, std::string>& ports) {
+void add_registered_ports(std::map<std::string, PortInfo>& ports) {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) != ERROR_SUCCESS) {
         return;
@@ -50,7 +55,7 @@ void add_registered_ports(std::map<std::string, std::string>& ports) {
         if (result != ERROR_SUCCESS || type != REG_SZ) continue;
         data[data_size] = '\0';
         const std::string name = canonical_com_port_name(data);
-        if (!name.empty()) ports.emplace(name, "");
+        if (!name.empty()) ports[name].name = name;
     }
     RegCloseKey(key);
 }
@@ -78,8 +83,48 @@ std::string device_property(HDEVINFO devices, SP_DEVINFO_DATA& device, DWORD pro
     return text;
 }
 
-// Adds the present devices of the Ports class with their names.
-void add_described_ports(std::map<std::string, std::string>& ports) {
+std::string instance_id(HDEVINFO devices, SP_DEVINFO_DATA& device) {
+    char id[MAX_DEVICE_ID_LEN + 1];
+    if (!SetupDiGetDeviceInstanceIdA(devices, &device, id, sizeof id, nullptr)) return "";
+    return id;
+}
+
+// The instance id of the device above node, and node set to it; "" at the top.
+std::string parent_id(DEVINST& node) {
+    DEVINST parent = 0;
+    char id[MAX_DEVICE_ID_LEN + 1];
+    if (CM_Get_Parent(&parent, node, 0) != CR_SUCCESS || CM_Get_Device_IDA(parent, id, sizeof id, 0) != CR_SUCCESS) {
+        return "";
+    }
+    node = parent;
+    return id;
+}
+
+// What the port's instance id and those of the two devices above it say:
+// a USB adapter's port sits below its interface (a composite device's
+// MI_xx) or directly below the USB device, or below FTDI's bus driver,
+// which sits below the USB device. The first that tells a thing wins.
+void describe_from_ids(const std::string& own_id, DEVINST node, PortInfo& port) {
+    const DeviceIdParts own = parse_device_instance_id(own_id);
+    std::string id = own_id;
+    for (int level = 0; level < 3 && !id.empty(); ++level) {
+        const DeviceIdParts parts = parse_device_instance_id(id);
+        if (port.vendor_id.empty() && !parts.vendor_id.empty()) {
+            port.vendor_id = parts.vendor_id;
+            port.product_id = parts.product_id;
+        }
+        if (port.interface_number < 0 && parts.interface_number >= 0) {
+            port.interface_number = parts.interface_number;
+            port.several_interfaces = true;
+        }
+        if (port.serial.empty()) port.serial = parts.serial;
+        id = parent_id(node);
+    }
+    port.kind = port_kind_of_bus(own.bus, !port.vendor_id.empty());
+}
+
+// Adds what SetupAPI knows of the present devices of the Ports class.
+void add_described_ports(std::map<std::string, PortInfo>& ports) {
     const HDEVINFO devices = SetupDiGetClassDevsA(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
     if (devices == INVALID_HANDLE_VALUE) return;
     SP_DEVINFO_DATA device = {};
@@ -91,9 +136,22 @@ void add_described_ports(std::map<std::string, std::string>& ports) {
         const std::string name = canonical_com_port_name(text_value(key, "PortName"));
         RegCloseKey(key);
         if (name.empty()) continue;
+        PortInfo& port = ports[name];
+        port.name = name;
         std::string description = device_property(devices, device, SPDRP_FRIENDLYNAME);
         if (description.empty()) description = device_property(devices, device, SPDRP_DEVICEDESC);
-        ports[name] = without_port_suffix(description, name);
+        port.description = without_port_suffix(description, name);
+        // On Windows the texts are the driver's, from its INF file: the
+        // adapter's own strings need an API that XP lacks.
+        port.manufacturer = device_property(devices, device, SPDRP_MFG);
+        port.product = device_property(devices, device, SPDRP_DEVICEDESC);
+        port.driver = device_property(devices, device, SPDRP_SERVICE);
+        describe_from_ids(instance_id(devices, device), device.DevInst, port);
+        ULONG status = 0;
+        ULONG problem = 0;
+        if (CM_Get_DevNode_Status(&status, &problem, device.DevInst, 0) == CR_SUCCESS && (status & DN_HAS_PROBLEM)) {
+            port.problem_code = problem;
+        }
     }
     SetupDiDestroyDeviceInfoList(devices);
 }
@@ -101,11 +159,11 @@ void add_described_ports(std::map<std::string, std::string>& ports) {
 }  // namespace
 
 std::vector<PortInfo> list_serial_ports() {
-    std::map<std::string, std::string> described;
-    add_registered_ports(described);
-    add_described_ports(described);
+    std::map<std::string, PortInfo> found;
+    add_registered_ports(found);
+    add_described_ports(found);
     std::vector<PortInfo> ports;
-    for (const auto& [name, description] : described) ports.push_back(PortInfo{name, description, ""});
+    for (const auto& [name, port] : found) ports.push_back(port);
     std::sort(ports.begin(), ports.end(),
               [](const PortInfo& a, const PortInfo& b) { return natural_less(a.name, b.name); });
     return ports;

@@ -32,13 +32,20 @@ def wait_for(condition, timeout, what):
 class VirtualDevice:
     """zavsim behind a link in the test's folder, with its control channel."""
 
-    def __init__(self, folder):
+    def __init__(self, folder, options=(), name="ttyZAV"):
         self.folder = folder
-        self.port = str(folder / "ttyZAV")
-        control_file = folder / "control_port"
-        self.process = subprocess.Popen(
-            [ZAVSIM, "--link", self.port, "--control", "0", "--control-file", str(control_file),
-             "--log", str(folder / "frames.log"), "--quiet"])
+        self.port = str(folder / name)
+        # A second device in the same folder keeps its files apart.
+        prefix = "" if name == "ttyZAV" else name + "."
+        control_file = folder / f"{prefix}control_port"
+        # What a device with options (a replay) says is kept for the test;
+        # the plain device's goes to the test's output.
+        self.said = folder / f"{prefix}zavsim.err" if options else None
+        with open(self.said or os.devnull, "wb") as said:
+            self.process = subprocess.Popen(
+                [ZAVSIM, "--link", self.port, "--control", "0", "--control-file", str(control_file),
+                 "--log", str(folder / f"{prefix}frames.log"), "--quiet", *options],
+                stderr=said if self.said else None)
         wait_for(lambda: control_file.exists() and control_file.read_text().strip(), 10, "zavsim to start")
         self.control_port = int(control_file.read_text())
 
@@ -62,8 +69,11 @@ class VirtualDevice:
         return bytes.fromhex(self.control("get record"))[:108]
 
     def stop(self):
+        """Ends zavsim; returns what a device with options said on standard
+        error."""
         self.process.terminate()
         self.process.wait(timeout=10)
+        return self.said.read_text() if self.said else ""
 
 
 @pytest.fixture(autouse=True)
