@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "cli/outcome.h"
+#include "fleet/base/outcome.h"
 
 namespace zav::cli {
 
@@ -15,19 +15,6 @@ namespace zav::cli {
 // before any device is touched, so that a folder that cannot take files is
 // told at once. Failure: exit 2.
 Outcome prepare_backup_folder(const std::string& option, std::string& folder);
-
-// A label as part of a file name on any system: letters and digits as
-// they are (umlauts and ß spelled out), every other run of characters one
-// '-', at most 40 characters; "Geraet" when nothing is left. label is UTF-8.
-std::string file_name_part(const std::string& label);
-
-// "2026-12-08_091502_LF-20-Fahrer_1a2b3c4d.zcf": the local date and time of
-// iso_time (ISO 8601), the label, and the first 8 hex digits of the
-// record's SHA-256.
-std::string backup_file_name(const std::string& iso_time, const std::string& label, const uint8_t* record);
-
-// "2026-12-08" of an ISO 8601 time.
-std::string date_of(const std::string& iso_time);
 
 // Writes the configuration file of record (108 bytes) into folder as
 // name, or, when that name is taken by another file, as name with "-2",

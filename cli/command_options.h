@@ -7,7 +7,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/commands.h"
-#include "cli/outcome.h"
+#include "fleet/base/outcome.h"
 
 namespace zav::cli {
 

@@ -8,7 +8,7 @@
 #include "cli/console.h"
 #include "cli/port_list.h"
 #include "cli/reporter.h"
-#include "cli/text_wrap.h"
+#include "fleet/base/text_wrap.h"
 
 namespace zav::cli {
 

@@ -10,19 +10,19 @@
 #include "cli/config_file_io.h"
 #include "cli/console.h"
 #include "cli/device_session.h"
-#include "cli/output_file.h"
-#include "cli/fitting_report.h"
 #include "cli/guarded_programming.h"
-#include "cli/local_time.h"
+#include "cli/output_file.h"
 #include "cli/port_opening.h"
 #include "cli/programming.h"
-#include "cli/record_fields.h"
-#include "cli/record_report.h"
-#include "cli/record_view.h"
 #include "cli/reporter.h"
 #include "cli/serial_port.h"
 #include "core/config/config_form.h"
 #include "core/setup/setup_block.h"
+#include "fleet/base/local_time.h"
+#include "fleet/record/fitting_report.h"
+#include "fleet/record/record_fields.h"
+#include "fleet/record/record_report.h"
+#include "fleet/record/record_view.h"
 
 namespace zav::cli {
 
@@ -224,8 +224,8 @@ int command_identify(const CommonOptions& common) {
     const bool answered = outcome.ok() || outcome.exit_code == kExitRefused;
     if (!answered) return reporter.fail(outcome);
     reporter.line(outcome.ok() ? outcome.message : std::string("ZAV 160 antwortet, wird aber nicht angenommen"));
-    reporter.block(identification_report(found));
-    nlohmann::json document = identification_json(found);
+    reporter.block(identification_report(found.setup, found.valid));
+    nlohmann::json document = identification_json(found.setup, found.valid, found.accepted);
     document["message"] = json_text(outcome.message);
     reporter.document(document);
     return outcome.ok() ? kExitOk : reporter.fail(outcome, true);
@@ -329,7 +329,7 @@ int command_program(const CommonOptions& common, const ProgramOptions& options) 
     log.identified(found, outcome);
     if (!outcome.ok()) return log.finish(reporter, outcome, [&] { return reporter.fail(outcome); });
 
-    nlohmann::json document = identification_json(found);
+    nlohmann::json document = identification_json(found.setup, found.valid, found.accepted);
     document["programmed"] = false;
     // As "Programmieren": the field check first, then the type check. A
     // backup goes back as it stands: it is what the device held.
@@ -391,7 +391,7 @@ int command_verify(const CommonOptions& common, const VerifyOptions& options) {
     log.identified(found, outcome);
     if (!outcome.ok()) return log.finish(reporter, outcome, [&] { return reporter.fail(outcome); });
 
-    nlohmann::json document = identification_json(found);
+    nlohmann::json document = identification_json(found.setup, found.valid, found.accepted);
     outcome = take_file_for_device(checked, device, reporter);
     document.update(stamp_json(stamp, device.state.image.bytes));
     if (!outcome.ok()) return log.finish(reporter, outcome, [&] { return tell_end(reporter, outcome, device, document); });

@@ -12,15 +12,15 @@
 #include "cli/console.h"
 #include "cli/device_session.h"
 #include "cli/fitting_choice.h"
-#include "cli/fitting_report.h"
 #include "cli/port_opening.h"
-#include "cli/record_fields.h"
-#include "cli/record_report.h"
-#include "cli/record_view.h"
 #include "cli/reporter.h"
 #include "cli/serial_port.h"
 #include "core/config/config_form.h"
 #include "core/setup/setup_block.h"
+#include "fleet/record/fitting_report.h"
+#include "fleet/record/record_fields.h"
+#include "fleet/record/record_report.h"
+#include "fleet/record/record_view.h"
 
 namespace zav::cli {
 

@@ -3,19 +3,19 @@
 #include <algorithm>
 #include <cctype>
 
-#include "cli/audit_log_reader.h"
 #include "cli/commands.h"
 #include "cli/config_file_io.h"
 #include "cli/console.h"
 #include "cli/file_identity.h"
 #include "cli/fitting_choice.h"
-#include "cli/handover_sheet.h"
 #include "cli/output_file.h"
 #include "cli/reporter.h"
-#include "cli/sha256.h"
-#include "cli/text_encoding.h"
 #include "cli/whole_file.h"
 #include "core/setup/setup_block.h"
+#include "fleet/base/sha256.h"
+#include "fleet/base/text_encoding.h"
+#include "fleet/log/audit_log_reader.h"
+#include "fleet/sheet/handover_sheet.h"
 
 namespace zav::cli {
 

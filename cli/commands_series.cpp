@@ -14,18 +14,19 @@
 #include "cli/console.h"
 #include "cli/device_session.h"
 #include "cli/guarded_programming.h"
-#include "cli/local_time.h"
 #include "cli/port_opening.h"
 #include "cli/programming.h"
-#include "cli/record_fields.h"
-#include "cli/record_report.h"
 #include "cli/reporter.h"
 #include "cli/series.h"
 #include "cli/series_plan.h"
-#include "cli/sha256.h"
 #include "cli/user_folders.h"
 #include "core/config/config_commands.h"
 #include "core/config/config_form.h"
+#include "fleet/base/file_names.h"
+#include "fleet/base/local_time.h"
+#include "fleet/base/sha256.h"
+#include "fleet/record/record_fields.h"
+#include "fleet/record/record_report.h"
 
 namespace zav::cli {
 
@@ -367,7 +368,7 @@ int command_program_series(const CommonOptions& common, const ProgramOptions& op
     SeriesStart start;
     outcome = start_series(common, options.setup, options.plan, start);
     if (!outcome.ok()) return reporter.fail(outcome);
-    PlannedRecords records(file, start.setup.plan, options.plan);
+    PlannedRecords records(file, start.setup.plan, shown_name(options.plan));
     outcome = records.check_rows();
     if (!outcome.ok()) return reporter.fail(outcome);
     for (const std::string& warning : records.warnings()) reporter.note("Warnung: " + warning);
@@ -388,7 +389,7 @@ int command_verify_series(const CommonOptions& common, const VerifyOptions& opti
     SeriesStart start;
     outcome = start_series(common, options.setup, options.plan, start);
     if (!outcome.ok()) return reporter.fail(outcome);
-    PlannedRecords records(file, start.setup.plan, options.plan);
+    PlannedRecords records(file, start.setup.plan, shown_name(options.plan));
     outcome = records.check_rows();
     if (!outcome.ok()) return reporter.fail(outcome);
     for (const std::string& warning : records.warnings()) reporter.note("Warnung: " + warning);

@@ -6,15 +6,15 @@
 
 #include "cli/commands.h"
 #include "cli/config_file_io.h"
-#include "cli/config_text.h"
 #include "cli/console.h"
 #include "cli/fitting_choice.h"
 #include "cli/output_file.h"
-#include "cli/record_report.h"
-#include "cli/record_view.h"
 #include "cli/reporter.h"
-#include "cli/sha256.h"
 #include "core/config/config_form.h"
+#include "fleet/base/sha256.h"
+#include "fleet/record/record_report.h"
+#include "fleet/record/record_view.h"
+#include "fleet/text/config_text.h"
 
 namespace zav::cli {
 

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string>
 
-#include "cli/outcome.h"
+#include "fleet/base/outcome.h"
 
 namespace zav::cli {
 

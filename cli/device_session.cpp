@@ -8,6 +8,7 @@
 #include "core/link/link_messages.h"
 #include "core/setup/connect_outcome.h"
 #include "core/setup/setup_block.h"
+#include "fleet/record/fitting_report.h"
 
 namespace zav::cli {
 
@@ -47,37 +48,6 @@ Outcome stopped(const RunOutcome& outcome, const char* unanswered_message) {
 }
 
 }  // namespace
-
-std::string version_text(const uint8_t* setup) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%u.%u", static_cast<unsigned>(setup[3]), static_cast<unsigned>(setup[4]));
-    return text;
-}
-
-std::string setup_hex(const uint8_t* setup) {
-    char text[2 * kSetupBlockBytes + 1];
-    for (size_t i = 0; i < kSetupBlockBytes; ++i) std::snprintf(text + 2 * i, 3, "%02X", setup[i]);
-    return text;
-}
-
-bool parse_setup_hex(const std::string& text, uint8_t* setup) {
-    if (text.size() != 2 * kSetupBlockBytes) return false;
-    auto digit = [](char c) {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        return -1;
-    };
-    uint8_t parsed[kSetupBlockBytes];
-    for (size_t i = 0; i < kSetupBlockBytes; ++i) {
-        const int high = digit(text[2 * i]);
-        const int low = digit(text[2 * i + 1]);
-        if (high < 0 || low < 0) return false;
-        parsed[i] = static_cast<uint8_t>(high << 4 | low);
-    }
-    std::memcpy(setup, parsed, kSetupBlockBytes);
-    return true;
-}
 
 Outcome setup_from_option(const std::string& text, uint8_t* setup) {
     if (!parse_setup_hex(text, setup)) {

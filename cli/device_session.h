@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
-#include "cli/outcome.h"
 #include "cli/progress.h"
 #include "cli/transaction_runner.h"
+#include "fleet/base/outcome.h"
 
 namespace zav::cli {
 
@@ -43,13 +43,6 @@ struct Identification {
 constexpr const char kNoValidConfiguration[] =
     "Das Gerät hat keine gültige Konfiguration mehr: neu programmieren.";
 
-// "%d.%d" as the info window writes the version: 2.30, 4.10, 2.3.
-std::string version_text(const uint8_t* setup);
-// The five bytes as upper-case hex without blanks: "7F0702040A".
-std::string setup_hex(const uint8_t* setup);
-// The other way: ten hex digits (either case) into five bytes; false when
-// the text is anything else. The check byte is not looked at.
-bool parse_setup_hex(const std::string& text, uint8_t* setup);
 // A setup block given as --setup: ten hex digits whose check byte fits
 // (exit 1 otherwise, saying which).
 Outcome setup_from_option(const std::string& text, uint8_t* setup);

@@ -1,19 +1,12 @@
-// zavctl's exit codes: one table for every command, a single one and a
-// series alike. "zavctl --help" prints it from here; the guide and
-// docs/JSON.md give the same table, word for word (a test holds them to it).
+// zavctl's exit codes in words (the codes: fleet/base/outcome.h): one table
+// for every command, a single one and a series alike. "zavctl --help"
+// prints it from here; the guide and docs/JSON.md give the same table, word
+// for word (a test holds them to it).
 #pragma once
 
-namespace zav::cli {
+#include "fleet/base/outcome.h"
 
-enum ExitCode : int {
-    kExitOk = 0,
-    kExitUsage = 1,        // the command line is wrong
-    kExitFile = 2,         // a file is missing, not a configuration file, has a wrong sum, or cannot be written
-    kExitLink = 3,         // no device or the link is lost: port missing or busy, no answer, connection broken
-    kExitRefused = 4,      // the device or the data refused: setup block, version, erased memory, a field, a block
-    kExitDiffers = 5,      // differences found (verify, diff)
-    kExitInterrupted = 130,  // Ctrl+C, as shells count it
-};
+namespace zav::cli {
 
 struct ExitCodeMeaning {
     int code;

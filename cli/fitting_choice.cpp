@@ -6,10 +6,10 @@
 
 #include "cli/console.h"
 #include "cli/device_session.h"
-#include "cli/fitting_report.h"
 #include "cli/port_opening.h"
 #include "cli/serial_port.h"
 #include "core/setup/setup_block.h"
+#include "fleet/record/fitting_report.h"
 
 namespace zav::cli {
 

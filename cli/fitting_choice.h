@@ -14,10 +14,10 @@
 
 #include "cli/commands.h"
 #include "cli/config_file_io.h"
-#include "cli/config_text.h"
-#include "cli/outcome.h"
 #include "cli/reporter.h"
 #include "core/config/config_image.h"
+#include "fleet/base/outcome.h"
+#include "fleet/text/config_text.h"
 
 namespace zav::cli {
 

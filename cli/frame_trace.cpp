@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "cli/console.h"
-#include "cli/text_encoding.h"
+#include "fleet/base/text_encoding.h"
 
 namespace zav::cli {
 

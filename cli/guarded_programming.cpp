@@ -6,6 +6,7 @@
 #include "cli/backup_store.h"
 #include "cli/console.h"
 #include "core/config/config_commands.h"
+#include "fleet/base/file_names.h"
 
 namespace zav::cli {
 

@@ -1,7 +1,7 @@
 #include "cli/help_text.h"
 
 #include "cli/exit_codes.h"
-#include "cli/text_wrap.h"
+#include "fleet/base/text_wrap.h"
 
 namespace zav::cli {
 

@@ -19,6 +19,7 @@
 
 namespace {
 
+using namespace zav;
 using namespace zav::cli;
 
 // The part of CLI11's message that names an argument: what precedes

@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "cli/outcome.h"
 #include "cli/serial_line.h"
 #include "core/link/port_failure.h"
+#include "fleet/base/outcome.h"
 
 namespace zav::cli {
 

@@ -4,12 +4,13 @@
 
 #include "cli/console.h"
 #include "cli/interrupt.h"
-#include "cli/local_time.h"
 #include "cli/serial_port.h"
-#include "cli/sha256.h"
 #include "core/config/config_commands.h"
 #include "core/link/link_messages.h"
 #include "core/setup/setup_block.h"
+#include "fleet/base/local_time.h"
+#include "fleet/base/sha256.h"
+#include "fleet/record/fitting_report.h"
 
 namespace zav::cli {
 

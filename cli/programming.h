@@ -11,8 +11,8 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/device_session.h"
-#include "cli/outcome.h"
 #include "cli/reporter.h"
+#include "fleet/base/outcome.h"
 
 namespace zav::cli {
 

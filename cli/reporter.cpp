@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "cli/console.h"
-#include "cli/text_encoding.h"
-#include "cli/text_wrap.h"
+#include "fleet/base/text_encoding.h"
+#include "fleet/base/text_wrap.h"
 
 namespace zav::cli {
 
@@ -80,7 +80,5 @@ int Reporter::fail(const Outcome& outcome, bool told_in_document) const {
     }
     return outcome.exit_code;
 }
-
-nlohmann::json json_text(const std::string& text) { return utf8_from_cp1252(text); }
 
 }  // namespace zav::cli

@@ -12,7 +12,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/outcome.h"
+#include "fleet/base/json_text.h"
+#include "fleet/base/outcome.h"
 
 namespace zav::cli {
 
@@ -59,8 +60,5 @@ private:
     bool json_;
     bool quiet_;
 };
-
-// A text of the program (Windows-1252) as a JSON string.
-nlohmann::json json_text(const std::string& text);
 
 }  // namespace zav::cli

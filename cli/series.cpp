@@ -5,7 +5,6 @@
 
 #include "cli/console.h"
 #include "cli/interrupt.h"
-#include "cli/local_time.h"
 #include "cli/pause.h"
 #include "cli/port_opening.h"
 #include "cli/programming.h"
@@ -14,6 +13,8 @@
 #include "core/config/config_commands.h"
 #include "core/setup/connect_outcome.h"
 #include "core/setup/setup_block.h"
+#include "fleet/base/local_time.h"
+#include "fleet/record/fitting_report.h"
 
 namespace zav::cli {
 

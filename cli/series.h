@@ -19,10 +19,10 @@
 
 #include "cli/audit_log.h"
 #include "cli/device_session.h"
-#include "cli/outcome.h"
-#include "cli/plan_reader.h"
 #include "cli/reporter.h"
 #include "cli/series_rows.h"
+#include "fleet/base/outcome.h"
+#include "fleet/plan/plan_reader.h"
 
 namespace zav::cli {
 

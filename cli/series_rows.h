@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "cli/config_text.h"
-#include "cli/plan_reader.h"
+#include "fleet/plan/plan_reader.h"
+#include "fleet/text/config_text.h"
 
 namespace zav::cli {
 

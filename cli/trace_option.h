@@ -8,8 +8,8 @@
 #include <string>
 
 #include "cli/frame_trace.h"
-#include "cli/outcome.h"
 #include "cli/reporter.h"
+#include "fleet/base/outcome.h"
 
 namespace zav::cli {
 

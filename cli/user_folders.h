@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "cli/outcome.h"
+#include "fleet/base/outcome.h"
 
 namespace zav::cli {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "cli/outcome.h"
+#include "fleet/base/outcome.h"
 
 namespace zav::cli {
 

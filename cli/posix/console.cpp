@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/system_error_text.h"
-#include "cli/text_encoding.h"
+#include "fleet/base/text_encoding.h"
 
 namespace zav::cli {
 

@@ -13,7 +13,7 @@
 #include "cli/console.h"
 #include "cli/interrupt.h"
 #include "cli/posix/interrupt_wake.h"
-#include "cli/text_encoding.h"
+#include "fleet/base/text_encoding.h"
 
 namespace zav::cli {
 

@@ -12,8 +12,8 @@
 #include <fstream>
 #include <map>
 
-#include "cli/natural_order.h"
 #include "cli/posix/port_list_sysfs.h"
+#include "fleet/base/natural_order.h"
 
 namespace zav::cli {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "cli/system_error_text.h"
-#include "cli/text_encoding.h"
 #include "cli/win32/windows_error_text.h"
+#include "fleet/base/text_encoding.h"
 
 namespace zav::cli {
 

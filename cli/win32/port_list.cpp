@@ -17,8 +17,8 @@
 
 #include "cli/com_port_name.h"
 #include "cli/device_instance_id.h"
-#include "cli/natural_order.h"
 #include "cli/port_list.h"
+#include "fleet/base/natural_order.h"
 
 namespace zav::cli {
 

@@ -9,8 +9,8 @@
 
 #include "cli/com_port_name.h"
 #include "cli/interrupt.h"
-#include "cli/win32/interrupt_event.h"
 #include "cli/serial_port.h"
+#include "cli/win32/interrupt_event.h"
 #include "cli/win32/windows_error_text.h"
 #include "core/link/port_names.h"
 #include "win32/com_port.h"

@@ -4,8 +4,8 @@
 
 #include <cstdlib>
 
-#include "cli/text_encoding.h"
 #include "cli/win32/windows_error_text.h"
+#include "fleet/base/text_encoding.h"
 
 namespace zav::cli {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/com_port_name.h"
-#include "cli/natural_order.h"
+#include "fleet/base/natural_order.h"
 
 namespace zav::cli {
 namespace {

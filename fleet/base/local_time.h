@@ -1,0 +1,18 @@
+// The time of day for reports: when a programming started, in ISO 8601 local
+// time with its offset from UTC ("2024-03-05T14:07:09+01:00"), so that a log
+// read elsewhere, or after the clocks changed, still names the moment.
+#pragma once
+
+#include <ctime>
+#include <string>
+
+namespace zav {
+
+// Now, on this computer's clock and in its time zone.
+std::string local_time_now_iso8601();
+
+// The formatting alone: a broken-down local time and its offset east of
+// UTC in seconds.
+std::string iso8601_with_offset(const std::tm& local, long offset_seconds);
+
+}  // namespace zav
