@@ -1,5 +1,5 @@
 // zavctl diff FILE1 FILE2 [--setup HEX]
-#include "cli/command.h"
+#include "cli/app/command.h"
 
 namespace zav::cli {
 

@@ -1,5 +1,5 @@
 // zavctl export FILE [-o TEXT] [--setup HEX | --port PORT] [--force]
-#include "cli/command.h"
+#include "cli/app/command.h"
 
 namespace zav::cli {
 

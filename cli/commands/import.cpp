@@ -1,5 +1,5 @@
 // zavctl import TEXT -o FILE [--setup HEX | --port PORT] [--force]
-#include "cli/command.h"
+#include "cli/app/command.h"
 
 namespace zav::cli {
 

@@ -1,8 +1,8 @@
 // zavctl program FILE [--series [--plan PLAN.csv]] [--setup HEX] [--retries N]
 //                     [--backup-dir DIR] [--no-backup] [--always] [--log FILE] [--operator NAME]
-#include "cli/command.h"
-#include "cli/command_options.h"
-#include "cli/reporter.h"
+#include "cli/app/command.h"
+#include "cli/app/command_options.h"
+#include "cli/output/reporter.h"
 
 namespace zav::cli {
 

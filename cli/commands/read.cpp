@@ -1,9 +1,9 @@
 // zavctl read -o FILE [--force] [--log FILE] [--operator NAME]
 // zavctl read --series -o DIR [--plan PLAN.csv] [--log FILE] [--operator NAME]
-#include "cli/command.h"
-#include "cli/command_options.h"
-#include "cli/output_file.h"
-#include "cli/reporter.h"
+#include "cli/app/command.h"
+#include "cli/app/command_options.h"
+#include "cli/output/output_file.h"
+#include "cli/output/reporter.h"
 
 namespace zav::cli {
 

@@ -1,5 +1,5 @@
 // zavctl report LOG.jsonl|FILE... -o OUTPUT [--csv] [--setup HEX] [--force]
-#include "cli/command.h"
+#include "cli/app/command.h"
 
 namespace zav::cli {
 

@@ -1,7 +1,7 @@
 // zavctl restore BACKUP [--setup HEX] [--retries N] [--backup-dir DIR] [--no-backup] [--always]
 //                       [--log FILE] [--operator NAME]
-#include "cli/command.h"
-#include "cli/command_options.h"
+#include "cli/app/command.h"
+#include "cli/app/command_options.h"
 
 namespace zav::cli {
 

@@ -1,5 +1,5 @@
 // zavctl selftest
-#include "cli/command.h"
+#include "cli/app/command.h"
 
 namespace zav::cli {
 

@@ -1,5 +1,5 @@
 // zavctl show FILE [--setup HEX]
-#include "cli/command.h"
+#include "cli/app/command.h"
 
 namespace zav::cli {
 

@@ -1,7 +1,7 @@
 // zavctl verify FILE [--series [--plan PLAN.csv] [--setup HEX]] [--retries N] [--log FILE] [--operator NAME]
-#include "cli/command.h"
-#include "cli/command_options.h"
-#include "cli/reporter.h"
+#include "cli/app/command.h"
+#include "cli/app/command_options.h"
+#include "cli/output/reporter.h"
 
 namespace zav::cli {
 

@@ -4,7 +4,7 @@
 //
 // The exit codes are the verdicts every front end and every record of the
 // work shares: zavctl ends with them, and the audit log keeps one for each
-// device. What each means in words is zavctl's (cli/exit_codes.h).
+// device. What each means in words is zavctl's (cli/app/exit_codes.h).
 #pragma once
 
 #include <string>

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/com_port_name.h"
+#include "cli/platform/com_port_name.h"
 #include "fleet/base/natural_order.h"
 
 namespace zav::cli {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/traced_line.h"
+#include "cli/device/traced_line.h"
 #include "fleet/base/text_encoding.h"
 
 namespace zav::cli {
