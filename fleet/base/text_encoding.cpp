@@ -8,7 +8,6 @@ namespace zav {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
-constexpr char32_t kNoCodePoint = 0xFFFFFFFF;
 
 // 0x80..0x9F: where Windows-1252 differs from Latin-1.
 constexpr char32_t kCp1252High[32] = {
@@ -62,29 +61,27 @@ size_t sequence_length(uint8_t lead) {
 // overlong, a second spelling of a shorter character.
 constexpr char32_t kLeastOfLength[5] = {0, 0, 0x80, 0x800, 0x10000};
 
-// Decodes the sequence at text[i]: its code point, or kNoCodePoint when it
-// is no UTF-8; length is how many bytes it takes (1 for a byte that starts
-// nothing complete, so that the next byte is looked at afresh).
-char32_t decode_at(std::string_view text, size_t i, size_t& length) {
+}  // namespace
+
+Utf8Character utf8_character_at(std::string_view text, size_t i) {
     const uint8_t lead = static_cast<uint8_t>(text[i]);
     const size_t wanted = sequence_length(lead);
-    length = 1;
-    if (wanted == 0 || i + wanted > text.size()) return kNoCodePoint;
+    Utf8Character character;
+    if (wanted == 0 || i + wanted > text.size()) return character;
     char32_t code_point = wanted == 1 ? lead : lead & (0x7Fu >> wanted);
     for (size_t k = 1; k < wanted; ++k) {
         const uint8_t next = static_cast<uint8_t>(text[i + k]);
-        if ((next & 0xC0) != 0x80) return kNoCodePoint;
+        if ((next & 0xC0) != 0x80) return character;
         code_point = (code_point << 6) | (next & 0x3Fu);
     }
     // A complete sequence that is still no character is taken as one whole.
-    length = wanted;
+    character.length = wanted;
+    character.code_point = code_point;
     const bool overlong = code_point < kLeastOfLength[wanted];
     const bool surrogate = code_point >= 0xD800 && code_point <= 0xDFFF;
-    if (overlong || surrogate || code_point > 0x10FFFF) return kNoCodePoint;
-    return code_point;
+    character.valid = !overlong && !surrogate && code_point <= 0x10FFFF;
+    return character;
 }
-
-}  // namespace
 
 std::string utf8_from_cp1252(std::string_view text) {
     std::string out;
@@ -101,11 +98,10 @@ std::string cp1252_from_utf8(std::string_view text) {
     std::string out;
     size_t i = 0;
     while (i < text.size()) {
-        size_t length = 1;
-        const char32_t code_point = decode_at(text, i, length);
+        const Utf8Character character = utf8_character_at(text, i);
         char byte;
-        out += code_point != kNoCodePoint && cp1252_byte_of(code_point, false, byte) ? byte : '?';
-        i += length;
+        out += character.valid && cp1252_byte_of(character.code_point, false, byte) ? byte : '?';
+        i += character.length;
     }
     return out;
 }
@@ -113,9 +109,9 @@ std::string cp1252_from_utf8(std::string_view text) {
 size_t invalid_utf8_offset(std::string_view text) {
     size_t i = 0;
     while (i < text.size()) {
-        size_t length = 1;
-        if (decode_at(text, i, length) == kNoCodePoint) return i;
-        i += length;
+        const Utf8Character character = utf8_character_at(text, i);
+        if (!character.valid) return i;
+        i += character.length;
     }
     return std::string_view::npos;
 }
@@ -124,15 +120,14 @@ bool cp1252_from_utf8_exact(std::string_view text, std::string& cp1252, size_t& 
     cp1252.clear();
     size_t i = 0;
     while (i < text.size()) {
-        size_t length = 1;
-        const char32_t code_point = decode_at(text, i, length);
+        const Utf8Character character = utf8_character_at(text, i);
         char byte;
-        if (code_point == kNoCodePoint || !cp1252_byte_of(code_point, true, byte)) {
+        if (!character.valid || !cp1252_byte_of(character.code_point, true, byte)) {
             bad_offset = i;
             return false;
         }
         cp1252 += byte;
-        i += length;
+        i += character.length;
     }
     return true;
 }

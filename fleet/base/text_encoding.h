@@ -20,6 +20,19 @@ std::string utf8_from_cp1252(std::string_view text);
 // a code point above U+10FFFF.
 std::string cp1252_from_utf8(std::string_view text);
 
+// One character of UTF-8 text, read at text[i] (i < text.size()): its code
+// point and the bytes it takes. Every reading of UTF-8 here goes through
+// this. A sequence that is no UTF-8 as the standard allows it (see above)
+// is not valid; it takes one byte when it starts nothing complete, so that
+// the next byte is looked at afresh, and all its bytes when it is complete
+// but still no character (an overlong form, a surrogate, beyond U+10FFFF).
+struct Utf8Character {
+    char32_t code_point = 0;
+    size_t length = 1;
+    bool valid = false;
+};
+Utf8Character utf8_character_at(std::string_view text, size_t i);
+
 // The offset of the first bytes in text that are no UTF-8 (as the standard
 // allows it, see above), or npos.
 size_t invalid_utf8_offset(std::string_view text);

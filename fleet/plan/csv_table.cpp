@@ -11,43 +11,6 @@ namespace {
 
 constexpr char kQuote = '"';
 
-// Length of the well-formed UTF-8 sequence at text[i] (no overlong form, no
-// surrogate, nothing beyond U+10FFFF); 0 when there is none.
-size_t utf8_sequence_at(std::string_view text, size_t i) {
-    const uint8_t lead = static_cast<uint8_t>(text[i]);
-    if (lead < 0x80) return 1;
-    size_t length = 0;
-    uint8_t low = 0x80, high = 0xBF;  // the allowed range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size()) return 0;
-    for (size_t k = 1; k < length; ++k) {
-        const uint8_t next = static_cast<uint8_t>(text[i + k]);
-        if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return 0;
-    }
-    return length;
-}
-
-bool is_utf8(std::string_view text) {
-    for (size_t i = 0; i < text.size();) {
-        const size_t length = utf8_sequence_at(text, i);
-        if (length == 0) return false;
-        i += length;
-    }
-    return true;
-}
-
 bool starts_with(std::string_view text, std::string_view head) { return text.substr(0, head.size()) == head; }
 
 std::string hex_byte(uint8_t byte) {
@@ -157,7 +120,7 @@ private:
         }
         if (encoding_ == CsvEncoding::kWindows1252) {
             cells_.push_back({utf8_from_cp1252(text), text});
-        } else if (is_utf8(text)) {
+        } else if (is_valid_utf8(text)) {
             cells_.push_back({text, cp1252_from_utf8(text)});
         } else {
             return fail(error, "kein gültiges UTF-8, obwohl die Datei mit der UTF-8-Kennung (BOM) beginnt");
@@ -215,7 +178,7 @@ CsvReading read_csv_table(std::string_view bytes) {
     if (starts_with(bytes, "\xEF\xBB\xBF")) {
         bytes.remove_prefix(3);
         encoding = CsvEncoding::kUtf8WithBom;
-    } else if (is_utf8(bytes)) {
+    } else if (is_valid_utf8(bytes)) {
         encoding = CsvEncoding::kUtf8;
     }
     TableReader reader(bytes, encoding, first_row_separator(bytes));

@@ -35,13 +35,9 @@ Place place_of(const toml::source_position& position) {
     return {static_cast<int>(position.line), static_cast<int>(position.column)};
 }
 
-
-size_t utf8_length(uint8_t lead) {
-    if ((lead & 0xE0) == 0xC0) return 2;
-    if ((lead & 0xF0) == 0xE0) return 3;
-    if ((lead & 0xF8) == 0xF0) return 4;
-    return 1;
-}
+// The bytes of the character at text[i]; the text has passed the encoding's
+// check when this is asked.
+size_t character_length(std::string_view text, size_t i) { return utf8_character_at(text, i).length; }
 
 // The text's lines, to find a character that a place (line, column in
 // characters) points at, and the other way round.
@@ -77,12 +73,12 @@ public:
                 offset = 0;
                 continue;
             }
-            const size_t length = std::min(utf8_length(static_cast<uint8_t>(rest[offset])), rest.size() - offset);
+            const size_t length = character_length(rest, offset);
             const std::string_view character = rest.substr(offset, length);
             std::string converted;
             size_t bad = 0;
             if (!cp1252_from_utf8_exact(character, converted, bad)) {
-                return std::make_pair(place, code_point_of(character));
+                return std::make_pair(place, utf8_character_at(character, 0).code_point);
             }
             offset += length;
             ++place.column;
@@ -95,7 +91,7 @@ public:
         const auto after = std::upper_bound(starts_.begin(), starts_.end(), offset);
         const size_t line = static_cast<size_t>(after - starts_.begin());
         int column = 1;
-        for (size_t i = starts_[line - 1]; i < offset; i += utf8_length(static_cast<uint8_t>(text_[i]))) ++column;
+        for (size_t i = starts_[line - 1]; i < offset; i += character_length(text_, i)) ++column;
         return {static_cast<int>(line), column};
     }
 
@@ -106,7 +102,7 @@ public:
     static size_t offset_in_line(std::string_view line, int column) {
         size_t offset = 0;
         for (int c = 1; c < column && offset < line.size(); ++c) {
-            offset += utf8_length(static_cast<uint8_t>(line[offset]));
+            offset += character_length(line, offset);
         }
         return std::min(offset, line.size());
     }
@@ -119,14 +115,6 @@ public:
     }
 
 private:
-    static char32_t code_point_of(std::string_view character) {
-        const uint8_t lead = static_cast<uint8_t>(character[0]);
-        if (character.size() == 1) return lead;
-        char32_t code_point = lead & (0x7Fu >> character.size());
-        for (size_t k = 1; k < character.size(); ++k) code_point = (code_point << 6) | (character[k] & 0x3Fu);
-        return code_point;
-    }
-
     std::string_view text_;
     std::vector<size_t> starts_;
 };
@@ -155,8 +143,9 @@ std::string spelt_out(std::string_view key) {
             out += spelling->second;
             i += spelling->first.size();
         } else {
-            out += cp1252_from_utf8(key.substr(i, utf8_length(static_cast<uint8_t>(key[i]))));
-            i += utf8_length(static_cast<uint8_t>(key[i]));
+            const size_t length = character_length(key, i);
+            out += cp1252_from_utf8(key.substr(i, length));
+            i += length;
         }
     }
     return out;
