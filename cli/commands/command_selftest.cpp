@@ -10,6 +10,7 @@
 #include "cli/output/reporter.h"
 #include "cli/platform/serial_port.h"
 #include "core/link/link_messages.h"
+#include "fleet/base/hex.h"
 
 namespace zav::cli {
 
@@ -25,16 +26,6 @@ std::string milliseconds(double ms) {
     const size_t point = shown.find('.');
     if (point != std::string::npos) shown[point] = ',';
     return shown;
-}
-
-std::string hex_bytes(const std::vector<uint8_t>& bytes) {
-    std::string text;
-    char digits[4];
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        std::snprintf(digits, sizeof digits, i == 0 ? "%02X" : " %02X", bytes[i]);
-        text += digits;
-    }
-    return text;
 }
 
 const char* result_key(LoopVerdict verdict) {
@@ -67,8 +58,8 @@ Outcome told(const LoopFindings& found) {
                                               std::to_string(kLoopBytes) + " kamen zurück: Adapter oder Kabel prüfen");
             }
             return failure(kExitLink, "Falsche Bytes: " + std::to_string(found.wrong_bytes) + of_all +
-                                          " kamen verändert zurück (" + hex_bytes({uint8_t(found.first_wrong)}) +
-                                          " als " + hex_bytes({found.first_wrong_back}) +
+                                          " kamen verändert zurück (" + hex_text({uint8_t(found.first_wrong)}) +
+                                          " als " + hex_text({found.first_wrong_back}) +
                                           "): Adapter oder Kabel prüfen");
         case LoopVerdict::kBytesLost:
             return failure(kExitLink, "Bytes verloren: nur " + std::to_string(found.bytes_back) + of_all +
@@ -79,7 +70,7 @@ Outcome told(const LoopFindings& found) {
                                           " ms (2400 Baud): Adapter oder Treiber prüfen");
         case LoopVerdict::kDeviceAnswers: return failure(kExitRefused, kDeviceAnswers);
         case LoopVerdict::kOtherAnswer:
-            return failure(kExitLink, "Weder Echo noch ZAV 160: es kam " + hex_bytes(found.answer));
+            return failure(kExitLink, "Weder Echo noch ZAV 160: es kam " + hex_text(found.answer, " "));
         case LoopVerdict::kNotSent:
             return failure(kExitLink, "Die Bytes gingen nicht in der Zeit hinaus: Adapter oder Treiber prüfen");
         case LoopVerdict::kLineGone:
@@ -114,8 +105,7 @@ int command_selftest(const CommonOptions& common) {
                                {"expected_byte_time_ms", kByteTimeMs}};
     if (found.byte_time_ms > 0) document["byte_time_ms"] = found.byte_time_ms;
     if (found.verdict == LoopVerdict::kDeviceAnswers) {
-        std::string setup = hex_bytes(found.answer);
-        setup.erase(std::remove(setup.begin(), setup.end(), ' '), setup.end());
+        const std::string setup = hex_text(found.answer);
         document["setup"] = setup.empty() ? nlohmann::json() : nlohmann::json(setup);
     }
     reporter.document(document);

@@ -18,6 +18,7 @@
 #include "cli/platform/serial_port.h"
 #include "core/config/config_form.h"
 #include "core/setup/setup_block.h"
+#include "fleet/base/hex.h"
 #include "fleet/base/local_time.h"
 #include "fleet/record/fitting_report.h"
 #include "fleet/record/record_fields.h"
@@ -100,16 +101,6 @@ int tell_differences(const Reporter& reporter, const Outcome& verified, DeviceLi
     return verified.exit_code;
 }
 
-std::string record_hex(const uint8_t* record) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    for (size_t i = 0; i < kRecordBytes; ++i) {
-        text += kDigits[record[i] >> 4];
-        text += kDigits[record[i] & 0x0F];
-    }
-    return text;
-}
-
 // How a program or verify ended, for a script: the verdict beside what was
 // done, and the failure in the same words as on standard error.
 void add_end(nlohmann::json& document, const Outcome& outcome) {
@@ -136,7 +127,6 @@ int tell_end(const Reporter& reporter, const Outcome& outcome, DeviceLink& devic
     reporter.document(document);
     return outcome.exit_code;
 }
-
 
 std::array<uint8_t, kRecordBytes> record_array(const uint8_t* record) {
     std::array<uint8_t, kRecordBytes> bytes;
@@ -289,7 +279,7 @@ int command_read(const CommonOptions& common, const ReadOptions& options) {
         tell("Setup-Block       " + setup_hex(found.setup));
         reporter.document({{"message", json_text(outcome.message)}, {"file", json_name(file)},
                            {"version", version_text(found.setup)}, {"setup", setup_hex(found.setup)},
-                           {"record", record_hex(copy.bytes)}});
+                           {"record", hex_text(copy.bytes, kRecordBytes)}});
         return kExitOk;
     });
 }

@@ -9,6 +9,7 @@
 #include "cli/output/console.h"
 #include "cli/platform/serial_port.h"
 #include "core/setup/setup_block.h"
+#include "fleet/base/hex.h"
 #include "fleet/record/fitting_report.h"
 
 namespace zav::cli {
@@ -23,21 +24,10 @@ constexpr const char kLabelIndent[] = "             ";  // under "Ausstattung  "
 constexpr uint8_t kAssumedSetupByte1 = 0xBF;
 constexpr uint8_t kAssumedSetupByte2 = 0x01;
 
-bool parse_hex_block(const std::string& text, uint8_t* block) {
-    if (text.size() != 2 * kSetupBlockBytes) return false;
-    for (size_t i = 0; i < kSetupBlockBytes; ++i) {
-        const char pair[3] = {text[2 * i], text[2 * i + 1], '\0'};
-        if (!std::isxdigit(static_cast<unsigned char>(pair[0])) || !std::isxdigit(static_cast<unsigned char>(pair[1])))
-            return false;
-        block[i] = static_cast<uint8_t>(std::stoul(pair, nullptr, 16));
-    }
-    return true;
-}
-
 }  // namespace
 
 Outcome parse_setup_option(const std::string& setup_text, uint8_t* setup) {
-    if (!parse_hex_block(setup_text, setup)) {
+    if (!parse_hex(setup_text, setup, kSetupBlockBytes)) {
         return failure(kExitUsage, "--setup " + shown_name(setup_text) + ": 10 Hex-Ziffern erwartet",
                        "Den Setup-Block angeben, wie \"zavctl identify\" ihn zeigt, z. B. BF073C020A.");
     }

@@ -8,6 +8,7 @@
 #include "core/link/link_messages.h"
 #include "core/setup/connect_outcome.h"
 #include "core/setup/setup_block.h"
+#include "fleet/base/hex.h"
 #include "fleet/record/fitting_report.h"
 
 namespace zav::cli {
@@ -50,7 +51,7 @@ Outcome stopped(const RunOutcome& outcome, const char* unanswered_message) {
 }  // namespace
 
 Outcome setup_from_option(const std::string& text, uint8_t* setup) {
-    if (!parse_setup_hex(text, setup)) {
+    if (!parse_hex(text, setup, kSetupBlockBytes)) {
         return failure(kExitUsage, "--setup " + shown_name(text) + ": erwartet werden 10 Hex-Ziffern",
                        "den Setup-Block, wie \"zavctl identify\" ihn zeigt, z. B. BF073C020A");
     }

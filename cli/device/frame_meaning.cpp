@@ -3,20 +3,11 @@
 #include <cstdio>
 
 #include "core/link/worker.h"
+#include "fleet/base/hex.h"
 
 namespace zav::cli {
 
 namespace {
-
-std::string hex_of(const std::vector<uint8_t>& bytes) {
-    std::string text;
-    char digits[3];
-    for (const uint8_t b : bytes) {
-        std::snprintf(digits, sizeof digits, "%02X", b);
-        text += digits;
-    }
-    return text;
-}
 
 std::string block_name(uint32_t number) {
     return number == kLastBlock ? std::string("Block FFFF (der letzte)") : "Block " + std::to_string(number);
@@ -76,7 +67,7 @@ std::string FrameMeaning::sent_meaning(const std::vector<uint8_t>& payload, bool
     }
     if (command_ == kSetupWriteCommand && payload.size() == kSetupBlockBytes) {
         repeatable = true;
-        return "Setup-Block " + hex_of(payload);
+        return "Setup-Block " + hex_text(payload);
     }
     return unknown(payload);
 }
@@ -104,7 +95,7 @@ std::string FrameMeaning::received(const std::vector<uint8_t>& payload) {
             if (one_byte && first == kAcknowledge && !setup_came_) return "ACK";
             if (payload.size() == kSetupBlockBytes) {
                 setup_came_ = true;
-                return "Setup-Block " + hex_of(payload);
+                return "Setup-Block " + hex_text(payload);
             }
             if (!payload.empty() && first != kAcknowledge) {
                 setup_came_ = true;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/output/console.h"
+#include "fleet/base/hex.h"
 #include "fleet/base/text_encoding.h"
 
 namespace zav::cli {
@@ -50,12 +51,7 @@ std::string trace_line(const std::string& port, uint32_t ms, const char* kind, c
     char time[16];
     std::snprintf(time, sizeof time, "%7u", static_cast<unsigned>(ms));
     std::string line = std::string(time) + " " + port + " " + kind;
-    static const char kDigits[] = "0123456789ABCDEF";
-    for (size_t i = 0; i < count; ++i) {
-        line += ' ';
-        line += kDigits[bytes[i] >> 4];
-        line += kDigits[bytes[i] & 0x0F];
-    }
+    if (count > 0) line += " " + hex_text(bytes, count, " ");
     if (!meaning.empty()) line += " | " + utf8_from_cp1252(escaped_controls(meaning));
     return line + "\n";
 }

@@ -1,3 +1,4 @@
+#include "fleet/base/hex.h"
 #include "fleet/base/sha256.h"
 
 #include <cstring>
@@ -80,12 +81,9 @@ std::string sha256_hex(const uint8_t* bytes, size_t n) {
     for (int i = 0; i < 8; ++i) tail[tail_length - 1 - i] = static_cast<uint8_t>(bits >> (8 * i));
     for (size_t at = 0; at < tail_length; at += 64) compress(hash, tail + at);
 
-    static const char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (uint32_t word : hash) {
-        for (int shift = 28; shift >= 0; shift -= 4) text += kDigits[(word >> shift) & 0x0F];
-    }
-    return text;
+    uint8_t digest[sizeof hash];
+    for (size_t i = 0; i < sizeof digest; ++i) digest[i] = static_cast<uint8_t>(hash[i / 4] >> (24 - 8 * (i % 4)));
+    return hex_text(digest, sizeof digest, "", HexCase::kLower);
 }
 
 }  // namespace zav

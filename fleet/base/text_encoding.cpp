@@ -1,3 +1,4 @@
+#include "fleet/base/hex.h"
 #include "fleet/base/text_encoding.h"
 
 #include <cstdint>
@@ -140,9 +141,7 @@ std::string escaped_controls(std::string_view text) {
     for (const char c : text) {
         const uint8_t byte = static_cast<uint8_t>(c);
         if (byte < 0x20 || byte == 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-            out += escaped;
+            out += "\\x" + hex_text(&byte, 1, "", HexCase::kLower);
         } else {
             out += c;
         }

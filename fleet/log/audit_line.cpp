@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "fleet/base/hex.h"
 #include "fleet/base/sha256.h"
 #include "fleet/base/text_encoding.h"
 #include "fleet/record/fitting_report.h"
@@ -13,22 +14,6 @@ namespace {
 using ordered_json = nlohmann::ordered_json;
 
 ordered_json text_or_null(const std::string& utf8) { return utf8.empty() ? ordered_json() : ordered_json(utf8); }
-
-std::string hex_upper(const uint8_t* bytes, size_t count) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    for (size_t i = 0; i < count; ++i) {
-        text += kDigits[bytes[i] >> 4];
-        text += kDigits[bytes[i] & 0x0F];
-    }
-    return text;
-}
-
-std::string byte_text(uint8_t byte) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02X", byte);
-    return text;
-}
 
 }  // namespace
 
@@ -67,7 +52,7 @@ ordered_json audit_line_json(const AuditLine& line) {
             {"device", device},
             {"plan", plan},
             {"file", text_or_null(line.file)},
-            {"record", line.record ? ordered_json(hex_upper(line.record->data(), kRecordBytes)) : ordered_json()},
+            {"record", line.record ? ordered_json(hex_text(line.record->data(), kRecordBytes)) : ordered_json()},
             {"sha256", line.record ? ordered_json(sha256_hex(line.record->data(), kRecordBytes)) : ordered_json()},
             {"backup", text_or_null(line.backup)},
             {"outcome", line.outcome},
@@ -97,7 +82,7 @@ std::vector<LoggedDifference> logged_differences(const RecordDifferences& expect
     for (const HiddenDifference& difference : expected_to_found.hidden) {
         logged.push_back({utf8_from_cp1252("Adresse " + std::to_string(difference.address) + " (" + difference.name +
                                            ")"),
-                          byte_text(difference.first), byte_text(difference.second)});
+                          hex_byte(difference.first), hex_byte(difference.second)});
     }
     return logged;
 }

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "fleet/base/hex.h"
 #include "fleet/base/sha256.h"
 #include "fleet/base/text_encoding.h"
 
@@ -75,13 +76,6 @@ void check_seconds(const json& object, const char* key) {
     if (!(seconds >= 0.0 && seconds <= 1e9)) fault(in_quotes(key) + " ist " + value.dump() + ", keine Dauer");
 }
 
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // Hex text of exactly N bytes, or nothing for null.
 template <size_t N>
 std::optional<std::array<uint8_t, N>> hex_or_null(const json& object, const char* key,
@@ -89,13 +83,7 @@ std::optional<std::array<uint8_t, N>> hex_or_null(const json& object, const char
     const std::string text = text_or_null(object, key, where);
     if (text.empty() && member(object, key, where).is_null()) return std::nullopt;
     std::array<uint8_t, N> bytes{};
-    bool hex = text.size() == 2 * N;
-    for (size_t i = 0; hex && i < N; ++i) {
-        const int high = hex_digit(text[2 * i]), low = hex_digit(text[2 * i + 1]);
-        hex = high >= 0 && low >= 0;
-        bytes[i] = static_cast<uint8_t>(high << 4 | low);
-    }
-    if (!hex) fault(in_quotes(where + key) + " ist keine Folge von " + std::to_string(2 * N) + " Hex-Ziffern");
+    if (!parse_hex(text, bytes.data(), N)) fault(in_quotes(where + key) + " ist keine Folge von " + std::to_string(2 * N) + " Hex-Ziffern");
     return bytes;
 }
 

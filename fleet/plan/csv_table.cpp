@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "fleet/base/hex.h"
 #include "fleet/base/text_encoding.h"
 
 namespace zav {
@@ -12,12 +13,6 @@ namespace {
 constexpr char kQuote = '"';
 
 bool starts_with(std::string_view text, std::string_view head) { return text.substr(0, head.size()) == head; }
-
-std::string hex_byte(uint8_t byte) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02X", byte);
-    return text;
-}
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 

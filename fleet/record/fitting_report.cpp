@@ -5,6 +5,7 @@
 
 #include "core/info/info_text.h"
 #include "core/setup/setup_block.h"
+#include "fleet/base/hex.h"
 #include "fleet/base/json_text.h"
 
 namespace zav {
@@ -56,30 +57,7 @@ std::string version_text(const uint8_t* setup) {
     return text;
 }
 
-std::string setup_hex(const uint8_t* setup) {
-    char text[2 * kSetupBlockBytes + 1];
-    for (size_t i = 0; i < kSetupBlockBytes; ++i) std::snprintf(text + 2 * i, 3, "%02X", setup[i]);
-    return text;
-}
-
-bool parse_setup_hex(const std::string& text, uint8_t* setup) {
-    if (text.size() != 2 * kSetupBlockBytes) return false;
-    auto digit = [](char c) {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        return -1;
-    };
-    uint8_t parsed[kSetupBlockBytes];
-    for (size_t i = 0; i < kSetupBlockBytes; ++i) {
-        const int high = digit(text[2 * i]);
-        const int low = digit(text[2 * i + 1]);
-        if (high < 0 || low < 0) return false;
-        parsed[i] = static_cast<uint8_t>(high << 4 | low);
-    }
-    std::memcpy(setup, parsed, kSetupBlockBytes);
-    return true;
-}
+std::string setup_hex(const uint8_t* setup) { return hex_text(setup, kSetupBlockBytes); }
 
 std::string tone_set_text(const uint8_t* setup) {
     const uint16_t chosen = decompose_setup_block_mask(setup);

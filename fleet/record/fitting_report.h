@@ -16,9 +16,6 @@ namespace zav {
 std::string version_text(const uint8_t* setup);
 // The five bytes as upper-case hex without blanks: "7F0702040A".
 std::string setup_hex(const uint8_t* setup);
-// The other way: ten hex digits (either case) into five bytes; false when
-// the text is anything else. The check byte is not looked at.
-bool parse_setup_hex(const std::string& text, uint8_t* setup);
 
 // "675+x" or "1240/675+x": the setup window's option for the tone set.
 std::string tone_set_text(const uint8_t* setup);

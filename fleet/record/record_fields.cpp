@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "core/config/config_form.h"
+#include "fleet/base/hex.h"
 
 namespace zav {
 
@@ -25,9 +26,7 @@ Field seconds_field(const std::string& name, const std::string& value) {
 }
 
 std::string byte_text(size_t address, uint8_t byte) {
-    char text[32];
-    std::snprintf(text, sizeof text, "Adresse %u: 0x%02X", static_cast<unsigned>(address), byte);
-    return text;
+    return "Adresse " + std::to_string(address) + ": " + hex_byte(byte);
 }
 
 // A list that shows no choice: the window leaves the record byte as it is

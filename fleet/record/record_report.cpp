@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "core/config/config_form.h"
+#include "fleet/base/hex.h"
 #include "fleet/base/text_encoding.h"
 #include "fleet/base/text_wrap.h"
 
@@ -181,8 +182,6 @@ std::string beyond_fitting_report(const RecordView& view) {
 }
 
 json record_json(const RecordView& view) {
-    char hex[2 * kRecordBytes + 1];
-    for (size_t i = 0; i < kRecordBytes; ++i) std::snprintf(hex + 2 * i, 3, "%02X", view.record[i]);
 
     json alarms = json::array();
     for (const AlarmView& alarm : view.alarms) {
@@ -201,7 +200,7 @@ json record_json(const RecordView& view) {
                           {"on_time", number_json(relay.on_time)}});
     }
     return {
-        {"record", hex},
+        {"record", hex_text(view.record.data(), kRecordBytes)},
         {"alarms", alarms},
         {"dead_time", number_json(view.dead_time)},
         {"alarm_pause", number_json(view.alarm_pause)},

@@ -35,6 +35,7 @@
 #include "core/config/config_form.h"
 #include "core/info/info_text.h"
 #include "core/setup/setup_block.h"
+#include "fleet/base/hex.h"
 #include "fleet/base/text_encoding.h"
 #include "fleet/plan/csv_table.h"
 #include "fleet/record/fitting_report.h"
@@ -72,9 +73,7 @@ std::string html(const std::string& text) {
             case '\'': out += "&#39;"; break;
             default:
                 if ((byte < 0x20 && c != '\n' && c != '\t') || byte == 0x7F) {
-                    char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-                    out += escaped;
+                    out += "\\x" + hex_text(&byte, 1);
                 } else {
                     out += c;
                 }

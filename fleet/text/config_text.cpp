@@ -7,6 +7,7 @@
 
 #include "core/config/config_file.h"
 #include "core/config/config_form.h"
+#include "fleet/base/hex.h"
 #include "fleet/base/text_encoding.h"
 #include "fleet/text/config_text_fields.h"
 
@@ -63,9 +64,8 @@ bool same_fitting(SetupFitting a, SetupFitting b) {
 }
 
 std::string fitting_name(SetupFitting fitting) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%02X %02X", fitting.setup_byte1, fitting.setup_byte2);
-    return text;
+    const uint8_t bytes[] = {fitting.setup_byte1, fitting.setup_byte2};
+    return hex_text(bytes, sizeof bytes, " ");
 }
 
 SetupFitting described_fitting(const uint8_t* record) {

@@ -9,6 +9,7 @@
 #include <map>
 
 #include "core/config/config_form.h"
+#include "fleet/base/hex.h"
 #include "fleet/base/text_encoding.h"
 #include "fleet/text/config_text.h"
 #include "fleet/text/config_text_fields.h"
@@ -73,12 +74,6 @@ std::string quoted(const std::string& text) {
         }
     }
     return out + "\"";
-}
-
-std::string hex_byte(uint8_t byte) {
-    char text[3];
-    std::snprintf(text, sizeof text, "%02X", byte);
-    return text;
 }
 
 class TextWriter {
@@ -181,7 +176,7 @@ void write_raw_bytes(TextWriter& out, const RawBytes& raw, SetupFitting fitting,
         std::string bytes;
         size_t next = first;
         while (entry != raw.end() && entry->first == next && record_address_name(next, fitting, lists) == name) {
-            bytes += (bytes.empty() ? "" : " ") + hex_byte(entry->second);
+            bytes += (bytes.empty() ? "" : " ") + hex_text(&entry->second, 1);
             ++entry;
             ++next;
         }

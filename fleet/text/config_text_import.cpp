@@ -13,6 +13,7 @@
 #include <set>
 
 #include "core/config/config_form.h"
+#include "fleet/base/hex.h"
 #include "fleet/base/text_encoding.h"
 #include "fleet/text/config_text.h"
 #include "fleet/text/config_text_fields.h"
@@ -360,7 +361,7 @@ private:
         const std::optional<std::string> text = text_of(node, kKeyFitting);
         if (!text) return std::nullopt;
         std::vector<uint8_t> bytes;
-        if (!hex_bytes(*text, bytes) || bytes.size() != 2) {
+        if (!parse_hex(*text, bytes, HexBlanks::kPassedOver) || bytes.size() != 2) {
             error(node, kKeyFitting, "erwartet werden Setup-Byte 1 und 2 in Hex-Ziffern, z. B. \"7F 01\" (die ersten "
                                      "vier Ziffern des Setup-Blocks, den identify nennt)");
             return std::nullopt;
@@ -630,7 +631,7 @@ private:
             const std::optional<std::string> text = text_of(value, path);
             if (!text) continue;
             std::vector<uint8_t> bytes;
-            if (!hex_bytes(*text, bytes)) {
+            if (!parse_hex(*text, bytes, HexBlanks::kPassedOver)) {
                 error(value, path, "erwartet werden Bytes in Hex-Ziffern, z. B. \"30 31 FF\"");
                 continue;
             }
@@ -647,20 +648,6 @@ private:
                 base_[address + i] = bytes[i];
             }
         }
-    }
-
-    static bool hex_bytes(const std::string& text, std::vector<uint8_t>& bytes) {
-        std::string digits;
-        for (const char c : text) {
-            if (c == ' ') continue;
-            if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
-            digits += c;
-        }
-        if (digits.empty() || digits.size() % 2 != 0) return false;
-        for (size_t i = 0; i < digits.size(); i += 2) {
-            bytes.push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
-        }
-        return true;
     }
 
     std::string_view text_;
