@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "cli/app/commands.h"
+#include "cli/app/setup_option.h"
 #include "cli/device/device_session.h"
 #include "cli/device/guarded_programming.h"
 #include "cli/device/port_opening.h"
@@ -288,7 +289,7 @@ int command_program(const CommonOptions& common, const ProgramOptions& options) 
     const Reporter reporter(common.json, common.quiet);
     uint8_t wanted[kSetupBlockBytes];
     if (!options.setup.empty()) {
-        const Outcome given = setup_from_option(options.setup, wanted);
+        const Outcome given = parse_setup_option(options.setup, wanted);
         if (!given.ok()) return reporter.fail(given);
     }
     ConfigurationSource checked;

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "cli/app/commands.h"
+#include "cli/app/setup_option.h"
 #include "cli/commands/fitting_choice.h"
 #include "cli/device/device_session.h"
 #include "cli/device/port_opening.h"

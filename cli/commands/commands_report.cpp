@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "cli/app/commands.h"
+#include "cli/app/setup_option.h"
 #include "cli/commands/fitting_choice.h"
 #include "cli/output/config_file_io.h"
 #include "cli/output/console.h"

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/app/commands.h"
+#include "cli/app/setup_option.h"
 #include "cli/device/device_session.h"
 #include "cli/device/guarded_programming.h"
 #include "cli/device/port_opening.h"
@@ -324,7 +325,7 @@ struct SeriesStart {
 Outcome start_series(const CommonOptions& common, const std::string& setup_text, const std::string& plan_path,
                      SeriesStart& start) {
     if (!setup_text.empty()) {
-        const Outcome given = setup_from_option(setup_text, start.given_type);
+        const Outcome given = parse_setup_option(setup_text, start.given_type);
         if (!given.ok()) return given;
         start.with_type = true;
     }

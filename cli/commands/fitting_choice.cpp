@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "cli/app/setup_option.h"
 #include "cli/device/device_session.h"
 #include "cli/device/port_opening.h"
 #include "cli/output/console.h"
@@ -25,18 +26,6 @@ constexpr uint8_t kAssumedSetupByte1 = 0xBF;
 constexpr uint8_t kAssumedSetupByte2 = 0x01;
 
 }  // namespace
-
-Outcome parse_setup_option(const std::string& setup_text, uint8_t* setup) {
-    if (!parse_hex(setup_text, setup, kSetupBlockBytes)) {
-        return failure(kExitUsage, "--setup " + shown_name(setup_text) + ": 10 Hex-Ziffern erwartet",
-                       "Den Setup-Block angeben, wie \"zavctl identify\" ihn zeigt, z. B. BF073C020A.");
-    }
-    if (!setup_block_valid(setup)) {
-        return failure(kExitUsage, "--setup " + shown_name(setup_text) + ": Setup-Daten ungültig !",
-                       "Das Prüfbyte (3. Byte) passt nicht zu den Setup-Bytes.");
-    }
-    return success();
-}
 
 namespace {
 

@@ -39,10 +39,6 @@ struct Fitting {
 // and say so (show, diff, report).
 enum class WithoutFitting { kNone, kAssumeFull };
 
-// Checks --setup alone (10 hex digits with a fitting check byte): exit 1
-// when it is wrong. Nothing else is looked at before the call is right.
-Outcome parse_setup_option(const std::string& setup_text, uint8_t* setup);
-
 // Chooses for files already read: --setup, else the device at common.port
 // (identified), else the fitting the texts among files name, else as
 // without says. A text that names another fitting than --setup, the device

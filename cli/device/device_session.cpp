@@ -3,13 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/output/console.h"
 #include "core/config/config_commands.h"
 #include "core/link/link_messages.h"
 #include "core/setup/connect_outcome.h"
 #include "core/setup/setup_block.h"
-#include "fleet/base/hex.h"
-#include "fleet/record/fitting_report.h"
 
 namespace zav::cli {
 
@@ -49,18 +46,6 @@ Outcome stopped(const RunOutcome& outcome, const char* unanswered_message) {
 }
 
 }  // namespace
-
-Outcome setup_from_option(const std::string& text, uint8_t* setup) {
-    if (!parse_hex(text, setup, kSetupBlockBytes)) {
-        return failure(kExitUsage, "--setup " + shown_name(text) + ": erwartet werden 10 Hex-Ziffern",
-                       "den Setup-Block, wie \"zavctl identify\" ihn zeigt, z. B. BF073C020A");
-    }
-    if (!setup_block_valid(setup)) {
-        return failure(kExitUsage, "--setup " + shown_name(text) + ": " + kSetupDataInvalid,
-                       "Das Prüfbyte (3. Byte) passt nicht zu den Setup-Bytes.");
-    }
-    return success();
-}
 
 Outcome identify_device(DeviceLink& device, Identification& found, uint32_t give_up_unanswered_sends) {
     std::memset(&found, 0, sizeof found);

@@ -43,10 +43,6 @@ struct Identification {
 constexpr const char kNoValidConfiguration[] =
     "Das Gerät hat keine gültige Konfiguration mehr: neu programmieren.";
 
-// A setup block given as --setup: ten hex digits whose check byte fits
-// (exit 1 otherwise, saying which).
-Outcome setup_from_option(const std::string& text, uint8_t* setup);
-
 // The identification ('+'). "ZAV 160 erkannt" only for an accepted device;
 // "Kein ZAV 160 gefunden !" (exit 3) without an answer; "Setup-Daten
 // ungültig !" or the version message (exit 4) for a device the program
