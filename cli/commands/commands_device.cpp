@@ -154,7 +154,7 @@ public:
         line_.command = command;
         line_.port = chosen_port(port_option);
         line_.file = file;
-        success_word_ = command == std::string("read") ? "read" : "programmed";
+        success_ = command == std::string("read") ? DeviceOutcome::kRead : DeviceOutcome::kProgrammed;
     }
 
     Outcome open() {
@@ -165,8 +165,8 @@ public:
     }
 
     AuditLine& line() { return line_; }
-    // The outcome a success is logged with: "unchanged", "verified", ...
-    void succeed_as(const char* word) { success_word_ = word; }
+    // The outcome a success is logged with: unchanged, verified, ...
+    void succeed_as(DeviceOutcome outcome) { success_ = outcome; }
 
     // The setup block, when the device sent one (even one the program
     // refuses).
@@ -183,7 +183,9 @@ public:
         Outcome logged = success();
         if (log_.active()) {
             AuditLine& audit = line_;
-            audit.outcome = outcome.ok() ? success_word_ : outcome.exit_code == kExitDiffers ? "differs" : "failed";
+            audit.outcome = outcome.ok()                        ? success_
+                            : outcome.exit_code == kExitDiffers ? DeviceOutcome::kDiffers
+                                                                : DeviceOutcome::kFailed;
             audit.exit_code = outcome.exit_code;
             audit.message = outcome.message;
             audit.duration_s = static_cast<double>(system_clock().now_ms() - started_ms_) / 1000.0;
@@ -198,7 +200,7 @@ private:
     const LogOptions& options_;
     AuditLog log_;
     AuditLine line_;
-    std::string success_word_;
+    DeviceOutcome success_ = DeviceOutcome::kProgrammed;
     uint32_t started_ms_;
 };
 
@@ -357,7 +359,7 @@ int command_program(const CommonOptions& common, const ProgramOptions& options) 
     }
     log.line().backup = result.backup;
     log.line().retries = result.retries();
-    if (result.unchanged) log.succeed_as("unchanged");
+    if (result.unchanged) log.succeed_as(DeviceOutcome::kUnchanged);
     const Outcome& ended = result.programming.outcome;
     return log.finish(reporter, ended, [&] { return tell_end(reporter, ended, device, document); });
 }
@@ -396,7 +398,7 @@ int command_verify(const CommonOptions& common, const VerifyOptions& options) {
     log.line().retries = reads > 0 ? reads - 1 : 0;
     if (outcome.ok() || outcome.exit_code == kExitDiffers) {
         log.line().record = record_array(device.state.read_back);
-        log.succeed_as("verified");
+        log.succeed_as(DeviceOutcome::kVerified);
         if (!outcome.ok()) {
             const uint8_t* expected = device.state.image.bytes;
             log.line().differences = logged_differences(

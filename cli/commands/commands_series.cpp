@@ -42,9 +42,8 @@ std::string retries_text(int attempts) {
 DeviceDone refused_device(const Outcome& outcome, const std::string& file) {
     DeviceDone done;
     done.outcome = outcome;
-    done.tally = DeviceTally::kFailed;
+    done.tally = DeviceOutcome::kFailed;
     done.audit.file = file;
-    done.audit.outcome = "failed";
     done.event = {{"file", json_name(file)}};
     return done;
 }
@@ -108,9 +107,9 @@ public:
             return done;
         }
         done.outcome = programming.outcome;
-        done.tally = result.unchanged            ? DeviceTally::kUnchanged
-                     : programming.outcome.ok() ? DeviceTally::kProgrammed
-                                                : DeviceTally::kFailed;
+        done.tally = result.unchanged            ? DeviceOutcome::kUnchanged
+                     : programming.outcome.ok() ? DeviceOutcome::kProgrammed
+                                                : DeviceOutcome::kFailed;
         done.line_tail = retries_text(programming.attempts);
         if (!result.backup.empty()) done.details = "Gesichert: " + shown_name(result.backup);
         if (result.erased) done.details = "Keine Sicherung: " + std::string(kNoConfiguration);
@@ -130,9 +129,6 @@ public:
         done.audit.file = options_.file;
         done.audit.record = record_array(record);
         done.audit.backup = result.backup;
-        done.audit.outcome = done.tally == DeviceTally::kUnchanged    ? "unchanged"
-                             : done.tally == DeviceTally::kProgrammed ? "programmed"
-                                                                      : "failed";
         done.audit.retries = result.retries();
         return done;
     }
@@ -149,15 +145,15 @@ public:
     }
 
     std::vector<SummaryPart> summary_parts() const override {
-        return {{DeviceTally::kProgrammed, "programmiert", "programmed", true, nullptr},
-                {DeviceTally::kUnchanged, "unverändert", "unchanged", false, nullptr},
-                {DeviceTally::kFailed, "fehlgeschlagen", "failed", true, "failed_devices"}};
+        return {{DeviceOutcome::kProgrammed, "programmiert", true, nullptr},
+                {DeviceOutcome::kUnchanged, "unverändert", false, nullptr},
+                {DeviceOutcome::kFailed, "fehlgeschlagen", true, "failed_devices"}};
     }
 
-    bool row_done_by(DeviceTally tally) const override {
-        return tally == DeviceTally::kProgrammed || tally == DeviceTally::kUnchanged;
+    bool row_done_by(DeviceOutcome tally) const override {
+        return tally == DeviceOutcome::kProgrammed || tally == DeviceOutcome::kUnchanged;
     }
-    bool row_record_held_by(DeviceTally tally) const override { return row_done_by(tally); }
+    bool row_record_held_by(DeviceOutcome tally) const override { return row_done_by(tally); }
     bool continues_from_log() const override { return true; }
 
 private:
@@ -190,20 +186,17 @@ public:
             if (done.holds_done_row != nullptr) return done;
         }
         done.outcome = outcome;
-        done.tally = outcome.ok()                          ? DeviceTally::kVerified
-                     : outcome.exit_code == kExitDiffers ? DeviceTally::kDiffers
-                                                         : DeviceTally::kFailed;
+        done.tally = outcome.ok()                          ? DeviceOutcome::kVerified
+                     : outcome.exit_code == kExitDiffers ? DeviceOutcome::kDiffers
+                                                         : DeviceOutcome::kFailed;
         done.event = {{"verified", outcome.ok()},
                       {"verify_reads", reads},
                       {"file", json_name(options_.file)},
                       {"sha256", sha256_hex(expected, kRecordBytes)}};
         done.audit.file = options_.file;
         done.audit.retries = reads > 0 ? reads - 1 : 0;
-        done.audit.outcome = done.tally == DeviceTally::kVerified  ? "verified"
-                             : done.tally == DeviceTally::kDiffers ? "differs"
-                                                                   : "failed";
-        if (done.tally != DeviceTally::kFailed) done.audit.record = record_array(device.state.read_back);
-        if (done.tally == DeviceTally::kDiffers) {
+        if (done.tally != DeviceOutcome::kFailed) done.audit.record = record_array(device.state.read_back);
+        if (done.tally == DeviceOutcome::kDiffers) {
             const RecordDifferences differences = compare_records(expected, device.state.read_back, type_[0], type_[1]);
             done.details = std::string(turn.row != nullptr ? "Unterschiede (Vorlage und Plan -> Gerät):\n"
                                                            : "Unterschiede (Datei -> Gerät):\n") +
@@ -222,17 +215,17 @@ public:
     }
 
     std::vector<SummaryPart> summary_parts() const override {
-        return {{DeviceTally::kVerified, "gleich", "verified", true, nullptr},
-                {DeviceTally::kDiffers, "verschieden", "differs", true, "differing_devices"},
-                {DeviceTally::kFailed, "fehlgeschlagen", "failed", true, "failed_devices"}};
+        return {{DeviceOutcome::kVerified, "gleich", true, nullptr},
+                {DeviceOutcome::kDiffers, "verschieden", true, "differing_devices"},
+                {DeviceOutcome::kFailed, "fehlgeschlagen", true, "failed_devices"}};
     }
 
-    bool row_done_by(DeviceTally tally) const override {
-        return tally == DeviceTally::kVerified || tally == DeviceTally::kDiffers;
+    bool row_done_by(DeviceOutcome tally) const override {
+        return tally == DeviceOutcome::kVerified || tally == DeviceOutcome::kDiffers;
     }
     // A device that differed from its row is not known again by what it
     // held: another device may well hold the same (an old template).
-    bool row_record_held_by(DeviceTally tally) const override { return tally == DeviceTally::kVerified; }
+    bool row_record_held_by(DeviceOutcome tally) const override { return tally == DeviceOutcome::kVerified; }
 
 private:
     static std::string indented(const std::string& lines) {
@@ -278,12 +271,11 @@ public:
             outcome.detail = "Nichts gesichert.";
         }
         done.outcome = outcome;
-        done.tally = outcome.ok() ? DeviceTally::kRead : DeviceTally::kFailed;
+        done.tally = outcome.ok() ? DeviceOutcome::kRead : DeviceOutcome::kFailed;
         if (!path.empty()) done.details = "Gesichert: " + shown_name(path);
         done.event = {{"file", path.empty() ? nlohmann::json() : nlohmann::json(json_name(path))}, {"reads", reads}};
         done.audit.file = path;
         done.audit.retries = reads > 0 ? reads - 1 : 0;
-        done.audit.outcome = outcome.ok() ? "read" : "failed";
         if (outcome.ok()) {
             done.audit.record = record_array(device.state.read_back);
             done.event["sha256"] = sha256_hex(device.state.read_back, kRecordBytes);
@@ -298,11 +290,11 @@ public:
     }
 
     std::vector<SummaryPart> summary_parts() const override {
-        return {{DeviceTally::kRead, "gesichert", "read", true, nullptr},
-                {DeviceTally::kFailed, "fehlgeschlagen", "failed", true, "failed_devices"}};
+        return {{DeviceOutcome::kRead, "gesichert", true, nullptr},
+                {DeviceOutcome::kFailed, "fehlgeschlagen", true, "failed_devices"}};
     }
 
-    bool row_done_by(DeviceTally tally) const override { return tally == DeviceTally::kRead; }
+    bool row_done_by(DeviceOutcome tally) const override { return tally == DeviceOutcome::kRead; }
 
 private:
     const Reporter& reporter_;

@@ -229,6 +229,7 @@ private:
             std::memcpy(audit.setup->data(), identification_.setup, kSetupBlockBytes);
         }
         if (turn.row != nullptr) take_plan_row(audit, *turn.row);
+        audit.outcome = done.tally;
         audit.exit_code = outcome.exit_code;
         audit.message = outcome.message;
         audit.duration_s = seconds;
@@ -254,7 +255,7 @@ private:
                                    {"ok", outcome.ok()},
                                    {"exit_code", outcome.exit_code},
                                    {"message", json_text(outcome.message)},
-                                   {"outcome", audit.outcome},
+                                   {"outcome", outcome_name(done.tally)},
                                    {"port", json_name(port_)},
                                    {"started", turn.time},
                                    {"duration_s", static_cast<double>(static_cast<long long>(seconds * 1000)) / 1000.0}};

@@ -20,14 +20,12 @@
 #include "cli/device/device_session.h"
 #include "cli/output/audit_log.h"
 #include "cli/output/reporter.h"
+#include "fleet/log/device_outcome.h"
 #include "cli/series/series_rows.h"
 #include "fleet/base/outcome.h"
 #include "fleet/plan/plan_reader.h"
 
 namespace zav::cli {
-
-// What became of a device, as the summary counts it.
-enum class DeviceTally { kProgrammed, kUnchanged, kVerified, kDiffers, kRead, kFailed };
 
 // A device's turn, as the series gives it to the work.
 struct DeviceTurn {
@@ -47,11 +45,11 @@ struct DeviceTurn {
 // What the work did with a device.
 struct DeviceDone {
     Outcome outcome;  // told on the device's line, and why it failed
-    DeviceTally tally = DeviceTally::kFailed;
+    DeviceOutcome tally = DeviceOutcome::kFailed;  // what the summary counts and the log says
     std::string line_tail;  // after the message on its line: " (nach 1 Wiederholung)"
     std::string details;    // lines told under it (one per '\n'), indented by the series
     nlohmann::json event;   // the work's keys for the JSON line "device"
-    AuditLine audit;        // the work's part of the log line: file, record, backup, outcome, differences, retries
+    AuditLine audit;        // the work's part of the log line: file, record, backup, differences, retries
     bool ends_series = false;  // a failure the next device would meet too (a backup folder that fails)
     // The device holds the record of this done row (done_row_holding): it
     // was left as it is, and is neither counted nor logged.
@@ -59,11 +57,11 @@ struct DeviceDone {
 };
 
 // How the summary counts one tally: "4 programmiert", and the devices
-// named when names_devices ("1 fehlgeschlagen (Gerät 3)").
+// named when names_devices ("1 fehlgeschlagen (Gerät 3)"); in JSON under
+// the outcome's name ("programmed": 4).
 struct SummaryPart {
-    DeviceTally tally;
+    DeviceOutcome tally;
     const char* words;       // "programmiert"
-    const char* json_key;    // "programmed"
     bool always;             // told also when none
     const char* json_devices_key;  // the numbers' key, or nullptr when the devices are not named
 };
@@ -87,10 +85,10 @@ public:
     // What the summary counts, in its order.
     virtual std::vector<SummaryPart> summary_parts() const = 0;
     // Whether a device with this tally has done its row of the plan.
-    virtual bool row_done_by(DeviceTally tally) const = 0;
+    virtual bool row_done_by(DeviceOutcome tally) const = 0;
     // Whether a device with this tally was found holding its row's record
     // (row_record), so that it is known again by it.
-    virtual bool row_record_held_by(DeviceTally) const { return false; }
+    virtual bool row_record_held_by(DeviceOutcome) const { return false; }
     // The record a row gives (nullptr: the template's), once take_type
     // passed; nullptr for a work that gives none.
     virtual const uint8_t* row_record(const PlanRow*) const { return nullptr; }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/output/console.h"
+#include "fleet/log/device_outcome.h"
 
 namespace zav::cli {
 
@@ -17,17 +18,17 @@ int series_exit_code(const SeriesEnding& ending, const SeriesRows& rows, bool di
     return differences ? kExitDiffers : kExitOk;
 }
 
-void SeriesSummary::count(DeviceTally tally, int number) {
+void SeriesSummary::count(DeviceOutcome tally, int number) {
     ++tallies_[tally];
     numbers_[tally].push_back(number);
 }
 
-int SeriesSummary::count_of(DeviceTally tally) const {
+int SeriesSummary::count_of(DeviceOutcome tally) const {
     const auto found = tallies_.find(tally);
     return found == tallies_.end() ? 0 : found->second;
 }
 
-std::vector<int> SeriesSummary::numbers(DeviceTally tally) const {
+std::vector<int> SeriesSummary::numbers(DeviceOutcome tally) const {
     std::vector<int> once;
     const auto found = numbers_.find(tally);
     if (found == numbers_.end()) return once;
@@ -39,15 +40,15 @@ std::vector<int> SeriesSummary::numbers(DeviceTally tally) const {
 
 int SeriesSummary::tell(const Reporter& reporter, const SeriesWork& work, const SeriesRows& rows, const AuditLog* log,
                         const SeriesEnding& ending) const {
-    const int exit_code = series_exit_code(ending, rows, count_of(DeviceTally::kDiffers) > 0,
-                                           count_of(DeviceTally::kFailed) > 0);
+    const int exit_code = series_exit_code(ending, rows, count_of(DeviceOutcome::kDiffers) > 0,
+                                           count_of(DeviceOutcome::kFailed) > 0);
     const bool logged = log != nullptr && log->active();
 
     std::string text;
     nlohmann::json document = {{"event", "end"}};
     for (const SummaryPart& part : work.summary_parts()) {
         const int n = count_of(part.tally);
-        document[part.json_key] = n;
+        document[outcome_name(part.tally)] = n;
         if (part.json_devices_key != nullptr) document[part.json_devices_key] = numbers(part.tally);
         if (n == 0 && !part.always) continue;
         text += (text.empty() ? "" : ", ") + std::to_string(n) + " " + part.words;

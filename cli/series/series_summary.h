@@ -29,7 +29,7 @@ int series_exit_code(const SeriesEnding& ending, const SeriesRows& rows, bool di
 class SeriesSummary {
 public:
     // A device told, under its number.
-    void count(DeviceTally tally, int number);
+    void count(DeviceOutcome tally, int number);
 
     // Tells the summary (a line and the JSON "end") and returns the exit
     // code.
@@ -37,12 +37,12 @@ public:
              const SeriesEnding& ending) const;
 
 private:
-    int count_of(DeviceTally tally) const;
+    int count_of(DeviceOutcome tally) const;
     // Each number once, in the order they came.
-    std::vector<int> numbers(DeviceTally tally) const;
+    std::vector<int> numbers(DeviceOutcome tally) const;
 
-    std::map<DeviceTally, int> tallies_;
-    std::map<DeviceTally, std::vector<int>> numbers_;
+    std::map<DeviceOutcome, int> tallies_;
+    std::map<DeviceOutcome, std::vector<int>> numbers_;
 };
 
 }  // namespace zav::cli

@@ -55,7 +55,7 @@ ordered_json audit_line_json(const AuditLine& line) {
             {"record", line.record ? ordered_json(hex_text(line.record->data(), kRecordBytes)) : ordered_json()},
             {"sha256", line.record ? ordered_json(sha256_hex(line.record->data(), kRecordBytes)) : ordered_json()},
             {"backup", text_or_null(line.backup)},
-            {"outcome", line.outcome},
+            {"outcome", outcome_name(line.outcome)},
             {"exit_code", line.exit_code},
             {"message", utf8_from_cp1252(line.message)},
             {"differences", differences},

@@ -13,6 +13,7 @@
 
 #include "core/config/config_image.h"
 #include "fleet/log/audit_log_reader.h"
+#include "fleet/log/device_outcome.h"
 #include "fleet/plan/plan_reader.h"
 #include "fleet/record/record_fields.h"
 
@@ -38,7 +39,7 @@ struct AuditLine {
     std::string file;                  // the configuration (template) given, or the file read into
     std::optional<std::array<uint8_t, kRecordBytes>> record;  // given (program), held (verify, read)
     std::string backup;                // the backup taken before the write, or ""
-    std::string outcome;               // "programmed", "unchanged", "verified", "differs", "read", "failed"
+    DeviceOutcome outcome = DeviceOutcome::kFailed;
     int exit_code = 0;
     std::string message;               // the program's words
     std::vector<LoggedDifference> differences;

@@ -8,6 +8,7 @@
 #include "fleet/base/hex.h"
 #include "fleet/base/sha256.h"
 #include "fleet/base/text_encoding.h"
+#include "fleet/log/device_outcome.h"
 
 namespace zav {
 
@@ -21,8 +22,6 @@ constexpr const char* kKeys[] = {"schema", "time",   "zavctl",  "command", "port
                                  "operator", "device", "plan",   "file",    "record",    "sha256",
                                  "backup", "outcome", "exit_code", "message", "differences", "retries",
                                  "duration_s"};
-
-constexpr char kFailed[] = "failed";
 
 // What is wrong with a line; caught where the line is read.
 struct LineFault {
@@ -168,7 +167,7 @@ AuditEntry entry_of(const json& line) {
     // A device that was reached has a fitting and a record, and the record
     // is the one the digest names: else the sheet would vouch for bytes the
     // log does not hold.
-    if (entry.outcome != kFailed) {
+    if (outcome_named(entry.outcome) != DeviceOutcome::kFailed) {
         const std::string because = " fehlt, obwohl das Ergebnis " + in_quotes(entry.outcome) + " ist";
         if (!entry.setup) fault(in_quotes("device.setup") + because);
         if (!entry.record) fault(in_quotes("record") + because);

@@ -50,7 +50,7 @@ struct AuditEntry {
     std::string file;
     std::optional<std::array<uint8_t, kRecordBytes>> record;
     std::string sha256;        // 64 lower-case hex digits, or ""
-    std::string outcome;       // "programmed", "unchanged", "verified", "differs", "read", "failed"
+    std::string outcome;       // as the log names it (device_outcome.h); never ""
     int exit_code = 0;
     std::string message;
     std::vector<LoggedDifference> differences;

@@ -1,3 +1,4 @@
+#include "fleet/log/device_outcome.h"
 #include "fleet/log/logged_rows.h"
 
 #include <cstring>
@@ -11,7 +12,10 @@ LoggedRows logged_rows(const PlannedRecords& records, const Plan& plan, std::str
     AuditLogReading reading = read_audit_log(log, FaultyLines::kPassOver);
     logged.skipped = std::move(reading.skipped);
     for (const AuditEntry& entry : reading.entries) {
-        if (entry.command != "program" || (entry.outcome != "programmed" && entry.outcome != "unchanged")) continue;
+        const std::optional<DeviceOutcome> outcome = outcome_named(entry.outcome);
+        if (entry.command != "program" || (outcome != DeviceOutcome::kProgrammed && outcome != DeviceOutcome::kUnchanged)) {
+            continue;
+        }
         if (!entry.plan_row || !entry.setup || !entry.record) continue;
         if (given_type != nullptr && std::memcmp(given_type, entry.setup->data(), kSetupBlockBytes) != 0) continue;
         for (size_t i = 0; i < plan.rows.size(); ++i) {

@@ -37,6 +37,7 @@
 #include "core/setup/setup_block.h"
 #include "fleet/base/hex.h"
 #include "fleet/base/text_encoding.h"
+#include "fleet/log/device_outcome.h"
 #include "fleet/plan/csv_table.h"
 #include "fleet/record/fitting_report.h"
 #include "fleet/record/record_fields.h"
@@ -360,16 +361,21 @@ SheetDevice sheet_device_of(const AuditEntry& entry, const std::string& log_name
 }
 
 bool has_sheet(const SheetDevice& device) {
-    return device.setup.has_value() && device.record.has_value() && device.outcome != "failed";
+    return device.setup.has_value() && device.record.has_value() &&
+           outcome_named(device.outcome) != DeviceOutcome::kFailed;
 }
 
 std::string outcome_text(const std::string& outcome) {
-    if (outcome == "programmed") return utf8("programmiert");
-    if (outcome == "unchanged") return utf8("unverändert");
-    if (outcome == "verified") return utf8("geprüft: gleich");
-    if (outcome == "differs") return utf8("geprüft: Unterschiede");
-    if (outcome == "read") return utf8("gelesen und gesichert");
-    if (outcome == "failed") return utf8("fehlgeschlagen");
+    const std::optional<DeviceOutcome> named = outcome_named(outcome);
+    if (!named) return outcome;
+    switch (*named) {
+        case DeviceOutcome::kProgrammed: return utf8("programmiert");
+        case DeviceOutcome::kUnchanged: return utf8("unverändert");
+        case DeviceOutcome::kVerified: return utf8("geprüft: gleich");
+        case DeviceOutcome::kDiffers: return utf8("geprüft: Unterschiede");
+        case DeviceOutcome::kRead: return utf8("gelesen und gesichert");
+        case DeviceOutcome::kFailed: return utf8("fehlgeschlagen");
+    }
     return outcome;
 }
 
