@@ -20,7 +20,7 @@
 #include "core/config/config_form.h"
 #include "core/setup/setup_block.h"
 #include "fleet/base/hex.h"
-#include "fleet/base/local_time.h"
+#include "fleet/base/time_stamps.h"
 #include "fleet/record/fitting_report.h"
 #include "fleet/record/record_fields.h"
 #include "fleet/record/record_report.h"

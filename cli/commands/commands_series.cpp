@@ -24,8 +24,8 @@
 #include "core/config/config_commands.h"
 #include "core/config/config_form.h"
 #include "fleet/base/file_names.h"
-#include "fleet/base/local_time.h"
 #include "fleet/base/sha256.h"
+#include "fleet/base/time_stamps.h"
 #include "fleet/record/record_fields.h"
 #include "fleet/record/record_report.h"
 

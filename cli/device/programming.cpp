@@ -8,8 +8,8 @@
 #include "core/config/config_commands.h"
 #include "core/link/link_messages.h"
 #include "core/setup/setup_block.h"
-#include "fleet/base/local_time.h"
 #include "fleet/base/sha256.h"
+#include "fleet/base/time_stamps.h"
 #include "fleet/record/fitting_report.h"
 
 namespace zav::cli {

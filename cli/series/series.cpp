@@ -13,7 +13,7 @@
 #include "core/config/config_commands.h"
 #include "core/setup/connect_outcome.h"
 #include "core/setup/setup_block.h"
-#include "fleet/base/local_time.h"
+#include "fleet/base/time_stamps.h"
 #include "fleet/record/fitting_report.h"
 
 namespace zav::cli {

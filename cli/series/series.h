@@ -20,9 +20,9 @@
 #include "cli/device/device_session.h"
 #include "cli/output/audit_log.h"
 #include "cli/output/reporter.h"
-#include "fleet/log/device_outcome.h"
 #include "cli/series/series_rows.h"
 #include "fleet/base/outcome.h"
+#include "fleet/log/device_outcome.h"
 #include "fleet/plan/plan_reader.h"
 
 namespace zav::cli {

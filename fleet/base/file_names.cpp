@@ -2,6 +2,7 @@
 
 #include "core/config/config_image.h"
 #include "fleet/base/sha256.h"
+#include "fleet/base/time_stamps.h"
 
 namespace zav {
 
@@ -56,23 +57,12 @@ std::string file_name_part(const std::string& label) {
     return part.empty() ? std::string("Geraet") : part;
 }
 
-std::string date_of(const std::string& iso_time) { return iso_time.substr(0, 10); }
-
 std::string backup_file_name(const std::string& iso_time, const std::string& label, const uint8_t* record) {
-    // "2026-12-08T09:15:02+01:00" -> "2026-12-08_091502"
-    std::string when = date_of(iso_time) + "_";
-    for (size_t i = 11; i < iso_time.size() && i < 19; ++i) {
-        if (iso_time[i] != ':') when += iso_time[i];
-    }
-    return when + "_" + file_name_part(label) + "_" + sha256_hex(record, kRecordBytes).substr(0, 8) + ".zcf";
+    return file_name_time(iso_time, '_') + "_" + file_name_part(label) + "_" + sha256_hex(record, kRecordBytes).substr(0, 8) + ".zcf";
 }
 
 std::string default_series_log_name(const std::string& iso_time) {
-    std::string when = iso_time.substr(0, 10) + "-";
-    for (size_t i = 11; i < iso_time.size() && i < 19; ++i) {
-        if (iso_time[i] != ':') when += iso_time[i];
-    }
-    return "zavctl-serie-" + when + ".jsonl";
+    return "zavctl-serie-" + file_name_time(iso_time, '-') + ".jsonl";
 }
 
 }  // namespace zav

@@ -18,9 +18,6 @@ std::string file_name_part(const std::string& label);
 // record's SHA-256.
 std::string backup_file_name(const std::string& iso_time, const std::string& label, const uint8_t* record);
 
-// "2026-12-08" of an ISO 8601 time.
-std::string date_of(const std::string& iso_time);
-
 // The log a series writes when --log names none:
 // "zavctl-serie-2026-12-08-091502.jsonl" in the current folder.
 std::string default_series_log_name(const std::string& iso_time);

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "fleet/base/local_time.h"
 #include "fleet/base/sha256.h"
+#include "fleet/base/time_stamps.h"
 
 namespace zav {
 namespace {

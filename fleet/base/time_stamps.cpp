@@ -1,4 +1,4 @@
-#include "fleet/base/local_time.h"
+#include "fleet/base/time_stamps.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +33,16 @@ std::string iso8601_with_offset(const std::tm& local, long offset_seconds) {
                   local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
                   offset_seconds < 0 ? '-' : '+', minutes / 60, minutes % 60);
     return text;
+}
+
+std::string date_of(const std::string& iso_time) { return iso_time.substr(0, 10); }
+
+std::string file_name_time(const std::string& iso_time, char between) {
+    std::string when = date_of(iso_time) + between;
+    for (size_t i = 11; i < iso_time.size() && i < 19; ++i) {
+        if (iso_time[i] != ':') when += iso_time[i];
+    }
+    return when;
 }
 
 std::string local_time_now_iso8601() {
