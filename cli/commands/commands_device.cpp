@@ -188,7 +188,7 @@ public:
                                                                 : DeviceOutcome::kFailed;
             audit.exit_code = outcome.exit_code;
             audit.message = outcome.message;
-            audit.duration_s = static_cast<double>(system_clock().now_ms() - started_ms_) / 1000.0;
+            audit.duration_ms = system_clock().now_ms() - started_ms_;
             logged = log_.append(audit);
         }
         const int exit_code = tell();

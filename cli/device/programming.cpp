@@ -138,7 +138,7 @@ nlohmann::json stamp_json(const RecordStamp& stamp, const uint8_t* record) {
             {"sha256", sha256_hex(record, kRecordBytes)},
             {"port", json_text(shown_name(stamp.port))},
             {"started", stamp.started},
-            {"duration_s", static_cast<double>(elapsed_ms) / 1000.0}};
+            {"duration_s", duration_seconds(elapsed_ms)}};
 }
 
 }  // namespace zav::cli

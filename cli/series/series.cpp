@@ -203,15 +203,14 @@ private:
             tell_done_already(done, turn);
             return DeviceEnd::kDone;
         }
-        const double seconds = static_cast<double>(system_clock().now_ms() - started_ms) / 1000.0;
-        tell_device(done, turn, seconds);
+        tell_device(done, turn, system_clock().now_ms() - started_ms);
         if (turn.row != nullptr && !series_.rows().done(*turn.row)) left_open_ = turn.row;
         if (done.outcome.exit_code == kExitInterrupted) return DeviceEnd::kInterrupted;
         if (done.ends_series) series_.stop_with(done.outcome.exit_code);
         return series_.stopped() ? DeviceEnd::kSeriesEnds : DeviceEnd::kDone;
     }
 
-    void tell_device(DeviceDone& done, const DeviceTurn& turn, double seconds) {
+    void tell_device(DeviceDone& done, const DeviceTurn& turn, uint32_t duration_ms) {
         const Outcome& outcome = done.outcome;
         series_.summary().count(done.tally, turn.number);
         last_told_ = turn.number;
@@ -232,7 +231,7 @@ private:
         audit.outcome = done.tally;
         audit.exit_code = outcome.exit_code;
         audit.message = outcome.message;
-        audit.duration_s = seconds;
+        audit.duration_ms = duration_ms;
         const Outcome logged = setup_.log != nullptr ? setup_.log->append(audit) : success();
         // The row is done only by a device that finished it, and only once
         // the log says so: a restart with the same log then finds open what
@@ -258,7 +257,7 @@ private:
                                    {"outcome", outcome_name(done.tally)},
                                    {"port", json_name(port_)},
                                    {"started", turn.time},
-                                   {"duration_s", static_cast<double>(static_cast<long long>(seconds * 1000)) / 1000.0}};
+                                   {"duration_s", duration_seconds(duration_ms)}};
         if (turn.row != nullptr) {
             document["row"] = turn.row->row;
             document["label"] = turn.row->label_utf8;

@@ -45,6 +45,8 @@ std::string file_name_time(const std::string& iso_time, char between) {
     return when;
 }
 
+double duration_seconds(uint32_t milliseconds) { return static_cast<double>(milliseconds) / 1000.0; }
+
 std::string local_time_now_iso8601() {
     const std::time_t now = std::time(nullptr);
     std::tm local = {};

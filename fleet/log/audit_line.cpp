@@ -5,6 +5,7 @@
 #include "fleet/base/hex.h"
 #include "fleet/base/sha256.h"
 #include "fleet/base/text_encoding.h"
+#include "fleet/base/time_stamps.h"
 #include "fleet/record/fitting_report.h"
 
 namespace zav {
@@ -60,7 +61,7 @@ ordered_json audit_line_json(const AuditLine& line) {
             {"message", utf8_from_cp1252(line.message)},
             {"differences", differences},
             {"retries", line.retries},
-            {"duration_s", static_cast<double>(static_cast<long long>(line.duration_s * 1000.0 + 0.5)) / 1000.0}};
+            {"duration_s", duration_seconds(line.duration_ms)}};
 }
 
 void take_plan_row(AuditLine& line, const PlanRow& row) {

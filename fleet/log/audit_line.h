@@ -44,7 +44,7 @@ struct AuditLine {
     std::string message;               // the program's words
     std::vector<LoggedDifference> differences;
     int retries = 0;                   // transactions tried again for this device
-    double duration_s = 0.0;
+    uint32_t duration_ms = 0;            // how long the work on the device took
 };
 
 // The plan's row of a device: its row, label, inventory number, remark

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "fleet/base/sha256.h"
 #include "fleet/base/time_stamps.h"
 
@@ -41,6 +43,15 @@ TEST(LocalTime, Iso8601CarriesTheOffsetInHoursAndMinutes) {
     EXPECT_EQ("2024-03-05T14:07:09+05:45", iso8601_with_offset(local, 20700));
     EXPECT_EQ("2024-03-05T14:07:09+00:00", iso8601_with_offset(local, 0));
     EXPECT_EQ(25u, local_time_now_iso8601().size());
+}
+
+// A device's JSON line and its log line give its duration from the same
+// milliseconds: written exactly, never a millisecond short (1001 ms as
+// seconds times 1000 is 1000.999..., which a cut would make 1.000 s).
+TEST(LocalTime, DurationsAreExactToTheMillisecond) {
+    EXPECT_EQ("1.001", nlohmann::json(duration_seconds(1001)).dump());
+    EXPECT_EQ("4.312", nlohmann::json(duration_seconds(4312)).dump());
+    EXPECT_EQ("3599.999", nlohmann::json(duration_seconds(3599999)).dump());
 }
 
 }  // namespace
