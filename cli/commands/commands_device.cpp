@@ -21,6 +21,7 @@
 #include "core/setup/setup_block.h"
 #include "fleet/base/hex.h"
 #include "fleet/base/time_stamps.h"
+#include "fleet/record/config_record.h"
 #include "fleet/record/fitting_report.h"
 #include "fleet/record/record_fields.h"
 #include "fleet/record/record_report.h"
@@ -127,12 +128,6 @@ int tell_end(const Reporter& reporter, const Outcome& outcome, DeviceLink& devic
     reporter.fail(outcome, true);
     reporter.document(document);
     return outcome.exit_code;
-}
-
-std::array<uint8_t, kRecordBytes> record_array(const uint8_t* record) {
-    std::array<uint8_t, kRecordBytes> bytes;
-    std::memcpy(bytes.data(), record, kRecordBytes);
-    return bytes;
 }
 
 // A backup is given back byte for byte, as the device held it: the window's

@@ -26,6 +26,7 @@
 #include "fleet/base/file_names.h"
 #include "fleet/base/sha256.h"
 #include "fleet/base/time_stamps.h"
+#include "fleet/record/config_record.h"
 #include "fleet/record/record_fields.h"
 #include "fleet/record/record_report.h"
 
@@ -46,12 +47,6 @@ DeviceDone refused_device(const Outcome& outcome, const std::string& file) {
     done.audit.file = file;
     done.event = {{"file", json_name(file)}};
     return done;
-}
-
-std::array<uint8_t, kRecordBytes> record_array(const uint8_t* record) {
-    std::array<uint8_t, kRecordBytes> bytes;
-    std::memcpy(bytes.data(), record, kRecordBytes);
-    return bytes;
 }
 
 // A series whose devices each get a record of the plan (or the one file):

@@ -15,6 +15,7 @@
 #include "fleet/log/audit_log_reader.h"
 #include "fleet/log/device_outcome.h"
 #include "fleet/plan/plan_reader.h"
+#include "fleet/record/config_record.h"
 #include "fleet/record/record_fields.h"
 
 namespace zav {
@@ -37,7 +38,7 @@ struct AuditLine {
     std::string plan_remark;           // UTF-8
     std::vector<PlanValue> plan_values;  // the row's filled cells of the record's fields
     std::string file;                  // the configuration (template) given, or the file read into
-    std::optional<std::array<uint8_t, kRecordBytes>> record;  // given (program), held (verify, read)
+    std::optional<ConfigRecord> record;  // given (program), held (verify, read)
     std::string backup;                // the backup taken before the write, or ""
     DeviceOutcome outcome = DeviceOutcome::kFailed;
     int exit_code = 0;

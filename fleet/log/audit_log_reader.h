@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/config/config_image.h"
+#include "fleet/record/config_record.h"
 
 namespace zav {
 
@@ -48,7 +49,7 @@ struct AuditEntry {
     std::string remark;
     std::vector<std::pair<std::string, std::string>> plan_values;  // key, text: the row's cells, in the plan's order
     std::string file;
-    std::optional<std::array<uint8_t, kRecordBytes>> record;
+    std::optional<ConfigRecord> record;
     std::string sha256;        // 64 lower-case hex digits, or ""
     std::string outcome;       // as the log names it (device_outcome.h); never ""
     int exit_code = 0;

@@ -20,6 +20,7 @@
 
 #include "core/config/config_image.h"
 #include "fleet/log/audit_log_reader.h"
+#include "fleet/record/config_record.h"
 
 namespace zav {
 
@@ -39,7 +40,7 @@ struct SheetDevice {
     std::string file;           // the configuration that was given
     std::optional<std::array<uint8_t, kSetupBlockBytes>> setup;  // none: the device was not reached
     bool fitting_assumed = false;  // from a file without --setup: the full fitting
-    std::optional<std::array<uint8_t, kRecordBytes>> record;
+    std::optional<ConfigRecord> record;
     std::string sha256;
     std::string outcome;        // the log's outcome; "" for a file, which nothing checked
     std::string message;        // the program's words on the outcome

@@ -31,12 +31,11 @@
 #include <vector>
 
 #include "core/config/config_image.h"
+#include "fleet/record/config_record.h"
 
 namespace zav {
 
 constexpr int kConfigTextFormat = 1;
-
-using ConfigRecord = std::array<uint8_t, kRecordBytes>;
 
 // The fitting whose fields a text holds and whose field checks apply:
 // setup bytes 1 and 2 (fitted alarms, addresses, relays, tone-pair set).
