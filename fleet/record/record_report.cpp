@@ -8,6 +8,7 @@
 
 #include "core/config/config_form.h"
 #include "fleet/base/hex.h"
+#include "fleet/base/json_text.h"
 #include "fleet/base/text_encoding.h"
 #include "fleet/base/text_wrap.h"
 
@@ -77,10 +78,8 @@ std::vector<std::pair<std::string, std::vector<size_t>>> hidden_by_name(const st
     return groups;
 }
 
-json text_json(const std::string& text) { return utf8_from_cp1252(text); }
-
 // A list that shows no choice has no value.
-json choice_json(const std::string& text) { return text.empty() ? json(nullptr) : text_json(text); }
+json choice_json(const std::string& text) { return text.empty() ? json(nullptr) : json_text(text); }
 
 // The window fills its numeric fields with "%d" of a record byte.
 json number_json(const std::string& digits) {
@@ -91,15 +90,15 @@ json number_json(const std::string& digits) {
 
 json field_value_json(const std::optional<Field>& field) {
     if (!field) return nullptr;
-    return field->number ? json(*field->number) : text_json(field->value);
+    return field->number ? json(*field->number) : json_text(field->value);
 }
 
 json check_json(const RecordView& view) {
     const std::optional<Field> field = field_in_error(view);
     return {{"accepted", view.check_code == 0},
             {"code", view.check_code},
-            {"message", view.check_code == 0 ? json(nullptr) : text_json(config_error_text(view.check_code))},
-            {"field", field ? text_json(field->name) : json(nullptr)},
+            {"message", view.check_code == 0 ? json(nullptr) : json_text(config_error_text(view.check_code))},
+            {"field", field ? json_text(field->name) : json(nullptr)},
             {"value", field ? field_value_json(field) : json(nullptr)}};
 }
 
@@ -185,18 +184,18 @@ json record_json(const RecordView& view) {
 
     json alarms = json::array();
     for (const AlarmView& alarm : view.alarms) {
-        alarms.push_back({{"alarm", alarm.alarm + 1}, {"tone_pair", text_json(alarm.tone_pair)},
-                          {"coding", text_json(alarm.coding)}});
+        alarms.push_back({{"alarm", alarm.alarm + 1}, {"tone_pair", json_text(alarm.tone_pair)},
+                          {"coding", json_text(alarm.coding)}});
     }
     json five_tone = json::array();
     for (size_t n = 0; n < view.five_tone.size(); ++n) {
-        five_tone.push_back({{"number", n + 1}, {"text", text_json(view.five_tone[n])}});
+        five_tone.push_back({{"number", n + 1}, {"text", json_text(view.five_tone[n])}});
     }
     json relays = json::array();
     for (const RelayView& relay : view.relays) {
         relays.push_back({{"relay", relay.relay},
                           {"five_tone", number_json(relay.five_tone)},
-                          {"double_tone", text_json(relay.double_tone)},
+                          {"double_tone", json_text(relay.double_tone)},
                           {"on_time", number_json(relay.on_time)}});
     }
     return {
@@ -216,14 +215,14 @@ json record_json(const RecordView& view) {
 json differences_json(const RecordDifferences& differences, const char* first_side, const char* second_side) {
     json fields = json::array();
     for (const FieldDifference& difference : differences.fields) {
-        fields.push_back({{"field", text_json(difference.name)},
+        fields.push_back({{"field", json_text(difference.name)},
                           {first_side, field_value_json(difference.first)},
                           {second_side, field_value_json(difference.second)}});
     }
     json hidden = json::array();
     for (const HiddenDifference& difference : differences.hidden) {
         hidden.push_back({{"address", difference.address},
-                          {"name", text_json(difference.name)},
+                          {"name", json_text(difference.name)},
                           {first_side, difference.first},
                           {second_side, difference.second}});
     }
