@@ -10,7 +10,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "cli/app/commands.h"
+#include "cli/app/common_options.h"
 
 namespace zav::cli {
 
@@ -33,7 +33,8 @@ public:
     // the command's members.
     virtual void add_to(CLI::App& subcommand) = 0;
 
-    // Runs the command once the command line is parsed; returns the exit code.
+    // Runs the command once the command line is parsed; returns the exit
+    // code (fleet/base/outcome.h), having told the user everything by then.
     virtual int run(const CommonOptions& common) = 0;
 };
 

@@ -26,10 +26,23 @@ void add_log_options(CLI::App& subcommand, LogOptions& log) {
     subcommand.add_option("--operator", log.operator_name);
 }
 
-void add_backup_options(CLI::App& subcommand, ProgramOptions& options) {
-    subcommand.add_option("--backup-dir", options.backup_dir);
-    subcommand.add_flag("--no-backup", options.no_backup);
-    subcommand.add_flag("--always", options.always);
+void add_backup_options(CLI::App& subcommand, BackupOptions& backup) {
+    subcommand.add_option("--backup-dir", backup.folder);
+    subcommand.add_flag("--no-backup", backup.none);
+    subcommand.add_flag("--always", backup.always);
+}
+
+void add_retries_option(CLI::App& subcommand, int& retries) {
+    subcommand.add_option("--retries", retries)->check(CLI::Range(0, 10));
+}
+
+std::string with_shared_options(std::string help) {
+    for (const auto& [mark, lines] : {std::pair<const char*, const char*>{"%BACKUP%", kBackupOptionsHelp},
+                                      std::pair<const char*, const char*>{"%LOG%", kLogOptionsHelp}}) {
+        const size_t at = help.find(mark);
+        if (at != std::string::npos) help.replace(at, std::string(mark).size(), lines);
+    }
+    return help;
 }
 
 Outcome only_with_series(const std::string& option) {

@@ -12,7 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/app/commands.h"
+#include "cli/app/common_options.h"
 #include "cli/output/config_file_io.h"
 #include "cli/output/reporter.h"
 #include "core/config/config_image.h"

@@ -61,6 +61,10 @@ std::string backup_file_name(const std::string& iso_time, const std::string& lab
     return file_name_time(iso_time, '_') + "_" + file_name_part(label) + "_" + sha256_hex(record, kRecordBytes).substr(0, 8) + ".zcf";
 }
 
+std::string series_copy_file_name(const std::string& label, const std::string& iso_time) {
+    return file_name_part(label) + "_" + date_of(iso_time) + ".zcf";
+}
+
 std::string default_series_log_name(const std::string& iso_time) {
     return "zavctl-serie-" + file_name_time(iso_time, '-') + ".jsonl";
 }

@@ -25,6 +25,7 @@ TEST(FileNames, NamesTellDateTimeLabelAndRecord) {
     EXPECT_EQ("2026-12-08_091502_LF-20-Fahrer_44d21db7.zcf",
               backup_file_name("2026-12-08T09:15:02+01:00", "LF 20 Fahrer", record));
     EXPECT_EQ("zavctl-serie-2026-12-08-091502.jsonl", default_series_log_name("2026-12-08T09:15:02+01:00"));
+    EXPECT_EQ("LF-20-Fahrer_2026-12-08.zcf", series_copy_file_name("LF 20 Fahrer", "2026-12-08T09:15:02+01:00"));
 }
 
 }  // namespace
