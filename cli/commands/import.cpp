@@ -66,12 +66,7 @@ public:
     int run(const CommonOptions& common) override;
 
 private:
-    struct Options {
-        std::string input;       // the configuration file (export) or the text (import)
-        std::string output;      // -o; "" or "-": standard output (export only)
-        std::string setup_text;  // --setup: the fitting whose fields the text holds
-        bool force = false;      // --force: an existing output is replaced
-    } options_;
+    TextCall options_;
 };
 
 int ImportCommand::run(const CommonOptions& common) {

@@ -45,13 +45,11 @@ int program_one_device(const CommonOptions& common, const ProgramSettings& optio
 
     const RecordStamp stamp = stamp_now(options.file, chosen_port(common.port));
     Connection connection;
-    outcome = connect_device(common, reporter, connection);
-    if (!outcome.ok()) return reporter.fail(outcome);
-    DeviceLink& device = *connection.device;
     Identification found;
-    outcome = identify_accepted(device, reporter, found);
-    log.identified(found, outcome);
+    outcome = reach_device(common, reporter, log, connection, found);
+    if (connection.device == nullptr) return reporter.fail(outcome);
     if (!outcome.ok()) return log.finish(reporter, outcome, [&] { return reporter.fail(outcome); });
+    DeviceLink& device = *connection.device;
 
     nlohmann::json document = identification_json(found.setup, found.valid, found.accepted);
     document["programmed"] = false;

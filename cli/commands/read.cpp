@@ -207,15 +207,13 @@ int ReadCommand::read_one(const CommonOptions& common, const Reporter& reporter)
     outcome = log.open();
     if (!outcome.ok()) return reporter.fail(outcome);
 
-    Connection connection;
-    outcome = connect_device(common, reporter, connection);
-    if (!outcome.ok()) return reporter.fail(outcome);
-    DeviceLink& device = *connection.device;
     // As the window connects before it reads: a device the program refuses
     // is not read, and the backup says which device it came from.
+    Connection connection;
     Identification found;
-    outcome = identify_accepted(device, reporter, found);
-    log.identified(found, outcome);
+    outcome = reach_device(common, reporter, log, connection, found);
+    if (connection.device == nullptr) return reporter.fail(outcome);
+    DeviceLink& device = *connection.device;
     if (outcome.exit_code == kExitRefused) {
         outcome.detail = "Das Gerät meldet Software-Version " + version_text(found.setup) + ", Setup-Block " +
                          setup_hex(found.setup) + ".";

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "cli/app/command_options.h"
+#include "cli/app/common_options.h"
+#include "cli/device/connection.h"
 #include "cli/device/device_session.h"
 #include "cli/output/audit_log.h"
 #include "cli/output/reporter.h"
@@ -48,5 +50,12 @@ private:
     DeviceOutcome success_;
     uint32_t started_ms_;
 };
+
+// The device of a single read, program, restore or verify: the port of
+// --port or $ZAV_PORT opened, then the device identified and accepted, its
+// setup block in the log. When the port cannot be opened, connection.device
+// stays empty: nothing was asked of a device, and there is nothing to log.
+Outcome reach_device(const CommonOptions& common, const Reporter& reporter, SingleLog& log, Connection& connection,
+                     Identification& found);
 
 }  // namespace zav::cli

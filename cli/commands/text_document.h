@@ -13,6 +13,14 @@
 
 namespace zav::cli {
 
+// What export and import are given.
+struct TextCall {
+    std::string input;       // the configuration file (export) or the text (import)
+    std::string output;      // -o; "" or "-": standard output (export only)
+    std::string setup_text;  // --setup: the fitting whose fields the text holds
+    bool force = false;      // --force: an existing output is replaced
+};
+
 // {"input", "output" ("-" for standard output), "fitting" (or null),
 // "sha256" of the record}.
 nlohmann::json text_document(const std::string& input, const std::string& output, const Fitting& fitting,

@@ -25,6 +25,11 @@ bool make_folders(const std::string& folder, std::string& error);
 // name inside folder, with the platform's separator.
 std::string path_in_folder(const std::string& folder, const std::string& name);
 
+// The folder that holds the file at path: "." for a bare name, the root
+// for a file in it (on Windows with its drive: "C:\\", and "C:." for
+// "C:name").
+std::string folder_of(const std::string& path);
+
 // The name the user logged in with, as UTF-8; "" when the system says none.
 std::string login_name();
 

@@ -7,16 +7,11 @@
 #include <cerrno>
 
 #include "cli/output/system_error_text.h"
+#include "cli/platform/user_folders.h"
 
 namespace zav::cli {
 
 namespace {
-
-std::string folder_of(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 // 0, or the error number of the first write that failed.
 int write_all(int fd, const std::string& bytes) {

@@ -6,16 +6,11 @@
 #include <cerrno>
 
 #include "cli/output/system_error_text.h"
+#include "cli/platform/user_folders.h"
 
 namespace zav::cli {
 
 namespace {
-
-std::string folder_of(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 class PosixNewFile final : public NewFile {
 public:

@@ -8,6 +8,7 @@
 
 #include "cli/output/console.h"
 #include "cli/output/system_error_text.h"
+#include "cli/platform/user_folders.h"
 
 namespace zav::cli {
 
@@ -15,13 +16,6 @@ namespace {
 
 // The kernel gives up after 40 links in a row; so does the tool.
 constexpr int kMostLinks = 40;
-
-std::string folder_of(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
 
 bool read_link(const std::string& path, std::string& content) {
     std::vector<char> buffer(256);

@@ -5,18 +5,12 @@
 #include <cctype>
 
 #include "cli/output/console.h"
+#include "cli/platform/user_folders.h"
 #include "cli/platform/win32/windows_error_text.h"
 
 namespace zav::cli {
 
 namespace {
-
-std::string folder_of(const std::string& path) {
-    const size_t separator = path.find_last_of("/\\");
-    if (separator == std::string::npos) return path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) + "." : ".";
-    if (separator == 0 || (separator == 2 && path[1] == ':')) return path.substr(0, separator + 1);
-    return path.substr(0, separator);
-}
 
 bool is_reserved_letters(const std::string& stem, const char* word) {
     if (stem.size() != std::char_traits<char>::length(word)) return false;

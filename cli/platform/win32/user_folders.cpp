@@ -63,6 +63,13 @@ bool make_folders(const std::string& folder, std::string& error) {
     return true;
 }
 
+std::string folder_of(const std::string& path) {
+    const size_t separator = path.find_last_of("/\\");
+    if (separator == std::string::npos) return path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) + "." : ".";
+    if (separator == 0 || (separator == 2 && path[1] == ':')) return path.substr(0, separator + 1);
+    return path.substr(0, separator);
+}
+
 std::string path_in_folder(const std::string& folder, const std::string& name) {
     if (folder.empty()) return name;
     return is_separator(folder.back()) ? folder + name : folder + "\\" + name;
