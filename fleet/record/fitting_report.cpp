@@ -15,15 +15,6 @@ namespace {
 constexpr int kToneSetGroup = 3;  // "DT-Satz" in kSetupGroups
 constexpr size_t kLabelWidth = 18;
 
-InfoFields info_fields(const uint8_t* setup) {
-    ConfigImage image;
-    set_image_start_values(image);
-    std::memcpy(image.bytes + kSetupBlock, setup, kSetupBlockBytes);
-    InfoFields fields;
-    read_info_fields(image, fields);
-    return fields;
-}
-
 // The number in one of the info window's values: 10 in "max.10", 2000 in
 // "2000ms"; null for "nicht definiert".
 nlohmann::json number_in(const char* text) {
@@ -42,13 +33,6 @@ std::string alarm_count_text(int count) {
     return std::to_string(count) + (count == 1 ? " Doppelton-Alarm" : " Doppelton-Alarme");
 }
 
-// Info window labels end in a colon, but for "Rufton-Dauer".
-std::string label_without_colon(const char* label) {
-    std::string text = label;
-    if (!text.empty() && text.back() == ':') text.pop_back();
-    return text;
-}
-
 }  // namespace
 
 std::string version_text(const uint8_t* setup) {
@@ -58,6 +42,21 @@ std::string version_text(const uint8_t* setup) {
 }
 
 std::string setup_hex(const uint8_t* setup) { return hex_text(setup, kSetupBlockBytes); }
+
+InfoFields setup_info_fields(const uint8_t* setup) {
+    ConfigImage image;
+    set_image_start_values(image);
+    std::memcpy(image.bytes + kSetupBlock, setup, kSetupBlockBytes);
+    InfoFields fields;
+    read_info_fields(image, fields);
+    return fields;
+}
+
+std::string label_without_colon(const char* label) {
+    std::string text = label;
+    if (!text.empty() && text.back() == ':') text.pop_back();
+    return text;
+}
 
 std::string tone_set_text(const uint8_t* setup) {
     const uint16_t chosen = decompose_setup_block_mask(setup);
@@ -69,14 +68,14 @@ std::string tone_set_text(const uint8_t* setup) {
 }
 
 std::string fitting_text(const uint8_t* setup) {
-    const InfoFields fields = info_fields(setup);
+    const InfoFields fields = setup_info_fields(setup);
     return alarm_count_text(fields.tone_pair_count) + ", " + label_without_colon(kInfoLabelFiveTone) + " " +
            fields.five_tone_addresses + ", " + label_without_colon(kInfoLabelRelays) + " " + fields.relays +
            ", " + kSetupGroups[kToneSetGroup].name + " " + tone_set_text(setup);
 }
 
 nlohmann::json setup_info_json(const uint8_t* setup) {
-    const InfoFields fields = info_fields(setup);
+    const InfoFields fields = setup_info_fields(setup);
     nlohmann::json double_tone = nlohmann::json::array();
     // The info window lists the fitted alarms' tone pairs in alarm order.
     int listed = 0;
@@ -94,7 +93,7 @@ nlohmann::json setup_info_json(const uint8_t* setup) {
 }
 
 std::string identification_report(const uint8_t* setup, bool valid) {
-    const InfoFields fields = info_fields(setup);
+    const InfoFields fields = setup_info_fields(setup);
     std::string pairs;
     for (int i = 0; i < fields.tone_pair_count; ++i) pairs += (i > 0 ? ", " : "") + std::string(fields.tone_pairs[i]);
     std::string text;

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/config/config_image.h"
+#include "core/info/info_text.h"
 
 namespace zav {
 
@@ -16,6 +17,13 @@ namespace zav {
 std::string version_text(const uint8_t* setup);
 // The five bytes as upper-case hex without blanks: "7F0702040A".
 std::string setup_hex(const uint8_t* setup);
+
+// The info window's fields for a device of this setup block.
+InfoFields setup_info_fields(const uint8_t* setup);
+
+// An info window label as a field's name: without the colon it ends in
+// (all but "Rufton-Dauer" do).
+std::string label_without_colon(const char* label);
 
 // "675+x" or "1240/675+x": the setup window's option for the tone set.
 std::string tone_set_text(const uint8_t* setup);

@@ -49,8 +49,6 @@ namespace {
 
 constexpr char kInventorySeparator = ';';
 constexpr char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
-constexpr int kToneSetOptionB = 10;  // "1240/675+x"; option 11 is set A, "675+x"
-constexpr uint8_t kToneSetABit = 0x01;
 // Day, month, year, hour, minute: on the sheet, and as a spreadsheet takes
 // it for a date and time.
 constexpr char kSheetTime[] = "%02d.%02d.%04d, %02d:%02d Uhr";
@@ -93,23 +91,6 @@ std::string row(const std::string& name_html, const std::string& value_html, con
     return "<tr><th>" + name_html + "</th>" + cell + value_html + "</td></tr>\n";
 }
 
-std::string without_colon(const char* label) {
-    std::string text = label;
-    if (!text.empty() && text.back() == ':') text.pop_back();
-    return text;
-}
-
-ConfigImage image_with_setup(const std::array<uint8_t, kSetupBlockBytes>& setup) {
-    ConfigImage image;
-    set_image_start_values(image);
-    for (size_t i = 0; i < kSetupBlockBytes; ++i) image.bytes[kSetupBlock + i] = setup[i];
-    return image;
-}
-
-std::string tone_set_text(const std::array<uint8_t, kSetupBlockBytes>& setup) {
-    return kSetupOptionTexts[(setup[1] & kToneSetABit) ? kToneSetOptionB + 1 : kToneSetOptionB];
-}
-
 std::string shown_value(const std::string& program_text) { return program_text.empty() ? "(leer)" : program_text; }
 
 std::string device_text(const SheetDevice& device) {
@@ -136,8 +117,7 @@ std::string handover_section(const SheetDevice& device) {
 
 std::string fitting_section(const SheetDevice& device) {
     const std::array<uint8_t, kSetupBlockBytes>& setup = *device.setup;
-    InfoFields info;
-    read_info_fields(image_with_setup(setup), info);
+    const InfoFields info = setup_info_fields(setup.data());
     std::string tone_pairs;
     for (int k = 0; k < info.tone_pair_count; ++k) tone_pairs += (k ? ", " : "") + std::string(info.tone_pairs[k]);
 
@@ -148,12 +128,15 @@ std::string fitting_section(const SheetDevice& device) {
     std::string text = "<div><h2>Ausstattung</h2>\n<table class=\"ausstattung\">\n";
     text += row(utf8("SW-Version"), html(utf8(info.version)));
     text += row(utf8("Setup-Block"), setup_text, "code");
-    text += row(utf8("DT-Satz"), html(utf8(tone_set_text(setup))));
-    text += row(html(utf8(without_colon(kInfoLabelDoubleTone))), html(utf8(tone_pairs.empty() ? "-" : tone_pairs)));
-    text += row(html(utf8(without_colon(kInfoLabelFiveTone))), html(utf8(info.five_tone_addresses)));
-    text += row(html(utf8(without_colon(kInfoLabelRelays))), html(utf8(info.relays)));
-    text += row(html(utf8(without_colon(kInfoLabelDoubleToneDuration))), html(utf8(info.double_tone_duration)));
-    text += row(html(utf8(without_colon(kInfoLabelCallToneDuration))), html(utf8(info.call_tone_duration)));
+    text += row(utf8("DT-Satz"), html(utf8(tone_set_text(setup.data()))));
+    auto info_row = [&text](const char* label, const std::string& value) {
+        text += row(html(utf8(label_without_colon(label))), html(utf8(value)));
+    };
+    info_row(kInfoLabelDoubleTone, tone_pairs.empty() ? "-" : tone_pairs);
+    info_row(kInfoLabelFiveTone, info.five_tone_addresses);
+    info_row(kInfoLabelRelays, info.relays);
+    info_row(kInfoLabelDoubleToneDuration, info.double_tone_duration);
+    info_row(kInfoLabelCallToneDuration, info.call_tone_duration);
     return text + "</table></div>\n";
 }
 
@@ -436,11 +419,10 @@ std::string inventory_csv(const std::vector<SheetDevice>& devices) {
                                           optional_number(device.device_number),
                                           optional_number(device.plan_row)};
         if (device.setup) {
-            InfoFields info;
-            read_info_fields(image_with_setup(*device.setup), info);
+            const InfoFields info = setup_info_fields(device.setup->data());
             cells.push_back(inventory_cell(utf8(info.version)));
             cells.push_back(inventory_cell(setup_hex(device.setup->data())));
-            cells.push_back(inventory_cell(utf8(tone_set_text(*device.setup))));
+            cells.push_back(inventory_cell(utf8(tone_set_text(device.setup->data()))));
         } else {
             cells.insert(cells.end(), 3, std::string());
         }
