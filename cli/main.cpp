@@ -13,8 +13,8 @@
 #include "cli/app/exit_codes.h"
 #include "cli/app/help_text.h"
 #include "cli/app/trace_option.h"
-#include "cli/output/console.h"
 #include "cli/output/reporter.h"
+#include "cli/platform/console.h"
 #include "cli/platform/interrupt.h"
 
 namespace {

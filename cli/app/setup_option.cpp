@@ -1,6 +1,6 @@
 #include "cli/app/setup_option.h"
 
-#include "cli/output/console.h"
+#include "cli/platform/console.h"
 #include "core/config/config_image.h"
 #include "core/setup/setup_block.h"
 #include "fleet/base/hex.h"

@@ -1,7 +1,7 @@
 #include "cli/app/trace_option.h"
 
 #include "cli/device/traced_line.h"
-#include "cli/output/console.h"
+#include "cli/platform/console.h"
 #include "cli/platform/new_file.h"
 #include "cli/platform/output_path.h"
 #include "core/config/config_file.h"

@@ -6,8 +6,8 @@
 #include "cli/app/command.h"
 #include "cli/commands/fitting_choice.h"
 #include "cli/commands/record_files.h"
-#include "cli/output/console.h"
 #include "cli/output/reporter.h"
+#include "cli/platform/console.h"
 #include "fleet/record/record_fields.h"
 #include "fleet/record/record_report.h"
 

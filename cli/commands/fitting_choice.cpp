@@ -7,7 +7,7 @@
 #include "cli/app/setup_option.h"
 #include "cli/device/device_session.h"
 #include "cli/device/port_opening.h"
-#include "cli/output/console.h"
+#include "cli/platform/console.h"
 #include "cli/platform/serial_port.h"
 #include "core/setup/setup_block.h"
 #include "fleet/base/hex.h"

@@ -4,9 +4,9 @@
 #include <algorithm>
 
 #include "cli/app/command.h"
-#include "cli/output/console.h"
 #include "cli/output/reporter.h"
 #include "cli/platform/adapter_warning.h"
+#include "cli/platform/console.h"
 #include "cli/platform/port_list.h"
 #include "fleet/base/text_wrap.h"
 

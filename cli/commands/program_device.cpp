@@ -11,7 +11,7 @@
 #include "cli/device/programming.h"
 #include "cli/output/backup_store.h"
 #include "cli/output/config_file_io.h"
-#include "cli/output/console.h"
+#include "cli/platform/console.h"
 #include "core/setup/setup_block.h"
 #include "fleet/record/config_record.h"
 #include "fleet/record/fitting_report.h"

@@ -1,6 +1,6 @@
 #include "cli/commands/text_document.h"
 
-#include "cli/output/console.h"
+#include "cli/platform/console.h"
 #include "core/config/config_image.h"
 #include "fleet/base/sha256.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "cli/output/console.h"
+#include "cli/platform/console.h"
 #include "fleet/base/hex.h"
 #include "fleet/base/text_encoding.h"
 

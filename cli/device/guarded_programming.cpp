@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "cli/output/backup_store.h"
-#include "cli/output/console.h"
+#include "cli/platform/console.h"
 #include "core/config/config_commands.h"
 #include "fleet/base/file_names.h"
 

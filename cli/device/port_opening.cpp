@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "cli/device/traced_line.h"
-#include "cli/output/console.h"
+#include "cli/platform/console.h"
 #include "cli/platform/serial_port.h"
 #include "core/link/link_messages.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "cli/output/console.h"
+#include "cli/platform/console.h"
 #include "cli/platform/interrupt.h"
 #include "cli/platform/serial_port.h"
 #include "core/config/config_commands.h"

@@ -1,7 +1,7 @@
 #include "cli/output/audit_log.h"
 
-#include "cli/output/console.h"
 #include "cli/output/whole_file.h"
+#include "cli/platform/console.h"
 #include "cli/platform/durable_append.h"
 #include "cli/platform/output_path.h"
 #include "cli/platform/port_list.h"

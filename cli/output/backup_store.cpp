@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "cli/output/console.h"
 #include "cli/output/output_file.h"
 #include "cli/output/whole_file.h"
+#include "cli/platform/console.h"
 #include "cli/platform/output_path.h"
 #include "cli/platform/user_folders.h"
 #include "core/config/config_file.h"

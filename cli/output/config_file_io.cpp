@@ -4,9 +4,9 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "cli/output/console.h"
 #include "cli/output/output_file.h"
-#include "cli/output/system_error_text.h"
+#include "cli/platform/console.h"
+#include "cli/platform/system_error_text.h"
 #include "core/config/config_file.h"
 
 namespace zav::cli {

@@ -1,6 +1,6 @@
 #include "cli/output/output_file.h"
 
-#include "cli/output/console.h"
+#include "cli/platform/console.h"
 #include "cli/platform/file_replace.h"
 #include "cli/platform/output_path.h"
 #include "core/config/config_file.h"

@@ -1,6 +1,6 @@
 #include "cli/output/progress.h"
 
-#include "cli/output/console.h"
+#include "cli/platform/console.h"
 
 namespace zav::cli {
 

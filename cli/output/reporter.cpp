@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "cli/output/console.h"
+#include "cli/platform/console.h"
 #include "fleet/base/text_encoding.h"
 #include "fleet/base/text_wrap.h"
 

@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "cli/output/console.h"
-#include "cli/output/system_error_text.h"
+#include "cli/platform/console.h"
+#include "cli/platform/system_error_text.h"
 
 namespace zav::cli {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "cli/output/console.h"
+#include "cli/platform/console.h"
 
 namespace zav::cli {
 

@@ -5,7 +5,7 @@
 
 #include "cli/device/port_opening.h"
 #include "cli/device/programming.h"
-#include "cli/output/console.h"
+#include "cli/platform/console.h"
 #include "cli/platform/interrupt.h"
 #include "cli/platform/pause.h"
 #include "cli/platform/serial_port.h"

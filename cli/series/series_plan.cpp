@@ -1,7 +1,7 @@
 #include "cli/series/series_plan.h"
 
-#include "cli/output/console.h"
 #include "cli/output/whole_file.h"
+#include "cli/platform/console.h"
 #include "fleet/log/logged_rows.h"
 
 namespace zav::cli {

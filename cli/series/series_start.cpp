@@ -2,7 +2,7 @@
 
 #include "cli/app/setup_option.h"
 #include "cli/device/port_opening.h"
-#include "cli/output/console.h"
+#include "cli/platform/console.h"
 #include "cli/series/series_plan.h"
 #include "fleet/base/file_names.h"
 #include "fleet/base/time_stamps.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "cli/output/console.h"
+#include "cli/platform/console.h"
 #include "fleet/log/device_outcome.h"
 
 namespace zav::cli {

@@ -1,4 +1,4 @@
-#include "cli/output/console.h"
+#include "cli/platform/console.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/output/system_error_text.h"
+#include "cli/platform/system_error_text.h"
 #include "fleet/base/text_encoding.h"
 
 namespace zav::cli {

@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "cli/output/console.h"
+#include "cli/platform/console.h"
 #include "cli/platform/interrupt.h"
 #include "cli/platform/posix/interrupt_wake.h"
 #include "fleet/base/text_encoding.h"

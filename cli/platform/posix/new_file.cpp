@@ -5,7 +5,7 @@
 
 #include <cerrno>
 
-#include "cli/output/system_error_text.h"
+#include "cli/platform/system_error_text.h"
 #include "cli/platform/user_folders.h"
 
 namespace zav::cli {

@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <vector>
 
-#include "cli/output/console.h"
-#include "cli/output/system_error_text.h"
+#include "cli/platform/console.h"
+#include "cli/platform/system_error_text.h"
 #include "cli/platform/user_folders.h"
 
 namespace zav::cli {

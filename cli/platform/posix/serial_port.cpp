@@ -18,11 +18,11 @@
 #include <cerrno>
 #include <climits>
 
-#include "cli/output/system_error_text.h"
 #include "cli/platform/interrupt.h"
 #include "cli/platform/posix/interrupt_wake.h"
 #include "cli/platform/posix/line_drain.h"
 #include "cli/platform/serial_port.h"
+#include "cli/platform/system_error_text.h"
 
 namespace zav::cli {
 

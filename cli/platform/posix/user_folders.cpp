@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "cli/output/system_error_text.h"
+#include "cli/platform/system_error_text.h"
 
 namespace zav::cli {
 

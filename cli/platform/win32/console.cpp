@@ -1,4 +1,4 @@
-#include "cli/output/console.h"
+#include "cli/platform/console.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "cli/output/system_error_text.h"
+#include "cli/platform/system_error_text.h"
 #include "cli/platform/win32/windows_error_text.h"
 #include "fleet/base/text_encoding.h"
 

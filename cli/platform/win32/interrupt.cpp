@@ -4,7 +4,7 @@
 // series does not wake every later wait.
 #include "cli/platform/interrupt.h"
 
-#include "cli/output/console.h"
+#include "cli/platform/console.h"
 #include "cli/platform/win32/interrupt_event.h"
 
 namespace zav::cli {

@@ -4,7 +4,7 @@
 
 #include <cctype>
 
-#include "cli/output/console.h"
+#include "cli/platform/console.h"
 #include "cli/platform/user_folders.h"
 #include "cli/platform/win32/windows_error_text.h"
 

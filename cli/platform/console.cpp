@@ -1,4 +1,4 @@
-#include "cli/output/console.h"
+#include "cli/platform/console.h"
 
 namespace zav::cli {
 

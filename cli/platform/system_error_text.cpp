@@ -1,4 +1,4 @@
-#include "cli/output/system_error_text.h"
+#include "cli/platform/system_error_text.h"
 
 #include <cerrno>
 
