@@ -37,7 +37,7 @@ public:
 int IdentifyCommand::run(const CommonOptions& common) {
     const Reporter reporter(common.json, common.quiet);
     Connection connection;
-    Outcome outcome = connect_device(common, reporter, connection);
+    Outcome outcome = connect_device(common.port, reporter, connection);
     if (!outcome.ok()) return reporter.fail(outcome);
 
     Identification found;

@@ -51,7 +51,7 @@ int SingleLog::finish(const Reporter& reporter, const Outcome& outcome, const st
 
 Outcome reach_device(const CommonOptions& common, const Reporter& reporter, SingleLog& log, Connection& connection,
                      Identification& found) {
-    const Outcome connected = connect_device(common, reporter, connection);
+    const Outcome connected = connect_device(common.port, reporter, connection);
     if (!connected.ok()) return connected;
     const Outcome identified = identify_accepted(*connection.device, reporter, found);
     log.identified(found, identified);

@@ -6,8 +6,8 @@
 
 namespace zav::cli {
 
-Outcome connect_device(const CommonOptions& common, const Reporter& reporter, Connection& connection) {
-    const std::string port = chosen_port(common.port);
+Outcome connect_device(const std::string& port_option, const Reporter& reporter, Connection& connection) {
+    const std::string port = chosen_port(port_option);
     if (port.empty()) return no_port_given();
     Outcome opened = open_port(port, connection.line);
     if (!opened.ok()) return opened;

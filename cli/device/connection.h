@@ -3,8 +3,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
-#include "cli/app/common_options.h"
 #include "cli/device/device_session.h"
 #include "cli/output/progress.h"
 #include "cli/output/reporter.h"
@@ -20,9 +20,9 @@ struct Connection {
     std::unique_ptr<DeviceLink> device;
 };
 
-// Opens the port of --port or $ZAV_PORT; a progress bar where the reporter
-// shows one.
-Outcome connect_device(const CommonOptions& common, const Reporter& reporter, Connection& connection);
+// Opens the port of --port (port_option) or $ZAV_PORT; a progress bar where
+// the reporter shows one.
+Outcome connect_device(const std::string& port_option, const Reporter& reporter, Connection& connection);
 
 // Identifies the device and goes on only with one the program accepts,
 // noting what it is ("ZAV 160 erkannt (V2.30, Setup ..., DT-Satz ...)").
