@@ -2,6 +2,7 @@
 what goes wrong on the way."""
 import fcntl
 import json
+import pathlib
 import signal
 import subprocess
 import threading
@@ -167,3 +168,7 @@ def test_every_help_fits_80_columns():
         assert run.returncode == 0, (command, run.stderr)
         wide = [line for line in run.stdout.decode().splitlines() if len(line) > 80]
         assert wide == [], f"zavctl help {command or ''}: lines wider than 80 columns"
+    # A native build makes the man page beside zavctl ("man ./zavctl.1"),
+    # with each command's own help as a section.
+    page = pathlib.Path(ZAVCTL).with_name("zavctl.1").read_text(encoding="utf-8")
+    assert [command for command in commands if f'.SS "{command}"' not in page] == ["help"]
