@@ -1,5 +1,5 @@
 // zavctl: the ZAV 160 from the command line. Each command carries its own
-// grammar and help (cli/command.h); this file parses the command line with
+// grammar and help (cli/app/command.h); this file parses the command line with
 // CLI11, says what went wrong in German, and hands over to the command.
 #include <algorithm>
 #include <regex>
@@ -9,16 +9,17 @@
 
 #include <CLI/CLI.hpp>
 
-#include "cli/command.h"
-#include "cli/console.h"
-#include "cli/exit_codes.h"
-#include "cli/help_text.h"
-#include "cli/interrupt.h"
-#include "cli/reporter.h"
-#include "cli/trace_option.h"
+#include "cli/app/command.h"
+#include "cli/app/exit_codes.h"
+#include "cli/app/help_text.h"
+#include "cli/app/trace_option.h"
+#include "cli/output/reporter.h"
+#include "cli/platform/console.h"
+#include "cli/platform/interrupt.h"
 
 namespace {
 
+using namespace zav;
 using namespace zav::cli;
 
 // The part of CLI11's message that names an argument: what precedes

@@ -1,5 +1,15 @@
-// zavctl diff FILE1 FILE2 [--setup HEX]
-#include "cli/command.h"
+// zavctl diff FILE1 FILE2 [--setup HEX]: the fields in which two
+// configurations differ, for one fitting (commands/record_files.h).
+#include <string>
+#include <vector>
+
+#include "cli/app/command.h"
+#include "cli/commands/fitting_choice.h"
+#include "cli/commands/record_files.h"
+#include "cli/output/reporter.h"
+#include "cli/platform/console.h"
+#include "fleet/record/record_fields.h"
+#include "fleet/record/record_report.h"
 
 namespace zav::cli {
 
@@ -34,13 +44,39 @@ public:
         subcommand.add_option("DATEI2", second_)->required();
         subcommand.add_option("--setup", setup_);
     }
-    int run(const CommonOptions& common) override { return command_diff(common, first_, second_, setup_); }
+    int run(const CommonOptions& common) override;
 
 private:
     std::string first_;
     std::string second_;
     std::string setup_;
 };
+
+int DiffCommand::run(const CommonOptions& common) {
+    const Reporter reporter(common.json, common.quiet);
+    Fitting fitting;
+    std::vector<ConfigImage> images;
+    const Outcome outcome = read_for_one_fitting(common, setup_, reporter, {first_, second_}, fitting, images);
+    if (!outcome.ok()) return reporter.fail(outcome);
+    const ConfigImage& first_image = images[0];
+    const ConfigImage& second_image = images[1];
+
+    const RecordDifferences differences =
+        compare_records(first_image.bytes, second_image.bytes, fitting.setup[0], fitting.setup[1]);
+    tell_fitting(reporter, fitting);
+    if (differences.empty()) {
+        reporter.line("Keine Unterschiede.");
+    } else {
+        reporter.paragraph("Unterschiede (" + shown_name(first_) + " -> " + shown_name(second_) + "):", "  ");
+        reporter.block(differences_report(differences), "  ");
+    }
+    nlohmann::json document = differences_json(differences, "a", "b");
+    document["files"] = {{"a", json_name(first_)}, {"b", json_name(second_)}};
+    document["fitting"] = fitting_json(fitting);
+    document["same"] = differences.empty();
+    reporter.document(document);
+    return differences.empty() ? kExitOk : kExitDiffers;
+}
 
 }  // namespace
 

@@ -1,5 +1,12 @@
-// zavctl identify
-#include "cli/command.h"
+// zavctl identify: the device's version, setup block and fitting, as
+// "Verbinden" and the info window give them.
+#include <string>
+
+#include "cli/app/command.h"
+#include "cli/device/connection.h"
+#include "cli/output/reporter.h"
+#include "fleet/base/json_text.h"
+#include "fleet/record/fitting_report.h"
 
 namespace zav::cli {
 
@@ -24,8 +31,26 @@ public:
                "  zavctl --port /dev/ttyUSB0 identify\n";
     }
     void add_to(CLI::App&) override {}
-    int run(const CommonOptions& common) override { return command_identify(common); }
+    int run(const CommonOptions& common) override;
 };
+
+int IdentifyCommand::run(const CommonOptions& common) {
+    const Reporter reporter(common.json, common.quiet);
+    Connection connection;
+    Outcome outcome = connect_device(common.port, reporter, connection);
+    if (!outcome.ok()) return reporter.fail(outcome);
+
+    Identification found;
+    outcome = identify_device(*connection.device, found);
+    const bool answered = outcome.ok() || outcome.exit_code == kExitRefused;
+    if (!answered) return reporter.fail(outcome);
+    reporter.line(outcome.ok() ? outcome.message : std::string("ZAV 160 antwortet, wird aber nicht angenommen"));
+    reporter.block(identification_report(found.setup, found.valid));
+    nlohmann::json document = identification_json(found.setup, found.valid, found.accepted);
+    document["message"] = json_text(outcome.message);
+    reporter.document(document);
+    return outcome.ok() ? kExitOk : reporter.fail(outcome, true);
+}
 
 }  // namespace
 

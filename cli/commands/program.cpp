@@ -1,8 +1,34 @@
 // zavctl program FILE [--series [--plan PLAN.csv]] [--setup HEX] [--retries N]
 //                     [--backup-dir DIR] [--no-backup] [--always] [--log FILE] [--operator NAME]
-#include "cli/command.h"
-#include "cli/command_options.h"
-#include "cli/reporter.h"
+//
+// Program gives a device the file as the configuration window would,
+// after a backup, and verifies it (commands/program_device.h); a series
+// gives each device the template, or its row of the plan.
+#include <cstring>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/app/command.h"
+#include "cli/app/command_options.h"
+#include "cli/commands/file_for_device.h"
+#include "cli/commands/program_device.h"
+#include "cli/device/guarded_programming.h"
+#include "cli/device/programming.h"
+#include "cli/output/backup_store.h"
+#include "cli/output/config_file_io.h"
+#include "cli/output/reporter.h"
+#include "cli/platform/console.h"
+#include "cli/series/planned_work.h"
+#include "cli/series/series.h"
+#include "cli/series/series_plan.h"
+#include "cli/series/series_start.h"
+#include "core/config/config_commands.h"
+#include "core/config/config_image.h"
+#include "fleet/base/sha256.h"
+#include "fleet/plan/planned_records.h"
+#include "fleet/record/config_record.h"
 
 namespace zav::cli {
 
@@ -95,11 +121,106 @@ constexpr const char kHelp[] =
     "  zavctl --port /dev/ttyUSB0 program fahrzeug.toml --series --plan fahrzeuge.csv\n"
     "         --log fahrzeuge.jsonl --operator mueller\n";
 
-std::string with_shared_options(std::string text) {
-    text.replace(text.find("%BACKUP%"), 8, kBackupOptionsHelp);
-    text.replace(text.find("%LOG%"), 5, kLogOptionsHelp);
-    return text;
+// The file as "Laden" then "Programmieren" take it for the device.
+class FileAsTheWindowTakesIt final : public RecordForDevice {
+public:
+    const char* log_command() const override { return "program"; }
+    Outcome take(const ConfigurationSource& file, DeviceLink& device, const Reporter& reporter) const override {
+        return take_file_for_device(file, device, reporter);
+    }
+};
+
+std::string retries_text(int attempts) {
+    if (attempts <= 1) return "";
+    return attempts == 2 ? " (nach 1 Wiederholung)" : " (nach " + std::to_string(attempts - 1) + " Wiederholungen)";
 }
+
+// Each device of a series backed up, given its record and verified.
+class ProgramWork final : public PlannedWork {
+public:
+    ProgramWork(const Reporter& reporter, const ProgramSettings& settings, PlannedRecords& records,
+                std::string backup_folder)
+        : PlannedWork(records), reporter_(reporter), settings_(settings), backup_folder_(std::move(backup_folder)) {}
+
+    const char* command() const override { return "program"; }
+
+    DeviceDone work(DeviceLink& device, const Identification&, const DeviceTurn& turn) override {
+        const uint8_t* record = records_.record_for(turn.row);
+        ConfigImage& image = device.state.image;
+        std::memcpy(image.bytes, record, kRecordBytes);
+        std::memcpy(image.bytes + kSetupBlock, type_, kSetupBlockBytes);
+        ProgrammingRules rules;
+        rules.retries = settings_.retries;
+        rules.series = true;
+        std::memcpy(rules.type, type_, kSetupBlockBytes);
+        BackupRules backup{!settings_.backup.none, backup_folder_, turn.label, turn.time, settings_.backup.always};
+        DoneAlready done_already;
+        if (turn.rows != nullptr) {
+            done_already = [&turn](const uint8_t* copy) { return turn.done_row_holding(copy) != nullptr; };
+        }
+        const GuardedResult result = back_up_and_program(device, rules, backup, reporter_, done_already);
+        const ProgrammingResult& programming = result.programming;
+
+        DeviceDone done;
+        if (result.done_already) {
+            done.holds_done_row = turn.done_row_holding(device.state.read_back);
+            return done;
+        }
+        done.outcome = programming.outcome;
+        done.tally = result.unchanged            ? DeviceOutcome::kUnchanged
+                     : programming.outcome.ok() ? DeviceOutcome::kProgrammed
+                                                : DeviceOutcome::kFailed;
+        done.line_tail = retries_text(programming.attempts);
+        if (!result.backup.empty()) done.details = "Gesichert: " + shown_name(result.backup);
+        if (result.erased) done.details = "Keine Sicherung: " + std::string(kNoConfiguration);
+        done.ends_series = result.backup_failed;
+
+        done.event = {{"programmed", programming.programmed},
+                      {"attempts", programming.attempts},
+                      {"file", json_name(settings_.file)},
+                      {"sha256", sha256_hex(record, kRecordBytes)},
+                      {"backup", result.backup.empty() ? nlohmann::json() : nlohmann::json(json_name(result.backup))},
+                      {"erased", result.erased}};
+        if (programming.verify_reads > 0 || result.unchanged) {
+            done.event["verified"] = programming.verified;
+            done.event["verify_reads"] = result.unchanged ? result.backup_reads : programming.verify_reads;
+            if (programming.first_difference >= 0) done.event["first_difference"] = programming.first_difference;
+        }
+        done.audit.file = settings_.file;
+        done.audit.record = record_array(record);
+        done.audit.backup = result.backup;
+        done.audit.retries = result.retries();
+        return done;
+    }
+
+    DeviceDone refused(const DeviceTurn& turn, const Outcome& outcome) override {
+        DeviceDone done = refused_device(outcome, settings_.file);
+        done.event["programmed"] = false;
+        done.event["attempts"] = 0;
+        if (const uint8_t* record = records_.record_for(turn.row)) {
+            done.event["sha256"] = sha256_hex(record, kRecordBytes);
+            done.audit.record = record_array(record);
+        }
+        return done;
+    }
+
+    std::vector<SummaryPart> summary_parts() const override {
+        return {{DeviceOutcome::kProgrammed, "programmiert", true, nullptr},
+                {DeviceOutcome::kUnchanged, "unverändert", false, nullptr},
+                {DeviceOutcome::kFailed, "fehlgeschlagen", true, "failed_devices"}};
+    }
+
+    bool row_done_by(DeviceOutcome tally) const override {
+        return tally == DeviceOutcome::kProgrammed || tally == DeviceOutcome::kUnchanged;
+    }
+    bool row_record_held_by(DeviceOutcome tally) const override { return row_done_by(tally); }
+    bool continues_from_log() const override { return true; }
+
+private:
+    const Reporter& reporter_;
+    const ProgramSettings& settings_;
+    std::string backup_folder_;
+};
 
 class ProgramCommand final : public Command {
 public:
@@ -116,26 +237,52 @@ public:
     }
     const char* help() const override { return help_.c_str(); }
     void add_to(CLI::App& subcommand) override {
-        subcommand.add_option("DATEI", options_.file)->required();
+        subcommand.add_option("DATEI", settings_.file)->required();
         subcommand.add_flag("--series", series_);
-        subcommand.add_option("--plan", options_.plan);
-        subcommand.add_option("--setup", options_.setup);
-        subcommand.add_option("--retries", options_.retries)->check(CLI::Range(0, 10));
-        add_backup_options(subcommand, options_);
-        add_log_options(subcommand, options_.log);
+        subcommand.add_option("--plan", plan_);
+        subcommand.add_option("--setup", settings_.setup);
+        add_retries_option(subcommand, settings_.retries);
+        add_backup_options(subcommand, settings_.backup);
+        add_log_options(subcommand, settings_.log);
     }
     int run(const CommonOptions& common) override {
-        if (!series_ && !options_.plan.empty()) {
+        if (!series_ && !plan_.empty()) {
             return Reporter(common.json, common.quiet).fail(only_with_series("--plan"));
         }
-        return series_ ? command_program_series(common, options_) : command_program(common, options_);
+        return series_ ? program_series(common) : program_one_device(common, settings_, FileAsTheWindowTakesIt());
     }
 
 private:
+    int program_series(const CommonOptions& common);
+
     std::string help_;
-    ProgramOptions options_;
+    ProgramSettings settings_;
     bool series_ = false;
+    std::string plan_;  // --plan: each device's own values (series)
 };
+
+int ProgramCommand::program_series(const CommonOptions& common) {
+    const Reporter reporter(common.json, common.quiet);
+    ConfigurationSource file;
+    Outcome outcome = read_configuration_file(settings_.file, file);
+    if (!outcome.ok()) return reporter.fail(outcome);
+    std::string backup_folder;
+    if (!settings_.backup.none) {
+        outcome = prepare_backup_folder(settings_.backup.folder, backup_folder);
+        if (!outcome.ok()) return reporter.fail(outcome);
+    }
+    SeriesStart start;
+    std::optional<PlannedRecords> records;
+    outcome = start_planned_series(common, file, settings_.setup, plan_, reporter, start, records);
+    if (!outcome.ok()) return reporter.fail(outcome);
+    outcome = open_series_log(settings_.log, start);
+    if (!outcome.ok()) return reporter.fail(outcome);
+    if (start.with_plan) {
+        start.setup.rows_done = rows_done_in_log(*records, start.plan, start.log, start.setup.given_type, reporter);
+    }
+    ProgramWork work(reporter, settings_, *records, backup_folder);
+    return run_series(reporter, work, start.setup);
+}
 
 }  // namespace
 

@@ -1,7 +1,15 @@
 // zavctl restore BACKUP [--setup HEX] [--retries N] [--backup-dir DIR] [--no-backup] [--always]
 //                       [--log FILE] [--operator NAME]
-#include "cli/command.h"
-#include "cli/command_options.h"
+//
+// Restore gives a device a backup back as program gives it a file
+// (commands/program_device.h), but byte for byte as the backup stands.
+#include <string>
+
+#include "cli/app/command.h"
+#include "cli/app/command_options.h"
+#include "cli/commands/program_device.h"
+#include "cli/output/reporter.h"
+#include "core/config/config_image.h"
 
 namespace zav::cli {
 
@@ -29,13 +37,22 @@ constexpr const char kHelp[] =
     "Beispiel:\n"
     "  zavctl --port /dev/ttyUSB0 restore 2026-12-08_091502_LF-20-Fahrer_1a2b3c4d.zcf\n";
 
+// A backup is given back byte for byte, as the device held it: the window's
+// field checks did not judge it when it was read, and what the window would
+// change in it is no part of the way back.
+class BackupAsItStands final : public RecordForDevice {
+public:
+    const char* log_command() const override { return "restore"; }
+    Outcome take(const ConfigurationSource& backup, DeviceLink& device, const Reporter& reporter) const override {
+        reporter.line("Sicherung zurückspielen: " + backup.name);
+        ConfigImage& image = device.state.image;
+        return configuration_for_fitting(backup, {image.bytes[kSetupByte1], image.bytes[kSetupByte2]}, image);
+    }
+};
+
 class RestoreCommand final : public Command {
 public:
-    RestoreCommand() : help_(kHelp) {
-        help_.replace(help_.find("%BACKUP%"), 8, kBackupOptionsHelp);
-        help_.replace(help_.find("%LOG%"), 5, kLogOptionsHelp);
-        options_.restore = true;
-    }
+    RestoreCommand() : help_(with_shared_options(kHelp)) {}
     const char* name() const override { return "restore"; }
     const char* overview() const override {
         return "  restore SICHERUNG        eine Sicherung zurückspielen, Byte für Byte\n"
@@ -43,17 +60,19 @@ public:
     }
     const char* help() const override { return help_.c_str(); }
     void add_to(CLI::App& subcommand) override {
-        subcommand.add_option("SICHERUNG", options_.file)->required();
-        subcommand.add_option("--setup", options_.setup);
-        subcommand.add_option("--retries", options_.retries)->check(CLI::Range(0, 10));
-        add_backup_options(subcommand, options_);
-        add_log_options(subcommand, options_.log);
+        subcommand.add_option("SICHERUNG", settings_.file)->required();
+        subcommand.add_option("--setup", settings_.setup);
+        add_retries_option(subcommand, settings_.retries);
+        add_backup_options(subcommand, settings_.backup);
+        add_log_options(subcommand, settings_.log);
     }
-    int run(const CommonOptions& common) override { return command_program(common, options_); }
+    int run(const CommonOptions& common) override {
+        return program_one_device(common, settings_, BackupAsItStands());
+    }
 
 private:
     std::string help_;
-    ProgramOptions options_;
+    ProgramSettings settings_;
 };
 
 }  // namespace

@@ -1,5 +1,17 @@
-// zavctl show FILE [--setup HEX]
-#include "cli/command.h"
+// zavctl show FILE [--setup HEX]: the configuration as a report, each field
+// as the configuration window shows it (commands/record_files.h).
+#include <string>
+#include <vector>
+
+#include "cli/app/command.h"
+#include "cli/commands/fitting_choice.h"
+#include "cli/commands/record_files.h"
+#include "cli/output/reporter.h"
+#include "cli/platform/console.h"
+#include "core/config/config_form.h"
+#include "fleet/record/record_fields.h"
+#include "fleet/record/record_report.h"
+#include "fleet/record/record_view.h"
 
 namespace zav::cli {
 
@@ -37,12 +49,47 @@ public:
         subcommand.add_option("DATEI", file_)->required();
         subcommand.add_option("--setup", setup_);
     }
-    int run(const CommonOptions& common) override { return command_show(common, file_, setup_); }
+    int run(const CommonOptions& common) override;
 
 private:
     std::string file_;
     std::string setup_;
 };
+
+int ShowCommand::run(const CommonOptions& common) {
+    const Reporter reporter(common.json, common.quiet);
+    Fitting fitting;
+    std::vector<ConfigImage> images;
+    const Outcome outcome = read_for_one_fitting(common, setup_, reporter, {file_}, fitting, images);
+    if (!outcome.ok()) return reporter.fail(outcome);
+    const ConfigImage& image = images[0];
+
+    const uint8_t setup_byte1 = fitting.setup[0], setup_byte2 = fitting.setup[1];
+    const RecordView view = view_record(image.bytes, setup_byte1, setup_byte2);
+    reporter.line("Datei        " + shown_name(file_));
+    tell_fitting(reporter, fitting);
+    reporter.line("");
+    reporter.block(record_report(view));
+    nlohmann::json document = record_json(view);
+    document["file"] = json_name(file_);
+    document["fitting"] = fitting_json(fitting);
+    document["device_receives"] = nullptr;
+    if (view.check_code == 0) {
+        // What "Programmieren" would send to a device of this fitting.
+        uint8_t taken[kRecordBytes];
+        record_as_window_takes_it(image.bytes, setup_byte1, setup_byte2, taken);
+        const RecordDifferences changes = compare_records(image.bytes, taken, setup_byte1, setup_byte2);
+        const std::string beyond = beyond_fitting_report(view);
+        if (!changes.empty() || !beyond.empty()) reporter.line("");
+        reporter.block(beyond);
+        reporter.block(device_receives_report(changes));
+        document["device_receives"] = differences_json(changes, "file", "device");
+    }
+    reporter.document(document);
+    if (view.check_code == 0) return kExitOk;
+    // A script may take show as the window's check before it programs.
+    return reporter.fail(failure(kExitRefused, config_error_text(view.check_code), field_error_detail(view)), true);
+}
 
 }  // namespace
 

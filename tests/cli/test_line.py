@@ -11,7 +11,7 @@ import termios
 
 import pytest
 
-from conftest import ZAVCTL, config_file, wait_for, zavctl, unwrapped
+from conftest import ROOT, ZAVCTL, config_file, wait_for, zavctl, unwrapped
 
 ENGLISH = re.compile(r"\b(required|expected|argument|arguments|missing|following|not|error|denied|"
                      r"permission|resource|unavailable|such|file|directory)\b", re.IGNORECASE)
@@ -137,3 +137,18 @@ def test_usage_errors_exit_1_in_german_and_options_may_follow_the_command(device
     run = zavctl("identify", "--port", device.port, "--json", "--quiet")
     assert (run.returncode, run.stderr) == (0, b"")
     assert json.loads(run.stdout)["accepted"]
+
+
+def test_every_command_refuses_a_wrong_setup_block_alike_before_anything_else(tmp_path):
+    example = str(ROOT / "examples" / "kleine-wache.zcf")
+    made = str(tmp_path / "made")
+    calls = [("program", example), ("restore", example), ("program", example, "--series", "--no-backup"),
+             ("verify", example, "--series"), ("show", example), ("diff", example, example), ("export", example),
+             ("import", example, "-o", made), ("report", example, "-o", made)]
+    for setup, said in (("BF073C02", "10 Hex-Ziffern erwartet Den Setup-Block angeben, wie \"zavctl identify\" ihn "
+                                      "zeigt, z. B. BF073C020A."),
+                        ("BF073D020A", "Setup-Daten ungültig ! Das Prüfbyte (3. Byte) passt nicht zu den Setup-Bytes.")):
+        for call in calls:
+            run = zavctl(*call, "--setup", setup)
+            assert (run.returncode, unwrapped(run.stderr)) == (1, f"zavctl: --setup {setup}: {said}\n"), call
+    assert list(tmp_path.iterdir()) == []

@@ -61,7 +61,9 @@ def test_a_series_never_programs_a_device_twice_and_tells_every_device(device, t
         found_setup = device.control("get setup")
         device.control("appear")
         assert "Typ-Konflikt" in series.wait_told("Gerät 3:")
-        assert f"  Erwartet Setup {expected_setup} (V2.30), gefunden {found_setup} (V2.30)." in series.out
+        # The lines under a device's line come after it: waited for, as it.
+        conflict = f"  Erwartet Setup {expected_setup} (V2.30), gefunden {found_setup} (V2.30)."
+        assert series.wait_told(conflict) == conflict
 
         # A fourth whose programming fails, retries and all.
         device.control("vanish")
@@ -71,8 +73,9 @@ def test_a_series_never_programs_a_device_twice_and_tells_every_device(device, t
         device.control("fault refuse-block 2")
         device.control("appear")
         assert "Fehler beim Konfig-Update !" in series.wait_told("Gerät 4:")
-        assert "Programmieren: Fehler beim Konfig-Update ! Neuer Versuch 2 von 2 ..." in series.err
-        assert "  " + NO_VALID_CONFIGURATION in series.out
+        retried = "Programmieren: Fehler beim Konfig-Update ! Neuer Versuch 2 von 2 ..."
+        assert series.wait_told(retried, lines=series.err) == retried
+        assert series.wait_told("  " + NO_VALID_CONFIGURATION) == "  " + NO_VALID_CONFIGURATION
 
         # Ctrl+C while the series waits on a silent line ends it at once.
         device.control("fault silent")

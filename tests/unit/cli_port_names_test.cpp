@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/com_port_name.h"
-#include "cli/natural_order.h"
+#include "cli/platform/com_port_name.h"
+#include "fleet/base/natural_order.h"
 
 namespace zav::cli {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "core/setup/connect_outcome.h"
 #include "core/link/worker.h"
+#include "core/setup/connect_outcome.h"
 #include "core/setup/setup_block.h"
 
 namespace zav {

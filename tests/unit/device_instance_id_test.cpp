@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "cli/device_instance_id.h"
+#include "cli/platform/device_instance_id.h"
 
 namespace zav::cli {
 namespace {

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "core/link/shared_state.h"
 #include "core/link/frame_codec.h"
+#include "core/link/shared_state.h"
 
 namespace zav {
 namespace {

@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "cli/loop_test.h"
+#include "cli/device/loop_test.h"
 
 namespace zav::cli {
 namespace {

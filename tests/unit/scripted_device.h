@@ -22,9 +22,9 @@
 #include <initializer_list>
 #include <vector>
 
-#include "core/link/shared_state.h"
 #include "core/config/config_image.h"
 #include "core/link/frame_codec.h"
+#include "core/link/shared_state.h"
 #include "core/link/worker.h"
 
 namespace zav {

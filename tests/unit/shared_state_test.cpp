@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "core/app/access_code.h"
-#include "gui/app/messages.h"
 #include "core/link/shared_state.h"
+#include "gui/app/messages.h"
 
 namespace zav {
 namespace {

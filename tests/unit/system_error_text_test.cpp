@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "cli/system_error_text.h"
+#include "cli/platform/system_error_text.h"
 
 namespace zav::cli {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/text_encoding.h"
-#include "cli/traced_line.h"
+#include "cli/device/traced_line.h"
+#include "fleet/base/text_encoding.h"
 
 namespace zav::cli {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "cli/transaction_runner.h"
+#include "cli/device/transaction_runner.h"
 #include "scripted_device.h"
 
 namespace zav {

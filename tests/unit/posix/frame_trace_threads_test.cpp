@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "cli/frame_trace.h"
+#include "cli/device/frame_trace.h"
 
 namespace zav::cli {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/adapter_warning.h"
-#include "cli/posix/port_list_sysfs.h"
+#include "cli/platform/adapter_warning.h"
+#include "cli/platform/posix/port_list_sysfs.h"
 
 namespace zav::cli {
 namespace {

@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "cli/posix/line_drain.h"
-#include "cli/serial_port.h"
+#include "cli/platform/posix/line_drain.h"
+#include "cli/platform/serial_port.h"
 
 namespace zav::cli {
 namespace {

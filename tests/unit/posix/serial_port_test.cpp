@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/interrupt.h"
-#include "cli/serial_port.h"
+#include "cli/platform/interrupt.h"
+#include "cli/platform/serial_port.h"
 
 namespace zav::cli {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "cli/user_folders.h"
+#include "cli/platform/user_folders.h"
 
 namespace zav::cli {
 namespace {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "gui/app/shell.h"
-#include "gui/link/link_threads.h"
 #include "gui/link/link.h"
+#include "gui/link/link_threads.h"
 
 namespace zav {
 namespace {

@@ -1,0 +1,65 @@
+// Programming one identified device so that a technician can trust it: the
+// record is written whole or the device is said to hold none, a failure of
+// the line or of a block is tried again, a verify read that the line spoiled
+// is read again, and Ctrl+C waits for the safe point. "program" and the
+// series both go this way.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/device/device_session.h"
+#include "cli/output/reporter.h"
+#include "fleet/base/outcome.h"
+
+namespace zav::cli {
+
+struct ProgrammingRules {
+    // How often a failed programming, or a verify read the line spoiled, is
+    // tried again (--retries; 0: never).
+    int retries = 0;
+    // The setup block the device must report, all five bytes (the window's
+    // type check); a retry identifies the device again and checks it.
+    uint8_t type[kSetupBlockBytes] = {};
+    // A series finishes the device at hand on the first Ctrl+C, its retries
+    // and its verify included; a single "program" finishes only the record
+    // and stops before the verify read, and tells each step as it goes.
+    bool series = false;
+};
+
+struct ProgrammingResult {
+    Outcome outcome;            // how it ended, as it is told
+    bool programmed = false;    // the whole record is in the device
+    bool verified = false;      // a verify read compared the whole record, equal
+    int attempts = 0;           // programmings started
+    int verify_reads = 0;       // verify reads started
+    int first_difference = -1;  // the verify's first differing address
+};
+
+// Programs the record in device.state.image into the device just
+// identified as rules.type, then verifies it.
+ProgrammingResult program_and_verify(DeviceLink& device, const ProgrammingRules& rules, const Reporter& reporter);
+
+// The verify read, read again (up to retries times) while the line spoils
+// it: no answer, a lost connection, or a copy that fails its check bytes.
+Outcome verify_reading_again(DeviceLink& device, int retries, const Reporter& reporter, int& first_difference,
+                             int& reads);
+
+// "Typ-Konflikt,Programmierung nicht möglich !", naming both setup blocks.
+Outcome type_conflict(const uint8_t* expected, const uint8_t* found);
+
+// What names a programming or verify in a report: the file, the SHA-256 of
+// the 108 record bytes the device was given or compared with, the port,
+// when it started and how long it took.
+struct RecordStamp {
+    std::string file;
+    std::string port;
+    std::string started;  // ISO 8601 with the offset from UTC
+    uint32_t started_ms;  // on the monotonic clock, for the duration
+};
+RecordStamp stamp_now(const std::string& file, const std::string& port);
+nlohmann::json stamp_json(const RecordStamp& stamp, const uint8_t* record);
+
+}  // namespace zav::cli

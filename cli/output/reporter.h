@@ -1,0 +1,64 @@
+// How a command tells its results. Text for people by default; with --json
+// exactly one JSON document on standard output (a series: one per line).
+// Errors always go to standard error as text too, so that a script that
+// reads the JSON and a person who watches see the same failure.
+//
+// Text passes through here on its way to the terminal: control characters
+// (from a file name, an adapter's name, a record) are written escaped, and
+// notes and the explanation of a failure are broken to 80 columns.
+#pragma once
+
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "fleet/base/json_text.h"
+#include "fleet/base/outcome.h"
+
+namespace zav::cli {
+
+// The version of the JSON documents (docs/JSON.md), in every one of them as
+// "schema". It changes only when a key changes its meaning or goes away.
+constexpr int kJsonSchema = 1;
+
+class Reporter {
+public:
+    Reporter(bool json, bool quiet) : json_(json), quiet_(quiet) {}
+
+    bool json() const { return json_; }
+    bool quiet() const { return quiet_; }
+    // The progress bar: only for a person at a terminal.
+    bool progress_shown() const;
+
+    // A line of the text result (Windows-1252), on standard output; nothing
+    // in JSON mode.
+    void line(const std::string& text) const;
+    // A line of the text result broken to 80 columns at its blanks, the
+    // lines after the first starting with indent.
+    void paragraph(const std::string& text, const std::string& indent) const;
+    // Several lines ending in '\n' (a report), each indented.
+    void block(const std::string& text, const std::string& indent = std::string()) const;
+    // Something the user should know on the way ("waiting for the next
+    // device"), on standard error; nothing with --quiet.
+    void note(const std::string& text) const;
+    // Something passed over that the user must hear of even with --quiet
+    // ("zavctl: Warnung: ..."), on standard error.
+    void warning(const std::string& text) const;
+    // The JSON document (JSON mode only), indented for reading, with
+    // "schema" added; value must be an object.
+    void document(const nlohmann::json& value) const;
+    // One JSON document on one line (JSON mode only): a series writes one
+    // per device, so that a script can follow it as it runs.
+    void document_line(const nlohmann::json& value) const;
+
+    // Tells a failure and returns its exit code: its message and detail on
+    // standard error and, in JSON mode when no document told it already,
+    // {"schema": 1, "error": {...}} on standard output.
+    int fail(const Outcome& outcome, bool told_in_document = false) const;
+
+private:
+    bool json_;
+    bool quiet_;
+};
+
+}  // namespace zav::cli

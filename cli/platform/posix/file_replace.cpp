@@ -1,0 +1,106 @@
+#include "cli/platform/file_replace.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "cli/platform/output_path.h"
+#include "cli/platform/system_error_text.h"
+
+namespace zav::cli {
+
+namespace {
+
+bool write_all(int fd, const uint8_t* bytes, size_t count) {
+    while (count > 0) {
+        const ssize_t written = ::write(fd, bytes, count);
+        if (written < 0 && errno == EINTR) continue;
+        if (written < 0) return false;
+        if (written == 0) {
+            errno = EIO;
+            return false;
+        }
+        bytes += written;
+        count -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+// The new file takes the place of the old one in every respect a user set:
+// its permissions (a backup kept private stays private) and, where the
+// process may give them, its owner and group. A new file is made like any
+// other file the user writes.
+void take_over_attributes(int fd, const struct stat* replaced) {
+    if (replaced == nullptr) {
+        const mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);
+        return;
+    }
+    // The owner first: changing it clears set-user-id bits the mode restores.
+    if (fchown(fd, replaced->st_uid, replaced->st_gid) != 0) (void)fchown(fd, static_cast<uid_t>(-1), replaced->st_gid);
+    fchmod(fd, replaced->st_mode & 07777);
+}
+
+// The rename is durable only once the folder that records it is on the disk.
+// A file system that cannot sync a folder has nothing to sync.
+bool sync_folder(const std::string& folder) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP;
+    const int sync_error = errno;
+    close(fd);
+    errno = sync_error;
+    return synced;
+}
+
+}  // namespace
+
+bool replace_file(const std::string& path, const uint8_t* bytes, size_t count, std::string& error) {
+    OutputPathFacts facts;
+    if (!examine_output_path(path, facts, error)) return false;
+    if (facts.kind == PathKind::kFolder || facts.kind == PathKind::kOther) {
+        error = facts.kind == PathKind::kFolder ? std::string("ist ein Ordner")
+                                                : "ist " + facts.other_kind + ", keine gewöhnliche Datei";
+        return false;
+    }
+    struct stat replaced;
+    const bool replacing = facts.kind == PathKind::kRegularFile && stat(facts.target.c_str(), &replaced) == 0;
+
+    // Beside the target, so that the rename stays within one file system.
+    std::string temporary = facts.target + ".XXXXXX";
+    std::vector<char> name(temporary.begin(), temporary.end());
+    name.push_back('\0');
+    const int fd = mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) {
+        error = system_error_text(errno);
+        return false;
+    }
+    take_over_attributes(fd, replacing ? &replaced : nullptr);
+
+    bool done = write_all(fd, bytes, count) && fsync(fd) == 0;
+    int failure = errno;
+    if (close(fd) != 0 && done) {
+        done = false;
+        failure = errno;
+    }
+    if (done && rename(name.data(), facts.target.c_str()) != 0) {
+        done = false;
+        failure = errno;
+    }
+    if (!done) {
+        unlink(name.data());
+        error = system_error_text(failure);
+        return false;
+    }
+    if (!sync_folder(facts.folder)) {
+        error = system_error_text(errno);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace zav::cli

@@ -1,0 +1,99 @@
+// SIGINT, SIGTERM and SIGHUP count as Ctrl+C. The handler only counts,
+// writes one byte into a pipe and, for the first Ctrl+C that waits for a safe
+// point, the notice prepared beforehand (write() is async-signal-safe); the
+// port's poll() watches the pipe, which closes the gap between looking at
+// interrupted() and starting to wait.
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "cli/platform/console.h"
+#include "cli/platform/interrupt.h"
+#include "cli/platform/posix/interrupt_wake.h"
+#include "fleet/base/text_encoding.h"
+
+namespace zav::cli {
+
+namespace {
+
+volatile sig_atomic_t g_count = 0;
+volatile sig_atomic_t g_stops_at_once = 1;
+int g_wake_read = -1;
+int g_wake_write = -1;
+
+// The notice as the terminal takes it (UTF-8). Its length is set to 0 while
+// the text changes, so the handler never writes a half-changed text.
+char g_notice[512];
+volatile sig_atomic_t g_notice_length = 0;
+
+// Enough that a held-down Ctrl+C can never wrap the counter.
+constexpr sig_atomic_t kCountLimit = 1000;
+
+void on_signal(int) {
+    const int saved_errno = errno;
+    if (g_count < kCountLimit) g_count = g_count + 1;
+    if (g_count == 1 && !g_stops_at_once && g_notice_length > 0) {
+        ssize_t ignored = write(STDERR_FILENO, g_notice, static_cast<size_t>(g_notice_length));
+        (void)ignored;
+    }
+    if (g_wake_write >= 0) {
+        const char byte = 1;
+        // A full pipe already wakes the poll; nothing is lost.
+        ssize_t ignored = write(g_wake_write, &byte, 1);
+        (void)ignored;
+    }
+    errno = saved_errno;
+}
+
+}  // namespace
+
+void install_interrupt_handler() {
+    if (g_wake_read >= 0) return;
+    int ends[2];
+    if (pipe2(ends, O_NONBLOCK | O_CLOEXEC) == 0) {
+        g_wake_read = ends[0];
+        g_wake_write = ends[1];
+    }
+    struct sigaction action = {};
+    action.sa_handler = on_signal;
+    sigemptyset(&action.sa_mask);
+    // No SA_RESTART: a blocking call returns EINTR, so nothing sleeps
+    // through Ctrl+C.
+    action.sa_flags = 0;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+}
+
+int interrupt_count() { return g_count; }
+
+bool interrupted() { return g_count >= 2 || (g_count >= 1 && g_stops_at_once); }
+
+void set_interrupt_stops_at_once(bool at_once) { g_stops_at_once = at_once ? 1 : 0; }
+
+void set_first_interrupt_notice(const std::string& text) {
+    g_notice_length = 0;
+    if (text.empty()) return;
+    // At a terminal the line starts afresh over a progress bar (and the
+    // "^C" the terminal echoed); the bar is redrawn below it.
+    std::string line = utf8_from_cp1252(text);
+    if (is_terminal(Stream::kError)) line = "\r" + line + "\x1b[K";
+    line += "\n";
+    if (line.size() > sizeof g_notice) return;
+    std::memcpy(g_notice, line.data(), line.size());
+    g_notice_length = static_cast<sig_atomic_t>(line.size());
+}
+
+int interrupt_wake_fd() { return g_wake_read; }
+
+void clear_interrupt_wake() {
+    if (g_wake_read < 0) return;
+    char bytes[64];
+    while (read(g_wake_read, bytes, sizeof bytes) > 0) {
+    }
+}
+
+}  // namespace zav::cli

@@ -1,0 +1,80 @@
+// Ctrl+C and Ctrl+Break of the console. Windows calls the handler on a
+// thread of its own; the count is kept with interlocked operations, and the
+// event is signalled only for a stop at once, so that the first Ctrl+C of a
+// series does not wake every later wait.
+#include "cli/platform/interrupt.h"
+
+#include "cli/platform/console.h"
+#include "cli/platform/win32/interrupt_event.h"
+
+namespace zav::cli {
+
+namespace {
+
+// Enough that a held-down Ctrl+C can never wrap the counter.
+constexpr LONG kCountLimit = 1000;
+
+volatile LONG g_count = 0;
+volatile LONG g_stops_at_once = 1;
+HANDLE g_event = nullptr;
+bool g_installed = false;
+// Set before a phase in which the notice may be said, read by the handler's
+// thread; the critical section keeps it whole while either uses it.
+CRITICAL_SECTION g_notice_lock;
+std::string g_notice;
+
+// The event follows interrupted(), so that a wait that wakes for it can
+// stop. Reset first and look again: a Ctrl+C on the handler's thread in
+// between still leaves the event signalled.
+void update_event() {
+    if (g_event == nullptr) return;
+    if (!interrupted()) ResetEvent(g_event);
+    if (interrupted()) SetEvent(g_event);
+}
+
+BOOL WINAPI on_console_event(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    const LONG count = InterlockedIncrement(&g_count);
+    if (count > kCountLimit) InterlockedExchange(&g_count, kCountLimit);
+    update_event();
+    if (count == 1 && g_stops_at_once == 0) {
+        EnterCriticalSection(&g_notice_lock);
+        if (!g_notice.empty()) write_text(Stream::kError, g_notice);
+        LeaveCriticalSection(&g_notice_lock);
+    }
+    return TRUE;  // handled: the process goes on and stops at its own pace
+}
+
+}  // namespace
+
+void install_interrupt_handler() {
+    if (g_installed) return;
+    g_installed = true;
+    InitializeCriticalSection(&g_notice_lock);
+    g_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    SetConsoleCtrlHandler(on_console_event, TRUE);
+}
+
+int interrupt_count() { return static_cast<int>(g_count); }
+
+bool interrupted() {
+    const LONG count = g_count;
+    return count >= 2 || (count >= 1 && g_stops_at_once != 0);
+}
+
+void set_interrupt_stops_at_once(bool at_once) {
+    InterlockedExchange(&g_stops_at_once, at_once ? 1 : 0);
+    update_event();
+}
+
+void set_first_interrupt_notice(const std::string& text) {
+    if (!g_installed) return;
+    EnterCriticalSection(&g_notice_lock);
+    // At a console the line starts afresh over a progress bar.
+    g_notice = text.empty() ? std::string() : (is_terminal(Stream::kError) ? "\r" : "") + text + "\n";
+    LeaveCriticalSection(&g_notice_lock);
+}
+
+HANDLE interrupt_event() { return g_event; }
+
+}  // namespace zav::cli

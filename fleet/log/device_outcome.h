@@ -1,0 +1,26 @@
+// What became of a device: the words the audit log, the JSON documents and
+// a series' summary count it by, and what the handover sheet reads back.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+namespace zav {
+
+enum class DeviceOutcome {
+    kProgrammed,  // programmed and verified
+    kUnchanged,   // held the record already, not written
+    kVerified,    // compared: the same
+    kDiffers,     // compared: different
+    kRead,        // read and kept
+    kFailed,
+};
+
+// Its name in the log and in JSON: "programmed", "unchanged", "verified",
+// "differs", "read", "failed".
+const char* outcome_name(DeviceOutcome outcome);
+
+// The outcome a name stands for; none for a word that names none.
+std::optional<DeviceOutcome> outcome_named(std::string_view name);
+
+}  // namespace zav
