@@ -158,7 +158,7 @@ public:
         if (turn.rows != nullptr) {
             done_already = [&turn](const uint8_t* copy) { return turn.done_row_holding(copy) != nullptr; };
         }
-        const GuardedResult result = back_up_and_program(device, rules, backup, reporter_, done_already);
+        const GuardedResult result = back_up_and_program(device, rules, backup, turn.reporter != nullptr ? *turn.reporter : reporter_, done_already);
         const ProgrammingResult& programming = result.programming;
 
         DeviceDone done;
@@ -245,6 +245,7 @@ public:
         add_backup_options(subcommand, settings_.backup);
         add_log_options(subcommand, settings_.log);
     }
+    bool takes_several_ports() const override { return series_; }
     int run(const CommonOptions& common) override {
         if (!series_ && !plan_.empty()) {
             return Reporter(common.json, common.quiet).fail(only_with_series("--plan"));

@@ -96,6 +96,7 @@ public:
         add_retries_option(subcommand, retries_);
         add_log_options(subcommand, log_);
     }
+    bool takes_several_ports() const override { return series_; }
     int run(const CommonOptions& common) override;
 
 private:
@@ -126,7 +127,7 @@ public:
     DeviceDone work(DeviceLink& device, const Identification&, const DeviceTurn& turn) override {
         int reads = 0;
         bool erased = false;
-        Outcome outcome = read_device_copy(device, retries_, reporter_, reads, erased);
+        Outcome outcome = read_device_copy(device, retries_, turn.reporter != nullptr ? *turn.reporter : reporter_, reads, erased);
         DeviceDone done;
         std::string path;
         if (outcome.ok()) {

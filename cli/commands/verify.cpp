@@ -86,7 +86,7 @@ public:
         std::memcpy(device.state.image.bytes, expected, kRecordBytes);
         int first_difference = -1;
         int reads = 0;
-        const Outcome outcome = verify_reading_again(device, retries_, reporter_, first_difference, reads);
+        const Outcome outcome = verify_reading_again(device, retries_, turn.reporter != nullptr ? *turn.reporter : reporter_, first_difference, reads);
 
         DeviceDone done;
         if (outcome.exit_code == kExitDiffers) {
@@ -176,6 +176,7 @@ public:
         add_retries_option(subcommand, retries_);
         add_log_options(subcommand, log_);
     }
+    bool takes_several_ports() const override { return series_; }
     int run(const CommonOptions& common) override {
         if (!series_) {
             const Reporter reporter(common.json, common.quiet);
