@@ -44,8 +44,9 @@ def programming_span(device):
 class Hub:
     """Virtual devices on ports of their own, as on a USB hub."""
 
-    def __init__(self, folder, count):
-        self.devices = [VirtualDevice(folder, name=name) for name in NAMES[:count]]
+    def __init__(self, folder, count, last_options=()):
+        self.devices = [VirtualDevice(folder, options=last_options if n == count - 1 else (), name=name)
+                        for n, name in enumerate(NAMES[:count])]
         for device, name in zip(self.devices, NAMES):
             device.name = name
 
@@ -62,8 +63,8 @@ def hub_of(tmp_path):
     """Makes a hub of so many devices; they are stopped after the test."""
     made = []
 
-    def make(count):
-        made.append(Hub(tmp_path, count))
+    def make(count, last_options=()):
+        made.append(Hub(tmp_path, count, last_options))
         return made[-1]
     yield make
     for hub in made:
@@ -176,7 +177,9 @@ def test_a_busy_port_is_refused_before_any_device_is_touched(hub_of, tmp_path):
 
 
 def test_ctrl_c_on_two_ports_finishes_both_devices_and_names_the_open_rows(hub_of, tmp_path):
-    hub = hub_of(2)
+    # The second device is paced at half the speed: it is still being
+    # written when the first one is done.
+    hub = hub_of(2, ("--baud", "1200"))
     for device in hub.devices:
         device.control("pace on")
     log = tmp_path / "serie.jsonl"
