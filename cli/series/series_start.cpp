@@ -5,6 +5,7 @@
 
 #include "cli/app/setup_option.h"
 #include "cli/device/port_opening.h"
+#include "cli/platform/file_identity.h"
 #include "cli/platform/console.h"
 #include "cli/series/series_plan.h"
 #include "fleet/base/file_names.h"
@@ -21,8 +22,16 @@ namespace {
 Outcome check_ports(const std::vector<std::string>& ports) {
     for (size_t i = 0; i < ports.size(); ++i) {
         for (size_t j = 0; j < i; ++j) {
+            // Two names of one adapter (/dev/ttyUSB0 and its name under
+            // /dev/serial/by-id) would make its ports wait on each other.
             if (ports[i] == ports[j]) {
                 return failure(kExitUsage, "Der Port " + shown_name(ports[i]) + " ist mehrfach angegeben.",
+                               "Jeden Port nur einmal mit --port nennen.");
+            }
+            if (same_file(ports[i], ports[j])) {
+                return failure(kExitUsage,
+                               "Die Ports " + shown_name(ports[j]) + " und " + shown_name(ports[i]) +
+                                   " sind derselbe Port.",
                                "Jeden Port nur einmal mit --port nennen.");
             }
         }
