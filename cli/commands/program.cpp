@@ -175,7 +175,8 @@ public:
         if (turn.rows != nullptr) {
             done_already = [&turn](const uint8_t* copy) { return turn.done_row_holding(copy) != nullptr; };
         }
-        const GuardedResult result = back_up_and_program(device, rules, backup, turn.reporter != nullptr ? *turn.reporter : reporter_, done_already);
+        const Reporter& reporter = turn.reporter != nullptr ? *turn.reporter : reporter_;
+        const GuardedResult result = back_up_and_program(device, rules, backup, reporter, done_already);
         const ProgrammingResult& programming = result.programming;
 
         DeviceDone done;

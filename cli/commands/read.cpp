@@ -129,7 +129,8 @@ public:
     DeviceDone work(DeviceLink& device, const Identification&, const DeviceTurn& turn) override {
         int reads = 0;
         bool erased = false;
-        Outcome outcome = read_device_copy(device, retries_, turn.reporter != nullptr ? *turn.reporter : reporter_, reads, erased);
+        const Reporter& reporter = turn.reporter != nullptr ? *turn.reporter : reporter_;
+        Outcome outcome = read_device_copy(device, retries_, reporter, reads, erased);
         DeviceDone done;
         std::string path;
         if (outcome.ok()) {

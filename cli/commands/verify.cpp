@@ -88,7 +88,8 @@ public:
         std::memcpy(device.state.image.bytes, expected, kRecordBytes);
         int first_difference = -1;
         int reads = 0;
-        const Outcome outcome = verify_reading_again(device, retries_, turn.reporter != nullptr ? *turn.reporter : reporter_, first_difference, reads);
+        const Reporter& reporter = turn.reporter != nullptr ? *turn.reporter : reporter_;
+        const Outcome outcome = verify_reading_again(device, retries_, reporter, first_difference, reads);
 
         DeviceDone done;
         if (outcome.exit_code == kExitDiffers) {

@@ -59,7 +59,8 @@ void SeriesSummary::tell_ports(const Reporter& reporter, const SeriesWork& work,
             port[outcome_name(part.tally)] = numbers.size();
             port[std::string(outcome_name(part.tally)) + "_devices"] = numbers;
             if (numbers.empty() && !part.always) continue;
-            text += (text.empty() ? "" : ", ") + std::to_string(numbers.size()) + " " + part.words + devices_text(numbers);
+            text += (text.empty() ? "" : ", ") + std::to_string(numbers.size()) + " " + part.words +
+                    devices_text(numbers);
         }
         port["port_failed"] = ports[i].failed;
         if (ports[i].failed) {
