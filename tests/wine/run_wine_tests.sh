@@ -13,8 +13,9 @@
 #   program and its probe DLL must have the program's word size.
 #
 # Starts Xvfb when there is no DISPLAY, makes a private Wine prefix (or uses
-# ZAV_WINEPREFIX when it names a ready one), starts zavsim linked as COM1 and
-# stops everything it started when it ends, whatever the outcome.
+# ZAV_WINEPREFIX when it names a ready one), starts zavsim linked as COM1 (and
+# a second one as COM2, for zavctl's series on two ports) and stops
+# everything it started when it ends, whatever the outcome.
 set -u
 
 here=$(cd "$(dirname "$0")" && pwd)
