@@ -54,13 +54,16 @@ void SeriesSummary::tell_ports(const Reporter& reporter, const SeriesWork& work,
         std::string text;
         nlohmann::json port = {{"port", json_name(ports[i].name)}};
         for (const SummaryPart& part : work.summary_parts()) {
-            std::vector<int> numbers;
+            std::vector<int> numbers;  // each device told, a device that failed twice twice
             if (found != by_port_.end() && found->second.count(part.tally) > 0) numbers = found->second.at(part.tally);
+            std::vector<int> once;  // each device named once, in the order they came
+            for (const int number : numbers) {
+                if (std::find(once.begin(), once.end(), number) == once.end()) once.push_back(number);
+            }
             port[outcome_name(part.tally)] = numbers.size();
-            port[std::string(outcome_name(part.tally)) + "_devices"] = numbers;
+            port[std::string(outcome_name(part.tally)) + "_devices"] = once;
             if (numbers.empty() && !part.always) continue;
-            text += (text.empty() ? "" : ", ") + std::to_string(numbers.size()) + " " + part.words +
-                    devices_text(numbers);
+            text += (text.empty() ? "" : ", ") + std::to_string(numbers.size()) + " " + part.words + devices_text(once);
         }
         port["port_failed"] = ports[i].failed;
         if (ports[i].failed) {
