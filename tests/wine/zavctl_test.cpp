@@ -78,8 +78,8 @@ TEST_F(ProgramTest, ZavctlRunsOneSeriesOnTwoComPorts) {
                              "\" --log \"" + folder + ".jsonl\"",
                          run, 60000));
     EXPECT_EQ(0u, run.exit_code) << run.out << run.err;
-    EXPECT_NE(std::string::npos, run.out.find("[COM1] Gerät ")) << run.out;
-    EXPECT_NE(std::string::npos, run.out.find("[COM2] Gerät ")) << run.out;
+    EXPECT_NE(std::string::npos, run.out.find("[COM1] Ger")) << run.out;
+    EXPECT_NE(std::string::npos, run.out.find("[COM2] Ger")) << run.out;
     EXPECT_NE(std::string::npos, run.out.find("Serie beendet: 2 gesichert, 0 fehlgeschlagen.")) << run.out;
     EXPECT_NE(std::string::npos, run.out.find("  [COM1] 1 gesichert")) << run.out;
     EXPECT_NE(std::string::npos, run.out.find("  [COM2] 1 gesichert")) << run.out;
