@@ -192,6 +192,9 @@ private:
         // That the device is not logged is told before the device's own line.
         const bool finished = work_.row_done_by(done.tally) && logged.ok();
         series_.rows().give_back(turn.row, finished, work_.row_record_held_by(done.tally));
+        // The plan's last row: the other ports, which can only be waiting
+        // now, stop at once rather than after their next look.
+        if (several_ && finished && series_.rows().all_done()) end_waits();
         if (!logged.ok()) series_.tell_stop(logged);
 
         std::string line = "Gerät " + std::to_string(turn.number);

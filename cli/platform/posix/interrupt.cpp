@@ -25,6 +25,7 @@ volatile sig_atomic_t g_count = 0;
 // series on its device); the first Ctrl+C stops at once while none is.
 std::atomic<int> g_finishing{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the handler reads it");
+std::atomic<bool> g_waits_ended{false};
 int g_wake_read = -1;
 int g_wake_write = -1;
 
@@ -74,7 +75,7 @@ void install_interrupt_handler() {
 
 int interrupt_count() { return g_count; }
 
-bool interrupted() { return g_count >= 2 || (g_count >= 1 && g_finishing.load() == 0); }
+bool interrupted() { return g_waits_ended.load() || g_count >= 2 || (g_count >= 1 && g_finishing.load() == 0); }
 
 namespace {
 
@@ -87,6 +88,13 @@ void wake_waits() {
 }
 
 }  // namespace
+
+void end_waits() {
+    g_waits_ended = true;
+    wake_waits();
+}
+
+bool waits_ended() { return g_waits_ended.load(); }
 
 void set_interrupt_stops_at_once(bool at_once) {
     if (!at_once) {

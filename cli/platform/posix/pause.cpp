@@ -24,7 +24,7 @@ bool pause_unless_interrupted(uint32_t ms) {
     // The signal may land on another thread (a port of a series): the
     // interrupt pipe wakes every thread's pause alike.
     const uint64_t until = now_ms() + ms;
-    while (interrupt_count() == 0) {
+    while (interrupt_count() == 0 && !waits_ended()) {
         const uint64_t now = now_ms();
         if (now >= until) break;
         pollfd wake = {interrupt_wake_fd(), POLLIN, 0};
@@ -36,7 +36,7 @@ bool pause_unless_interrupted(uint32_t ms) {
             poll(&wake, 1, left);
         }
     }
-    return interrupt_count() == 0;
+    return interrupt_count() == 0 && !waits_ended();
 }
 
 }  // namespace zav::cli

@@ -18,6 +18,7 @@ volatile LONG g_count = 0;
 // How many are at work that the first Ctrl+C lets finish (each port of a
 // series on its device); the first Ctrl+C stops at once while none is.
 volatile LONG g_finishing = 0;
+volatile LONG g_waits_ended = 0;
 HANDLE g_event = nullptr;
 bool g_installed = false;
 // Set before a phase in which the notice may be said, read by the handler's
@@ -61,8 +62,15 @@ int interrupt_count() { return static_cast<int>(g_count); }
 
 bool interrupted() {
     const LONG count = g_count;
-    return count >= 2 || (count >= 1 && g_finishing == 0);
+    return g_waits_ended != 0 || count >= 2 || (count >= 1 && g_finishing == 0);
 }
+
+void end_waits() {
+    InterlockedExchange(&g_waits_ended, 1);
+    update_event();
+}
+
+bool waits_ended() { return g_waits_ended != 0; }
 
 void set_interrupt_stops_at_once(bool at_once) {
     if (!at_once) {
