@@ -35,10 +35,9 @@ def programming_span(device):
     """When the device's programming began and its last frame went, on the
     clock every process shares (zavsim's log counts from its own start)."""
     start = float(device.control("get start"))
-    times = [float(line.split()[0]) for line in (device.folder / f"{device.name}.frames.log").read_text().splitlines()]
-    lines = (device.folder / f"{device.name}.frames.log").read_text().splitlines()
-    first = next(i for i, line in enumerate(lines) if line.endswith("pc>dev 2E"))
-    return start + times[first], start + times[-1]
+    lines = frames(device).splitlines()
+    first = next(line for line in lines if line.endswith("pc>dev 2E"))
+    return start + float(first.split()[0]), start + float(lines[-1].split()[0])
 
 
 class Hub:
