@@ -98,7 +98,7 @@ int run_zavctl(int argc, char** argv) {
     bool help = false, version = false;
     app.add_flag("-h,--help", help);
     app.add_flag("--version", version);
-    app.add_option("--port", common.port);
+    app.add_option("--port", common.ports)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)->expected(1);
     app.add_flag("--json", common.json);
     app.add_flag("-q,--quiet", common.quiet);
     std::string trace_name;
@@ -158,6 +158,10 @@ int run_zavctl(int argc, char** argv) {
         if (subcommands[i]->parsed()) chosen = commands[i].get();
     }
     if (chosen == nullptr) return usage_error("Kein Befehl angegeben.");
+    if (common.ports.size() > 1 && !chosen->takes_several_ports()) {
+        return usage_error("Die Option --port ist mehrfach angegeben.");
+    }
+    if (!common.ports.empty()) common.port = common.ports.front();
 
     // The trace is made before the command touches a device.
     const Reporter reporter(common.json, common.quiet);

@@ -92,6 +92,7 @@ const char kUsage[] =
     "  fault FAULT                       add a fault (as above); clear removes all\n"
     "  setup HEX | options HEX | version M.m | record HEX | erase | pace on|off\n"
     "  get setup | get record | get stats    record: 110 bytes with sum and complement\n"
+    "  get start    'ok SECONDS': when the frame log's times begin (CLOCK_MONOTONIC)\n"
     "  log          'ok N' and then N lines 'SECONDS pc>dev|dev>pc HEX...'\n"
     "  log clear    empty the frame log\n"
     "  get replay   'ok matched=K requests=N departed=L', L the trace's line the\n"
@@ -390,6 +391,13 @@ std::string control(const std::string& line) {
     if (verb == "get" && argument == "setup") return "ok " + hex(device.setup, zav::sim::kSetupBytes, "") + "\n";
     if (verb == "get" && argument == "record")
         return "ok " + hex(device.stored, zav::sim::kStoredBytes, "") + "\n";
+    // The frame log's times count from here: a test that compares the logs
+    // of several devices adds it (CLOCK_MONOTONIC, as Python's monotonic()).
+    if (verb == "get" && argument == "start") {
+        char start[48];
+        snprintf(start, sizeof start, "%.6f", static_cast<double>(g_sim.start.tv_sec) + g_sim.start.tv_nsec / 1e9);
+        return std::string("ok ") + start + "\n";
+    }
     if (verb == "get" && argument == "stats") {
         char text[128];
         snprintf(text, sizeof text, "ok reads=%u programmings=%u setup_writes=%u noise_hits=%u line=%s\n",

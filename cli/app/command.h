@@ -33,6 +33,11 @@ public:
     // the command's members.
     virtual void add_to(CLI::App& subcommand) = 0;
 
+    // Whether the command, as the command line asks for it, works on
+    // several ports at once (--port repeated: a series); asked once the
+    // command line is parsed.
+    virtual bool takes_several_ports() const { return false; }
+
     // Runs the command once the command line is parsed; returns the exit
     // code (fleet/base/outcome.h), having told the user everything by then.
     virtual int run(const CommonOptions& common) = 0;

@@ -59,7 +59,10 @@ constexpr const char kHelp[] =
     "  eine Sicherung zurück.\n"
     "\n"
     "Optionen:\n"
-    "  --series          eine Serie: ein Gerät nach dem anderen am selben Port\n"
+    "  --series          eine Serie: ein Gerät nach dem anderen am selben Port;\n"
+    "                    --port darf dann mehrfach stehen: an jedem Port zugleich\n"
+    "                    eine Serie, mit einem Plan, einem Protokoll (\"Mehrere\n"
+    "                    Adapter\" unten)\n"
     "  --plan PLAN.csv   (mit --series) jedes Gerät bekommt die Vorlage mit den\n"
     "                    Werten seiner Zeile im Plan (unten)\n"
     "  --setup HEX       der Setup-Block (10 Hex-Ziffern, wie \"zavctl identify\" ihn\n"
@@ -99,6 +102,20 @@ constexpr const char kHelp[] =
     "  programmiert und nicht gezählt (\"Dieses Gerät hält schon die Konfiguration\n"
     "  von Gerät 1 (LF 20) ...\"). Exit-Code 0 erst, wenn jede Zeile erledigt ist;\n"
     "  Strg+C, solange Zeilen offen sind: 130.\n"
+    "\n"
+    "Mehrere Adapter:\n"
+    "  Mit --series darf --port mehrfach stehen, etwa für vier Adapter an einem\n"
+    "  USB-Hub: zavctl --port /dev/ttyUSB0 --port /dev/ttyUSB1 program ... Jeder\n"
+    "  Port wartet auf sein eigenes Gerät. Die Zeilen des Plans gehen der Reihe\n"
+    "  nach an das nächste Gerät, das an irgendeinem Port antwortet, nie an zwei\n"
+    "  zugleich; eine Zeile, deren Gerät scheitert, bekommt das nächste Gerät an\n"
+    "  irgendeinem Port. Ein Protokoll, ein Ordner der Sicherungen, am Ende eine\n"
+    "  Zeile je Port. Jede Zeile nennt ihren Port: \"[ttyUSB1] Gerät 3 (LF 20\n"
+    "  Fahrer): V2.30, Verifikation OK !\"; ein Fortschrittsbalken entfällt. Ein\n"
+    "  Port, den ein anderes Programm belegt, wird vor dem ersten Gerät\n"
+    "  abgewiesen. Ein Port, der für immer ausfällt (keine Berechtigung, kein\n"
+    "  Port), endet allein; ein gezogener Adapter darf wiederkommen. Strg+C wirkt\n"
+    "  auf alle Ports wie auf einen.\n"
     "\n"
     "Der Plan:\n"
     "  Eine CSV-Datei, wie eine Tabellenkalkulation sie speichert (Trennzeichen ;\n"
@@ -158,7 +175,8 @@ public:
         if (turn.rows != nullptr) {
             done_already = [&turn](const uint8_t* copy) { return turn.done_row_holding(copy) != nullptr; };
         }
-        const GuardedResult result = back_up_and_program(device, rules, backup, reporter_, done_already);
+        const Reporter& reporter = turn.reporter != nullptr ? *turn.reporter : reporter_;
+        const GuardedResult result = back_up_and_program(device, rules, backup, reporter, done_already);
         const ProgrammingResult& programming = result.programming;
 
         DeviceDone done;
@@ -245,6 +263,7 @@ public:
         add_backup_options(subcommand, settings_.backup);
         add_log_options(subcommand, settings_.log);
     }
+    bool takes_several_ports() const override { return series_; }
     int run(const CommonOptions& common) override {
         if (!series_ && !plan_.empty()) {
             return Reporter(common.json, common.quiet).fail(only_with_series("--plan"));

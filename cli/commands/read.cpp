@@ -64,7 +64,9 @@ constexpr const char kHelp[] =
     "                    Standardausgabe (in eine Umleitung oder Pipe); mit --series\n"
     "                    der Ordner\n"
     "  --force           eine vorhandene Datei ersetzen\n"
-    "  --series          eine Serie: ein Gerät nach dem anderen am selben Port\n"
+    "  --series          eine Serie: ein Gerät nach dem anderen am selben Port;\n"
+    "                    --port darf dann mehrfach stehen: an jedem Port zugleich\n"
+    "                    eine Serie, mit einem Plan, einem Protokoll, wie bei program\n"
     "  --plan PLAN.csv   (mit --series) die Bezeichnungen der Geräte, in ihrer\n"
     "                    Reihenfolge (die erste Spalte des Plans)\n"
     "  --retries N       so oft wird eine Lesung, die an der Leitung scheitert,\n"
@@ -96,6 +98,7 @@ public:
         add_retries_option(subcommand, retries_);
         add_log_options(subcommand, log_);
     }
+    bool takes_several_ports() const override { return series_; }
     int run(const CommonOptions& common) override;
 
 private:
@@ -126,7 +129,8 @@ public:
     DeviceDone work(DeviceLink& device, const Identification&, const DeviceTurn& turn) override {
         int reads = 0;
         bool erased = false;
-        Outcome outcome = read_device_copy(device, retries_, reporter_, reads, erased);
+        const Reporter& reporter = turn.reporter != nullptr ? *turn.reporter : reporter_;
+        Outcome outcome = read_device_copy(device, retries_, reporter, reads, erased);
         DeviceDone done;
         std::string path;
         if (outcome.ok()) {

@@ -60,7 +60,9 @@ constexpr const char kHelp[] =
     "  offen sind: 130.\n"
     "\n"
     "Optionen:\n"
-    "  --series          eine Serie: ein Gerät nach dem anderen am selben Port\n"
+    "  --series          eine Serie: ein Gerät nach dem anderen am selben Port;\n"
+    "                    --port darf dann mehrfach stehen: an jedem Port zugleich\n"
+    "                    eine Serie, mit einem Plan, einem Protokoll, wie bei program\n"
     "  --plan PLAN.csv   (mit --series) die Werte jedes Geräts, wie bei program\n"
     "  --setup HEX       (mit --series) der Setup-Block, den jedes Gerät haben muss\n"
     "  --retries N       so oft wird eine Lesung, die an der Leitung scheitert,\n"
@@ -86,7 +88,8 @@ public:
         std::memcpy(device.state.image.bytes, expected, kRecordBytes);
         int first_difference = -1;
         int reads = 0;
-        const Outcome outcome = verify_reading_again(device, retries_, reporter_, first_difference, reads);
+        const Reporter& reporter = turn.reporter != nullptr ? *turn.reporter : reporter_;
+        const Outcome outcome = verify_reading_again(device, retries_, reporter, first_difference, reads);
 
         DeviceDone done;
         if (outcome.exit_code == kExitDiffers) {
@@ -176,6 +179,7 @@ public:
         add_retries_option(subcommand, retries_);
         add_log_options(subcommand, log_);
     }
+    bool takes_several_ports() const override { return series_; }
     int run(const CommonOptions& common) override {
         if (!series_) {
             const Reporter reporter(common.json, common.quiet);

@@ -76,6 +76,7 @@ Outcome AuditLog::append(const AuditLine& line) {
     for (std::string* name : {&logged.port, &logged.operator_name, &logged.file, &logged.backup}) {
         *name = json_name(*name);
     }
+    const Held held(lock_);
     std::string text = needs_line_end_ ? "\n" : "";
     text += audit_line_json(logged).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
     std::string error;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/platform/durable_append.h"
+#include "cli/platform/lock.h"
 #include "fleet/base/outcome.h"
 #include "fleet/log/audit_line.h"
 
@@ -35,6 +36,7 @@ public:
     // names the device and says whether the log is as it was (what was
     // written of the line is cut back) or holds a part of the line that
     // could not be cut back; last_append() tells the same to the code.
+    // The ports of a series append one at a time, each line whole.
     Outcome append(const AuditLine& line);
     AppendResult last_append() const { return last_append_; }
 
@@ -43,6 +45,7 @@ private:
     std::string earlier_;
     bool needs_line_end_ = false;  // a line cut off by a crash is not continued
     AppendResult last_append_ = AppendResult::kWritten;
+    Lock lock_;
 };
 
 }  // namespace zav::cli

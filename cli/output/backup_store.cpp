@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "cli/output/output_file.h"
 #include "cli/output/whole_file.h"
 #include "cli/platform/console.h"
+#include "cli/platform/file_replace.h"
 #include "cli/platform/output_path.h"
 #include "cli/platform/user_folders.h"
 #include "core/config/config_file.h"
@@ -47,6 +47,9 @@ Outcome store_configuration(const std::string& folder, const std::string& name, 
     build_config_file(image, bytes);
     const std::string content(reinterpret_cast<const char*>(bytes), sizeof bytes);
 
+    // Each name is taken only if it is free at the very moment the file
+    // is put there: the ports of a series may back up at the same time, and
+    // a name one of them took after this one looked is never replaced.
     for (int number = 1; number <= kMostNameTries; ++number) {
         const std::string candidate = path_in_folder(folder, number == 1 ? name : with_number(name, number));
         OutputPathFacts facts;
@@ -63,9 +66,15 @@ Outcome store_configuration(const std::string& folder, const std::string& name, 
             continue;
         }
         if (facts.kind != PathKind::kNothing) continue;
-        const Outcome written = write_output_file(candidate, bytes, sizeof bytes, false);
-        if (written.ok()) path = candidate;
-        return written;
+        if (!facts.folder_problem.empty()) {
+            return failure(kExitFile, kConfigFileCannotCreate, shown_name(candidate) + ": " + facts.folder_problem);
+        }
+        bool exists = false;
+        if (create_whole_file(candidate, bytes, sizeof bytes, exists, error)) {
+            path = candidate;
+            return success();
+        }
+        if (!exists) return failure(kExitFile, kConfigFileCannotCreate, shown_name(candidate) + ": " + error);
     }
     return failure(kExitFile, kConfigFileCannotCreate,
                    shown_name(path_in_folder(folder, name)) + ": jeder Name bis -" + std::to_string(kMostNameTries) +

@@ -48,7 +48,19 @@ Outcome write_output_file(const std::string& name, const uint8_t* bytes, size_t 
         return standard_output_error().empty() ? success() : standard_output_lost();
     }
     std::string error;
-    if (!replace_file(name, bytes, count, error)) return cannot_create(name, error);
+    if (force) {
+        if (!replace_file(name, bytes, count, error)) return cannot_create(name, error);
+        return success();
+    }
+    // Without --force the name was free a moment ago; the file is put there
+    // only if it still is, in one step, so that a file that came meanwhile
+    // (another zavctl, another port) is never replaced.
+    OutputPathFacts facts;
+    if (!examine_output_path(name, facts, error)) return cannot_create(name, error);
+    bool exists = false;
+    if (!create_whole_file(facts.target, bytes, count, exists, error)) {
+        return exists ? check_output_path(name, false) : cannot_create(name, error);
+    }
     return success();
 }
 

@@ -21,14 +21,43 @@ nlohmann::json with_schema(const nlohmann::json& value) {
 
 }  // namespace
 
-bool Reporter::progress_shown() const { return !quiet_ && is_terminal(Stream::kError); }
+Reporter Reporter::for_port(const std::string& tag, const std::string& port) const {
+    Reporter reporter = *this;
+    reporter.tag_ = "[" + escaped_controls(tag) + "] ";
+    reporter.port_ = port;
+    return reporter;
+}
+
+std::string Reporter::tagged(const std::string& text) const {
+    if (tag_.empty()) return text;
+    std::string result;
+    size_t begin = 0;
+    while (begin < text.size()) {
+        size_t end = text.find('\n', begin);
+        end = end == std::string::npos ? text.size() : end + 1;
+        result += tag_ + text.substr(begin, end - begin);
+        begin = end;
+    }
+    return result;
+}
+
+nlohmann::json Reporter::with_port(const nlohmann::json& value) const {
+    if (port_.empty() || value.contains("port")) return value;
+    nlohmann::json document = value;
+    document["port"] = json_name(port_);
+    return document;
+}
+
+// A bar redrawn in place cannot be shared by several ports: each port's
+// lines tell what its device is at instead.
+bool Reporter::progress_shown() const { return !quiet_ && tag_.empty() && is_terminal(Stream::kError); }
 
 void Reporter::line(const std::string& text) const {
-    if (!json_) write_text(Stream::kOut, escaped_controls(text) + "\n");
+    if (!json_) write_text(Stream::kOut, tagged(escaped_controls(text) + "\n"));
 }
 
 void Reporter::paragraph(const std::string& text, const std::string& indent) const {
-    if (!json_) write_text(Stream::kOut, wrapped(escaped_controls(text), indent) + "\n");
+    if (!json_) write_text(Stream::kOut, tagged(wrapped(escaped_controls(text), indent) + "\n"));
 }
 
 void Reporter::block(const std::string& text, const std::string& indent) const {
@@ -41,23 +70,24 @@ void Reporter::block(const std::string& text, const std::string& indent) const {
         indented += indent + escaped_controls(text.substr(begin, end - begin)) + "\n";
         begin = end + 1;
     }
-    write_text(Stream::kOut, indented);
+    write_text(Stream::kOut, tagged(indented));
 }
 
 void Reporter::note(const std::string& text) const {
-    if (!quiet_) write_text(Stream::kError, wrapped(escaped_controls(text), kNoteIndent) + "\n");
+    if (!quiet_) write_text(Stream::kError, tagged(wrapped(escaped_controls(text), kNoteIndent) + "\n"));
 }
 
 void Reporter::warning(const std::string& text) const {
-    write_text(Stream::kError, wrapped("zavctl: Warnung: " + escaped_controls(text), kDetailIndent) + "\n");
+    write_text(Stream::kError,
+               tagged(wrapped("zavctl: Warnung: " + escaped_controls(text), kDetailIndent) + "\n"));
 }
 
 void Reporter::document(const nlohmann::json& value) const {
-    if (json_) write_utf8(Stream::kOut, with_schema(value).dump(2) + "\n");
+    if (json_) write_utf8(Stream::kOut, with_schema(with_port(value)).dump(2) + "\n");
 }
 
 void Reporter::document_line(const nlohmann::json& value) const {
-    if (json_) write_utf8(Stream::kOut, with_schema(value).dump() + "\n");
+    if (json_) write_utf8(Stream::kOut, with_schema(with_port(value)).dump() + "\n");
 }
 
 int Reporter::fail(const Outcome& outcome, bool told_in_document) const {
@@ -72,11 +102,11 @@ int Reporter::fail(const Outcome& outcome, bool told_in_document) const {
                 "\n";
         begin = end + 1;
     }
-    write_text(Stream::kError, text);
+    write_text(Stream::kError, tagged(text));
     if (json_ && !told_in_document) {
         nlohmann::json error = {{"exit_code", outcome.exit_code}, {"message", json_text(outcome.message)}};
         if (!outcome.detail.empty()) error["detail"] = json_text(outcome.detail);
-        write_utf8(Stream::kOut, with_schema({{"error", error}}).dump(2) + "\n");
+        write_utf8(Stream::kOut, with_schema(with_port({{"error", error}})).dump(2) + "\n");
     }
     return outcome.exit_code;
 }

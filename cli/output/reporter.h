@@ -25,6 +25,11 @@ class Reporter {
 public:
     Reporter(bool json, bool quiet) : json_(json), quiet_(quiet) {}
 
+    // The same, for one of several ports of a series: each line of text
+    // starts with "[tag] " (tag: the port's short name, "ttyUSB1", "COM4")
+    // and each JSON line carries "port" (port: the name as given).
+    Reporter for_port(const std::string& tag, const std::string& port) const;
+
     bool json() const { return json_; }
     bool quiet() const { return quiet_; }
     // The progress bar: only for a person at a terminal.
@@ -57,8 +62,14 @@ public:
     int fail(const Outcome& outcome, bool told_in_document = false) const;
 
 private:
+    // Each line of text (lines end in '\n') with the port's tag before it.
+    std::string tagged(const std::string& text) const;
+    nlohmann::json with_port(const nlohmann::json& value) const;
+
     bool json_;
     bool quiet_;
+    std::string tag_;   // "[ttyUSB1] ", or "" for a single port
+    std::string port_;  // the port as given, or "" for a single port
 };
 
 }  // namespace zav::cli

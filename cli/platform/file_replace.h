@@ -16,4 +16,14 @@ namespace zav::cli {
 // temporary file is left then.
 bool replace_file(const std::string& path, const uint8_t* bytes, size_t count, std::string& error);
 
+// Writes bytes as a new file at path, complete or not at all, and never
+// over anything already there: a temporary file beside it, flushed, is put
+// in place by one step that fails when the name is taken (a hard link on
+// POSIX, a move that does not replace on Windows). So two writers that
+// chose the same free name at once cannot replace each other's file. On
+// failure false with the reason in error, exists set when the name was
+// taken; no temporary file is left.
+bool create_whole_file(const std::string& path, const uint8_t* bytes, size_t count, bool& exists,
+                       std::string& error);
+
 }  // namespace zav::cli

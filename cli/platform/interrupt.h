@@ -16,13 +16,22 @@ void install_interrupt_handler();
 int interrupt_count();
 
 // True once a stop at once is wanted: Ctrl+C pressed twice, or once while
-// no safe point is awaited (see set_interrupt_stops_at_once).
+// no safe point is awaited (see set_interrupt_stops_at_once); and once the
+// waits were ended (end_waits).
 bool interrupted();
 
 // While a programming writes its record, or a series works on a device, the
 // first Ctrl+C only asks for a stop at the next safe point; otherwise it
 // stops at once (the default).
 void set_interrupt_stops_at_once(bool at_once);
+
+// The work is over while some threads still wait (one port of a series did
+// the plan's last row while the others look for devices): every wait on a
+// line and every pause ends at once, as after a second Ctrl+C, but nothing
+// is said and interrupt_count() stays as it is. Only for waits: no thread
+// may be writing to a device then.
+void end_waits();
+bool waits_ended();
 
 // What the first Ctrl+C that does not stop at once says on standard error,
 // there and then, from the handler itself: the user must see at once that

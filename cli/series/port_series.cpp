@@ -40,20 +40,24 @@ enum class DeviceEnd {
     kNotTouched,   // Ctrl+C came before anything was done with it
     kInterrupted,  // the second Ctrl+C stopped it in the middle
     kSeriesEnds,   // the work cannot go on (the type refused, a log or backup that fails)
+    kNoRow,        // every open row was taken by the other ports meanwhile: not touched
 };
 
 // One port of a series: it finds a device there, takes a row for it, has
 // the work done and tells it, and waits until the device is gone.
 class PortSeries {
 public:
-    PortSeries(Series& series, const std::string& port)
-        : series_(series), reporter_(series.reporter()), work_(series.work()), setup_(series.setup()), port_(port),
-          adapter_(adapter_name(port)), progress_(reporter_.progress_shown()) {}
+    PortSeries(Series& series, size_t index)
+        : series_(series), reporter_(series.port_reporter(index)), work_(series.work()), setup_(series.setup()),
+          index_(index), several_(series.port_count() > 1), port_(series.port(index)), adapter_(adapter_name(port_)),
+          progress_(reporter_.progress_shown()) {}
 
-    // Until Ctrl+C, a failure that ends the series, or the plan done.
+    // Until Ctrl+C, a failure that ends the series or this port, or the
+    // plan done.
     void run() {
         while (wait_for_device()) {
             const DeviceEnd end = work_on_device();
+            if (end == DeviceEnd::kNoRow) continue;
             if (end == DeviceEnd::kInterrupted) series_.device_interrupted();
             if (end != DeviceEnd::kDone || interrupt_count() > 0) break;
             if (setup_.plan != nullptr && series_.rows().all_done()) break;
@@ -63,20 +67,31 @@ public:
     }
 
 private:
-    void say(const std::string& text) const { series_.say(text); }
+    // Nothing more on the way once Ctrl+C was pressed (Series::say).
+    void say(const std::string& text) const {
+        if (interrupt_count() == 0) reporter_.note(text);
+    }
 
     // --- the devices ---
 
     // Until something answers (true), or Ctrl+C, or a port that will never
     // open (false). Between devices Ctrl+C stops at once.
     bool wait_for_device() {
-        const PlanRow* row = series_.rows().next();
+        // With several ports the next row goes to whichever device answers
+        // first: the wait names none.
+        const PlanRow* row = several_ ? nullptr : series_.rows().next();
         say("Warte auf ein Gerät an " + shown_name(port_) +
             (row == nullptr ? std::string()
                             : " (Gerät " + std::to_string(row->device) + ": " + row->label_cp1252 + ")") +
             " ...");
         for (;;) {
-            if (interrupt_count() > 0 || series_.stopped()) return false;
+            if (interrupt_count() > 0 || series_.finished() || failed_) return false;
+            // Every open row is at work on another port: a device here
+            // waits untouched until one of them fails or all are done.
+            if (series_.rows().with_plan() && series_.rows().next() == nullptr) {
+                if (!pause_unless_interrupted(kLookAgainMs)) return false;
+                continue;
+            }
             if (!open_line()) {
                 if (!pause_unless_interrupted(kLookAgainMs)) return false;
                 continue;
@@ -109,13 +124,16 @@ private:
         turn.time = local_time_now_iso8601();
         const uint32_t started_ms = system_clock().now_ms();
         if (work_.needs_one_type() && identification_.accepted && !series_.has_type()) {
-            if (!series_.fix_type(identification_.setup, "vom ersten Gerät")) return DeviceEnd::kSeriesEnds;
+            if (!series_.take_type_of(identification_.setup)) return DeviceEnd::kSeriesEnds;
         }
+        turn.reporter = &reporter_;
         turn.row = series_.rows().take();
         if (turn.row != nullptr) {
             turn.number = static_cast<int>(turn.row->device);
             turn.label = turn.row->label_utf8;
             turn.rows = &series_.rows();
+        } else if (series_.rows().with_plan()) {
+            return DeviceEnd::kNoRow;
         } else {
             turn.number = series_.count_device();
             turn.label = "Geraet-" + std::to_string(turn.number);
@@ -147,7 +165,7 @@ private:
 
     void tell_device(DeviceDone& done, const DeviceTurn& turn, uint32_t duration_ms) {
         const Outcome& outcome = done.outcome;
-        series_.summary().count(done.tally, turn.number);
+        series_.count(done.tally, turn.number, index_);
         last_told_ = turn.number;
 
         // Logged first: a device is told done only once its line is safe.
@@ -174,6 +192,9 @@ private:
         // That the device is not logged is told before the device's own line.
         const bool finished = work_.row_done_by(done.tally) && logged.ok();
         series_.rows().give_back(turn.row, finished, work_.row_record_held_by(done.tally));
+        // The plan's last row: the other ports, which can only be waiting
+        // now, stop at once rather than after their next look.
+        if (several_ && finished && series_.rows().all_done()) end_waits();
         if (!logged.ok()) series_.tell_stop(logged);
 
         std::string line = "Gerät " + std::to_string(turn.number);
@@ -244,7 +265,7 @@ private:
         say("Gerät abklemmen; danach das nächste anschließen.");
         int silent_looks = 0;
         for (;;) {
-            if (interrupt_count() > 0) return false;
+            if (interrupt_count() > 0 || series_.finished()) return false;
             if (!device_) break;  // the line was lost with the device
             Identification still;
             const Outcome look = identify_device(*device_, still, kGoneSends);
@@ -273,7 +294,9 @@ private:
         PortFailure kind;
         const Outcome opened = open_port(port_, line, kind);
         if (!opened.ok()) {
-            if (port_failure_is_lasting(kind)) {
+            if (port_failure_is_lasting(kind) && several_) {
+                fail_for_good(opened);
+            } else if (port_failure_is_lasting(kind)) {
                 series_.tell_stop(opened);
             } else if (opened.message + opened.detail != last_port_failure_) {
                 say(opened.message + " " + opened.detail);
@@ -287,6 +310,17 @@ private:
         return true;
     }
 
+    // One of several ports that will not open again ends alone: told on
+    // its own lines, the row it may have failed stays open for the others.
+    void fail_for_good(const Outcome& why) {
+        failed_ = true;
+        reporter_.fail(why, true);
+        nlohmann::json error = {{"exit_code", why.exit_code}, {"message", json_text(why.message)}};
+        if (!why.detail.empty()) error["detail"] = json_text(why.detail);
+        reporter_.document_line({{"event", "port_failed"}, {"error", error}});
+        series_.port_failed(index_, why);
+    }
+
     void close_line() {
         device_.reset();
         line_.reset();
@@ -296,9 +330,12 @@ private:
     bool setup_received() const { return found_.ok() || found_.exit_code == kExitRefused; }
 
     Series& series_;
-    const Reporter& reporter_;
+    const Reporter reporter_;
     SeriesWork& work_;
     const SeriesSetup& setup_;
+    size_t index_;
+    bool several_;
+    bool failed_ = false;  // the port failed for good
     std::string port_;
     std::string adapter_;
     ProgressBar progress_;
@@ -313,8 +350,8 @@ private:
 
 }  // namespace
 
-void run_port_series(Series& series, const std::string& port) {
-    PortSeries port_series(series, port);
+void run_port_series(Series& series, size_t index) {
+    PortSeries port_series(series, index);
     port_series.run();
 }
 

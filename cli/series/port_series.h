@@ -1,15 +1,17 @@
 // One port of a series: it finds a device there, takes a row for it from
 // what the ports share (shared_series.h), has the work done and tells it,
-// and waits until the device is gone.
+// and waits until the device is gone. With several ports each runs on a
+// thread of its own; everything it keeps here is its own.
 #pragma once
 
-#include <string>
+#include <cstddef>
 
 namespace zav::cli {
 
 class Series;
 
-// Until Ctrl+C, a failure that ends the series, or the plan done.
-void run_port_series(Series& series, const std::string& port);
+// The series' port of that index, until Ctrl+C, a failure that ends the
+// series or this port, or the plan done.
+void run_port_series(Series& series, size_t index);
 
 }  // namespace zav::cli

@@ -1,9 +1,11 @@
 #include "cli/series/series.h"
 
 #include <cstring>
+#include <memory>
 
 #include "cli/platform/console.h"
 #include "cli/platform/interrupt.h"
+#include "cli/platform/thread.h"
 #include "cli/series/port_series.h"
 #include "cli/series/shared_series.h"
 #include "fleet/record/fitting_report.h"
@@ -14,13 +16,67 @@ std::string row_name(const PlanRow& row) {
     return "Gerät " + std::to_string(row.device) + " (" + row.label_cp1252 + ")";
 }
 
+std::string port_tag(const std::string& port) {
+    const size_t last = port.find_last_of("/\\");
+    return last == std::string::npos ? port : port.substr(last + 1);
+}
+
+Series::Series(const Reporter& reporter, SeriesWork& work, const SeriesSetup& setup)
+    : reporter_(reporter), work_(work), setup_(setup), rows_(setup.plan, setup.rows_done) {
+    const std::vector<std::string> names = setup.ports.empty() ? std::vector<std::string>{setup.port} : setup.ports;
+    for (const std::string& name : names) {
+        SeriesPort port;
+        port.name = name;
+        port.tag = shown_name(port_tag(name));
+        ports_.push_back(port);
+    }
+}
+
+Reporter Series::port_reporter(size_t index) const {
+    return ports_.size() > 1 ? reporter_.for_port(ports_[index].tag, ports_[index].name) : reporter_;
+}
+
 int Series::run() {
     say("Serie: Geräte nacheinander anschließen; Strg+C beendet die Serie.");
     if (setup_.log != nullptr && setup_.log->active()) say("Protokoll: " + shown_name(setup_.log->path()));
     if (tell_plan_start() && (setup_.given_type == nullptr || fix_type(setup_.given_type, "aus --setup"))) {
-        run_port_series(*this, setup_.port);
+        run_ports();
     }
-    return summary_.tell(reporter_, work_, rows_, setup_.log, ending_);
+    return summary_.tell(reporter_, work_, rows_, setup_.log, ending_, ports_);
+}
+
+// One port on this thread, as always; several each on a thread of its own,
+// since each waits on its own line, and the series ends when all have.
+void Series::run_ports() {
+    if (ports_.size() == 1) {
+        run_port_series(*this, 0);
+        return;
+    }
+    std::vector<std::unique_ptr<Thread>> threads;
+    for (size_t i = 0; i < ports_.size(); ++i) {
+        threads.push_back(std::make_unique<Thread>([this, i] { run_port_series(*this, i); }));
+    }
+    for (const std::unique_ptr<Thread>& thread : threads) thread->join();
+}
+
+void Series::port_failed(size_t index, const Outcome& failure) {
+    const Held held(lock_);
+    ports_[index].failed = true;
+    ports_[index].failure = failure;
+    if (ending_.port_failure_code == kExitOk) ending_.port_failure_code = failure.exit_code;
+    // With every port gone the series has nothing left to wait for: it
+    // ends with the failure, as a series on one port does.
+    for (const SeriesPort& port : ports_) {
+        if (!port.failed) return;
+    }
+    if (ending_.stop_code == kExitOk) ending_.stop_code = ending_.port_failure_code;
+}
+
+bool Series::take_type_of(const uint8_t* setup) {
+    const Held held(type_lock_);
+    if (has_type()) return true;
+    if (stopped()) return false;
+    return fix_type(setup, "vom ersten Gerät");
 }
 
 // A series that continues a log says where; false when nothing is left.
@@ -43,7 +99,6 @@ bool Series::tell_plan_start() {
 
 bool Series::fix_type(const uint8_t* setup, const char* source) {
     std::memcpy(type_, setup, kSetupBlockBytes);
-    have_type_ = true;
     say("Typ der Serie: Setup " + setup_hex(type_) + " (V" + version_text(type_) + "), " + source + ".");
     const Outcome taken = work_.take_type(type_);
     if (!taken.ok()) {
@@ -60,6 +115,9 @@ bool Series::fix_type(const uint8_t* setup, const char* source) {
         rows_.take_records(records);
         tell_identical_rows();
     }
+    // Only now may another port work on a device of the type.
+    const Held held(lock_);
+    have_type_ = true;
     return true;
 }
 

@@ -1,4 +1,5 @@
-// A series: one device after another on the same port. The series finds
+// A series: one device after another on the same port, or on each of
+// several ports at once (one plan, one log, one summary). The series finds
 // each device, numbers it (by its row, when a plan gives the order), makes
 // sure it is of the series' type, hands it to the work (program, verify or
 // read), logs and tells what became of it in one line, and then waits
@@ -34,6 +35,9 @@ struct DeviceTurn {
     std::string label;            // for file names (UTF-8): the row's label, else "Geraet-N"
     std::string time;             // when the work on it began, ISO 8601 with offset
     const SeriesRows* rows = nullptr;  // the plan's rows, or none
+    // Where the work tells what it does on the way (a retry): the port's,
+    // which names the port when there are several.
+    const Reporter* reporter = nullptr;
 
     // The row done already whose device held the record held, when it is
     // not this turn's own record too: the device is that row's again.
@@ -98,7 +102,8 @@ public:
 };
 
 struct SeriesSetup {
-    std::string port;                   // as given
+    std::string port;                   // as given: the first port
+    std::vector<std::string> ports;     // all of them, when there are several
     const Plan* plan = nullptr;         // the order and labels of the devices, or none
     std::string plan_path;
     std::vector<bool> rows_done;        // the plan's rows a log shows done already

@@ -16,6 +16,11 @@ SeriesRows::SeriesRows(const Plan* plan, const std::vector<bool>& done_before) :
 }
 
 const PlanRow* SeriesRows::next() const {
+    const Held held(lock_);
+    return first_open();
+}
+
+const PlanRow* SeriesRows::first_open() const {
     for (size_t i = 0; i < state_.size(); ++i) {
         if (state_[i] == RowState::kOpen) return &plan_->rows[i];
     }
@@ -23,18 +28,26 @@ const PlanRow* SeriesRows::next() const {
 }
 
 const PlanRow* SeriesRows::take() {
-    const PlanRow* row = next();
+    const Held held(lock_);
+    const PlanRow* row = first_open();
     if (row != nullptr) state_[index(*row)] = RowState::kTaken;
     return row;
 }
 
 void SeriesRows::give_back(const PlanRow* row, bool done, bool held_own_record) {
     if (row == nullptr) return;
+    const Held held(lock_);
     state_[index(*row)] = done ? RowState::kDone : RowState::kOpen;
     held_own_record_[index(*row)] = done && held_own_record;
 }
 
+bool SeriesRows::done(const PlanRow& row) const {
+    const Held held(lock_);
+    return state_[index(row)] == RowState::kDone;
+}
+
 bool SeriesRows::all_done() const {
+    const Held held(lock_);
     for (const RowState state : state_) {
         if (state != RowState::kDone) return false;
     }
@@ -42,6 +55,7 @@ bool SeriesRows::all_done() const {
 }
 
 std::vector<int> SeriesRows::done_devices() const {
+    const Held held(lock_);
     std::vector<int> numbers;
     for (size_t i = 0; i < state_.size(); ++i) {
         if (state_[i] == RowState::kDone) numbers.push_back(static_cast<int>(plan_->rows[i].device));
@@ -50,6 +64,7 @@ std::vector<int> SeriesRows::done_devices() const {
 }
 
 std::vector<int> SeriesRows::open_devices() const {
+    const Held held(lock_);
     std::vector<int> numbers;
     for (size_t i = 0; i < state_.size(); ++i) {
         if (state_[i] != RowState::kDone) numbers.push_back(static_cast<int>(plan_->rows[i].device));
@@ -58,6 +73,7 @@ std::vector<int> SeriesRows::open_devices() const {
 }
 
 void SeriesRows::take_records(std::vector<ConfigRecord> records) {
+    const Held held(lock_);
     records_ = std::move(records);
     if (records_.size() != state_.size()) records_.clear();
 }
@@ -67,6 +83,7 @@ bool SeriesRows::same_record(size_t a, size_t b) const {
 }
 
 std::vector<std::vector<const PlanRow*>> SeriesRows::identical_rows() const {
+    const Held held(lock_);
     std::vector<std::vector<const PlanRow*>> groups;
     std::vector<bool> grouped(records_.size(), false);
     for (size_t i = 0; i < records_.size(); ++i) {
@@ -83,6 +100,7 @@ std::vector<std::vector<const PlanRow*>> SeriesRows::identical_rows() const {
 }
 
 const PlanRow* SeriesRows::done_row_holding(const uint8_t* held, const PlanRow* for_row) const {
+    const Held locked(lock_);
     if (records_.empty() || held == nullptr) return nullptr;
     for (size_t i = 0; i < records_.size(); ++i) {
         if (state_[i] != RowState::kDone || !held_own_record_[i]) continue;

@@ -4,12 +4,14 @@
 // program: verified holding the row's record); a device that failed leaves
 // its row open, and the next device gets it. A port takes a row when a
 // device answers and gives it back, done or open, so that the rows are
-// handed out in one place however many ports take them.
+// handed out in one place however many ports take them: each call is one
+// step under the rows' own lock, so that two ports never take the same row.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "cli/platform/lock.h"
 #include "fleet/plan/plan_reader.h"
 #include "fleet/text/config_text.h"
 
@@ -35,7 +37,7 @@ public:
     void give_back(const PlanRow* row, bool done, bool held_own_record);
 
     bool all_done() const;
-    bool done(const PlanRow& row) const { return state_[index(row)] == RowState::kDone; }
+    bool done(const PlanRow& row) const;
     // The devices' numbers ("Gerät N") of the rows done, and of those open.
     std::vector<int> done_devices() const;
     std::vector<int> open_devices() const;
@@ -56,6 +58,7 @@ public:
 
 private:
     enum class RowState { kOpen, kTaken, kDone };
+    const PlanRow* first_open() const;
     size_t index(const PlanRow& row) const { return row.device - 1; }
     bool same_record(size_t a, size_t b) const;
 
@@ -63,6 +66,7 @@ private:
     std::vector<RowState> state_;
     std::vector<bool> held_own_record_;
     std::vector<ConfigRecord> records_;
+    mutable Lock lock_;
 };
 
 }  // namespace zav::cli

@@ -1,13 +1,51 @@
 #include "cli/series/series_start.h"
 
+#include <memory>
+#include <vector>
+
 #include "cli/app/setup_option.h"
 #include "cli/device/port_opening.h"
+#include "cli/platform/file_identity.h"
 #include "cli/platform/console.h"
 #include "cli/series/series_plan.h"
 #include "fleet/base/file_names.h"
 #include "fleet/base/time_stamps.h"
 
 namespace zav::cli {
+
+namespace {
+
+// Several ports: each named once, and none held by another program or
+// closed to the tool for good, before any device is touched on any. A port
+// that is missing may yet be plugged in; the series waits for it as for
+// one port.
+Outcome check_ports(const std::vector<std::string>& ports) {
+    for (size_t i = 0; i < ports.size(); ++i) {
+        for (size_t j = 0; j < i; ++j) {
+            // Two names of one adapter (/dev/ttyUSB0 and its name under
+            // /dev/serial/by-id) would make its ports wait on each other.
+            if (ports[i] == ports[j]) {
+                return failure(kExitUsage, "Der Port " + shown_name(ports[i]) + " ist mehrfach angegeben.",
+                               "Jeden Port nur einmal mit --port nennen.");
+            }
+            if (same_file(ports[i], ports[j])) {
+                return failure(kExitUsage,
+                               "Die Ports " + shown_name(ports[j]) + " und " + shown_name(ports[i]) +
+                                   " sind derselbe Port.",
+                               "Jeden Port nur einmal mit --port nennen.");
+            }
+        }
+    }
+    for (const std::string& port : ports) {
+        std::unique_ptr<SerialLine> line;
+        PortFailure kind;
+        const Outcome opened = open_port(port, line, kind);
+        if (!opened.ok() && (kind == PortFailure::kBusy || port_failure_is_lasting(kind))) return opened;
+    }
+    return success();
+}
+
+}  // namespace
 
 Outcome start_series(const CommonOptions& common, const std::string& setup_text, const std::string& plan_path,
                      SeriesStart& start) {
@@ -23,6 +61,11 @@ Outcome start_series(const CommonOptions& common, const std::string& setup_text,
     }
     start.setup.port = chosen_port(common.port);
     if (start.setup.port.empty()) return no_port_given();
+    if (common.ports.size() > 1) {
+        const Outcome free = check_ports(common.ports);
+        if (!free.ok()) return free;
+        start.setup.ports = common.ports;
+    }
     start.setup.plan = start.with_plan ? &start.plan : nullptr;
     start.setup.plan_path = plan_path;
     start.setup.given_type = start.with_type ? start.given_type : nullptr;

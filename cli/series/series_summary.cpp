@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/platform/console.h"
+#include "fleet/base/json_text.h"
 #include "fleet/log/device_outcome.h"
 
 namespace zav::cli {
@@ -10,6 +11,9 @@ namespace zav::cli {
 int series_exit_code(const SeriesEnding& ending, const SeriesRows& rows, bool differences, bool failures) {
     if (ending.interrupted_device) return kExitInterrupted;
     if (ending.stop_code != kExitOk) return ending.stop_code;
+    if (ending.port_failure_code != kExitOk && !(rows.with_plan() && rows.all_done())) {
+        return ending.port_failure_code;
+    }
     if (rows.with_plan()) {
         if (!rows.all_done()) return kExitInterrupted;
         return differences ? kExitDiffers : kExitOk;
@@ -18,9 +22,10 @@ int series_exit_code(const SeriesEnding& ending, const SeriesRows& rows, bool di
     return differences ? kExitDiffers : kExitOk;
 }
 
-void SeriesSummary::count(DeviceOutcome tally, int number) {
+void SeriesSummary::count(DeviceOutcome tally, int number, size_t port) {
     ++tallies_[tally];
     numbers_[tally].push_back(number);
+    by_port_[port][tally].push_back(number);
 }
 
 int SeriesSummary::count_of(DeviceOutcome tally) const {
@@ -38,8 +43,42 @@ std::vector<int> SeriesSummary::numbers(DeviceOutcome tally) const {
     return once;
 }
 
+// A line for each port: what its devices came to, each named, and a port
+// that failed for good with its failure, so that the technician knows
+// which adapter to look at.
+void SeriesSummary::tell_ports(const Reporter& reporter, const SeriesWork& work, const std::vector<SeriesPort>& ports,
+                               nlohmann::json& document) const {
+    nlohmann::json listed = nlohmann::json::array();
+    for (size_t i = 0; i < ports.size(); ++i) {
+        const auto found = by_port_.find(i);
+        std::string text;
+        nlohmann::json port = {{"port", json_name(ports[i].name)}};
+        for (const SummaryPart& part : work.summary_parts()) {
+            std::vector<int> numbers;  // each device told, a device that failed twice twice
+            if (found != by_port_.end() && found->second.count(part.tally) > 0) numbers = found->second.at(part.tally);
+            std::vector<int> once;  // each device named once, in the order they came
+            for (const int number : numbers) {
+                if (std::find(once.begin(), once.end(), number) == once.end()) once.push_back(number);
+            }
+            port[outcome_name(part.tally)] = numbers.size();
+            port[std::string(outcome_name(part.tally)) + "_devices"] = once;
+            if (numbers.empty() && !part.always) continue;
+            text += (text.empty() ? "" : ", ") + std::to_string(numbers.size()) + " " + part.words + devices_text(once);
+        }
+        port["port_failed"] = ports[i].failed;
+        if (ports[i].failed) {
+            text += "; ausgefallen: " + ports[i].failure.message;
+            port["error"] = {{"exit_code", ports[i].failure.exit_code},
+                             {"message", json_text(ports[i].failure.message)}};
+        }
+        reporter.line("  [" + ports[i].tag + "] " + text + ".");
+        listed.push_back(port);
+    }
+    document["ports"] = listed;
+}
+
 int SeriesSummary::tell(const Reporter& reporter, const SeriesWork& work, const SeriesRows& rows, const AuditLog* log,
-                        const SeriesEnding& ending) const {
+                        const SeriesEnding& ending, const std::vector<SeriesPort>& ports) const {
     const int exit_code = series_exit_code(ending, rows, count_of(DeviceOutcome::kDiffers) > 0,
                                            count_of(DeviceOutcome::kFailed) > 0);
     const bool logged = log != nullptr && log->active();
@@ -55,6 +94,7 @@ int SeriesSummary::tell(const Reporter& reporter, const SeriesWork& work, const 
         if (part.json_devices_key != nullptr) text += devices_text(numbers(part.tally));
     }
     reporter.line("Serie beendet: " + text + ".");
+    if (ports.size() > 1) tell_ports(reporter, work, ports, document);
     if (rows.with_plan()) {
         const std::vector<int> left = rows.open_devices();
         document["left_devices"] = left;

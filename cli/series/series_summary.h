@@ -4,6 +4,7 @@
 #pragma once
 
 #include <map>
+#include <string>
 #include <vector>
 
 #include "cli/output/audit_log.h"
@@ -17,32 +18,48 @@ namespace zav::cli {
 struct SeriesEnding {
     int stop_code = kExitOk;          // the code of a failure that ended it, else 0
     bool interrupted_device = false;  // Ctrl+C stopped a device in the middle
+    int port_failure_code = kExitOk;  // of the first of several ports that failed for good, else 0
+};
+
+// One of several ports of a series, for the summary's line about it.
+struct SeriesPort {
+    std::string name;  // as given
+    std::string tag;   // "ttyUSB1", "COM4"
+    bool failed = false;  // failed for good: ended before the series
+    Outcome failure;      // why
 };
 
 // The exit code of a series (cli/app/exit_codes.h): a failure that ended it;
 // 130 for a device stopped in the middle, and for rows of the plan left
 // open (only Ctrl+C leaves them open without a failure); 5 for
 // differences; without a plan 4 when a device failed. A device that failed
-// and whose row another device did later leaves nothing undone.
+// and whose row another device did later leaves nothing undone. A port
+// of several that failed for good counts with its failure's code, unless
+// the other ports did every row of the plan.
 int series_exit_code(const SeriesEnding& ending, const SeriesRows& rows, bool differences, bool failures);
 
 class SeriesSummary {
 public:
-    // A device told, under its number.
-    void count(DeviceOutcome tally, int number);
+    // A device told, under its number, on the port of that index.
+    void count(DeviceOutcome tally, int number, size_t port = 0);
 
     // Tells the summary (a line and the JSON "end") and returns the exit
-    // code.
+    // code. With several ports, a line for each port follows, and the JSON
+    // "end" has them under "ports".
     int tell(const Reporter& reporter, const SeriesWork& work, const SeriesRows& rows, const AuditLog* log,
-             const SeriesEnding& ending) const;
+             const SeriesEnding& ending, const std::vector<SeriesPort>& ports) const;
 
 private:
+    void tell_ports(const Reporter& reporter, const SeriesWork& work, const std::vector<SeriesPort>& ports,
+                    nlohmann::json& document) const;
     int count_of(DeviceOutcome tally) const;
     // Each number once, in the order they came.
     std::vector<int> numbers(DeviceOutcome tally) const;
 
     std::map<DeviceOutcome, int> tallies_;
     std::map<DeviceOutcome, std::vector<int>> numbers_;
+    // By port: each tally's devices, in the order they came.
+    std::map<size_t, std::map<DeviceOutcome, std::vector<int>>> by_port_;
 };
 
 }  // namespace zav::cli

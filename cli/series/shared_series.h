@@ -1,16 +1,21 @@
 // What every port of a series shares (series.h tells what a series is):
 // the work and the series' type, the rows of the plan and the count of the
 // devices, the log, the summary and what ended the series. The devices
-// themselves are each port's (port_series.h).
+// themselves are each port's (port_series.h). With several ports each runs
+// on a thread of its own; what they share is guarded here, each piece in
+// one place (the rows by their own lock, the log by its own, the console's
+// lines by the console), so that a port's own code needs no lock.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "cli/output/reporter.h"
 #include "cli/platform/interrupt.h"
+#include "cli/platform/lock.h"
 #include "cli/series/series.h"
 #include "cli/series/series_rows.h"
 #include "cli/series/series_summary.h"
@@ -24,18 +29,31 @@ namespace zav::cli {
 // "Gerät 3 (LF 20 Fahrer)": a row as the series names it.
 std::string row_name(const PlanRow& row);
 
+// A port's name as each line of several ports starts with it: "ttyUSB1"
+// for /dev/ttyUSB1, "COM4" for COM4 or \\.\COM4.
+std::string port_tag(const std::string& port);
+
 class Series {
 public:
-    Series(const Reporter& reporter, SeriesWork& work, const SeriesSetup& setup)
-        : reporter_(reporter), work_(work), setup_(setup), rows_(setup.plan, setup.rows_done) {}
+    Series(const Reporter& reporter, SeriesWork& work, const SeriesSetup& setup);
 
     int run();
+
+    // How many ports the series works on, and the reporter of the one of
+    // that index: with several, each of its lines names the port.
+    size_t port_count() const { return ports_.size(); }
+    const std::string& port(size_t index) const { return ports_[index].name; }
+    Reporter port_reporter(size_t index) const;
 
     const Reporter& reporter() const { return reporter_; }
     SeriesWork& work() { return work_; }
     const SeriesSetup& setup() const { return setup_; }
     SeriesRows& rows() { return rows_; }
-    SeriesSummary& summary() { return summary_; }
+    // A device told on the port of that index.
+    void count(DeviceOutcome tally, int number, size_t port) {
+        const Held held(lock_);
+        summary_.count(tally, number, port);
+    }
 
     // Nothing more on the way once Ctrl+C was pressed: the acknowledgement
     // was the last word before the device's own line and the summary.
@@ -54,22 +72,47 @@ public:
     }
     // A failure told already (on a device's line) that ends the series.
     void stop_with(int exit_code) {
+        const Held held(lock_);
         if (ending_.stop_code == kExitOk) ending_.stop_code = exit_code;
     }
-    bool stopped() const { return ending_.stop_code != kExitOk; }
-    void device_interrupted() { ending_.interrupted_device = true; }
+    bool stopped() const {
+        const Held held(lock_);
+        return ending_.stop_code != kExitOk;
+    }
+    void device_interrupted() {
+        const Held held(lock_);
+        ending_.interrupted_device = true;
+    }
+    // Nothing is left for a port to do: a failure ended the series, or every
+    // row of the plan is done (with several ports, by another port).
+    bool finished() const { return stopped() || (setup_.plan != nullptr && rows_.all_done()); }
+    // One of several ports failed for good (told by the port): it ends
+    // alone, the others go on.
+    void port_failed(size_t index, const Outcome& failure);
 
     // The type of every device: from --setup, or from the first device.
-    bool has_type() const { return have_type_; }
+    // type() only once has_type() or take_type_of() said so.
+    bool has_type() const {
+        const Held held(lock_);
+        return have_type_;
+    }
     const uint8_t* type() const { return type_; }
     bool fix_type(const uint8_t* setup, const char* source);
+    // The first device's type becomes the series' type, unless a device on
+    // another port fixed it first; false when the work refuses it (that
+    // ended the series).
+    bool take_type_of(const uint8_t* setup);
 
     // "Gerät N" of a device without a plan.
-    int count_device() { return ++counted_; }
+    int count_device() {
+        const Held held(lock_);
+        return ++counted_;
+    }
 
 private:
     bool tell_plan_start();
     void tell_identical_rows();
+    void run_ports();
 
     const Reporter& reporter_;
     SeriesWork& work_;
@@ -80,6 +123,11 @@ private:
     uint8_t type_[kSetupBlockBytes] = {};
     bool have_type_ = false;
     int counted_ = 0;
+    std::vector<SeriesPort> ports_;
+    // Guards the summary, the ending, the type and the count of devices
+    // (the rows and the log guard themselves).
+    mutable Lock lock_;
+    Lock type_lock_;  // one port at a time fixes the type
 };
 
 }  // namespace zav::cli

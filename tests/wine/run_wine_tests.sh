@@ -13,8 +13,9 @@
 #   program and its probe DLL must have the program's word size.
 #
 # Starts Xvfb when there is no DISPLAY, makes a private Wine prefix (or uses
-# ZAV_WINEPREFIX when it names a ready one), starts zavsim linked as COM1 and
-# stops everything it started when it ends, whatever the outcome.
+# ZAV_WINEPREFIX when it names a ready one), starts zavsim linked as COM1 (and
+# a second one as COM2, for zavctl's series on two ports) and stops
+# everything it started when it ends, whatever the outcome.
 set -u
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -66,9 +67,17 @@ else
     zav_make_prefix "$work/prefix" || exit 2
 fi
 zav_map_com1 "$work/com1"
+# A second device on COM2, for a series on two ports (zavctl_test.cpp).
+"$ZAV_WINE" reg add 'HKLM\Software\Wine\Ports' /v COM2 /t REG_SZ /d "$work/com2" /f >/dev/null 2>&1
+wineserver -w
+rm -f "$WINEPREFIX/dosdevices/com2"
+ln -s "$work/com2" "$WINEPREFIX/dosdevices/com2"
+zav_start_sim "$zavsim" "$work/com2-sim" --link "$work/com2" ||
+    { echo "run_wine_tests: zavsim on COM2 did not start" >&2; exit 2; }
+ZAV_SIM2_CONTROL=$ZAV_SIM_CONTROL
 zav_start_sim "$zavsim" "$work" --link "$work/com1" || { echo "run_wine_tests: zavsim did not start" >&2; exit 2; }
 
-export ZAV_EXE ZAV_SIM_CONTROL ZAV_PROBE_DLL
+export ZAV_EXE ZAV_SIM_CONTROL ZAV_SIM2_CONTROL ZAV_PROBE_DLL
 ZAV_EXE=$(zav_windows_path "$exe")
 ZAV_PROBE_DLL=$(zav_windows_path "$probe")
 if [ -n "$xml" ]; then
@@ -76,6 +85,7 @@ if [ -n "$xml" ]; then
     test_args+=("--gtest_output=xml:$(zav_windows_path "$xml")")
 fi
 echo "run_wine_tests: zavsim on COM1 (control port $ZAV_SIM_CONTROL, frames in $work/frames.log)"
+echo "run_wine_tests: zavsim on COM2 (control port $ZAV_SIM2_CONTROL, frames in $work/com2-sim/frames.log)"
 wine "$tests" "${test_args[@]}"
 status=$?
 exit $status

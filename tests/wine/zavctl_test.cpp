@@ -60,6 +60,31 @@ TEST_F(ProgramTest, ZavctlReadsTheDevicesRecordIntoAFile) {
     EXPECT_EQ(expected, file_bytes(path));
 }
 
+// Two adapters, one series: each COM port's device reads its row of the
+// plan on a thread of its own, every line names its port, and the series
+// ends by itself once both rows are done.
+TEST_F(ProgramTest, ZavctlRunsOneSeriesOnTwoComPorts) {
+    const std::string plan = temp_file("zavctl-two-ports.csv");
+    const std::string folder = temp_file("zavctl-two-ports");
+    HANDLE file = CreateFileA(plan.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    const char rows[] = "bezeichnung\r\nErstes\r\nZweites\r\n";
+    DWORD written = 0;
+    WriteFile(file, rows, sizeof rows - 1, &written, nullptr);
+    CloseHandle(file);
+    DeleteFileA((folder + ".jsonl").c_str());
+    ToolRun run;
+    ASSERT_TRUE(run_tool("--port COM1 --port COM2 read --series --plan \"" + plan + "\" -o \"" + folder +
+                             "\" --log \"" + folder + ".jsonl\"",
+                         run, 60000));
+    EXPECT_EQ(0u, run.exit_code) << run.out << run.err;
+    EXPECT_NE(std::string::npos, run.out.find("[COM1] Ger")) << run.out;
+    EXPECT_NE(std::string::npos, run.out.find("[COM2] Ger")) << run.out;
+    EXPECT_NE(std::string::npos, run.out.find("Serie beendet: 2 gesichert, 0 fehlgeschlagen.")) << run.out;
+    EXPECT_NE(std::string::npos, run.out.find("  [COM1] 1 gesichert")) << run.out;
+    EXPECT_NE(std::string::npos, run.out.find("  [COM2] 1 gesichert")) << run.out;
+}
+
 TEST_F(ProgramTest, ZavctlNamesAPortThatCannotBeOpened) {
     ToolRun run;
     ASSERT_TRUE(run_tool("--port COM9 identify", run));

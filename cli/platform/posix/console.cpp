@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/platform/lock.h"
 #include "cli/platform/system_error_text.h"
 #include "fleet/base/text_encoding.h"
 
@@ -20,7 +21,15 @@ std::FILE* file_of(Stream stream) { return stream == Stream::kOut ? stdout : std
 // The first failure on standard output (an errno), 0 while all went out.
 int g_output_error = 0;
 
+// One writer at a time: each text (a whole line, or a report's lines) goes
+// out whole, whichever port of a series writes it.
+Lock& output_lock() {
+    static Lock lock;
+    return lock;
+}
+
 void write_and_flush(Stream stream, const char* data, size_t size) {
+    const Held held(output_lock());
     std::FILE* file = file_of(stream);
     errno = 0;
     const bool written = std::fwrite(data, 1, size, file) == size && std::fflush(file) == 0;

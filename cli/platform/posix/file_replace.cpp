@@ -1,6 +1,7 @@
 #include "cli/platform/file_replace.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -57,7 +58,92 @@ bool sync_folder(const std::string& folder) {
     return synced;
 }
 
+// The temporary file beside path, filled and on the disk; -1 with errno
+// when that fails (nothing is left then).
+bool write_temporary(const std::string& path, const uint8_t* bytes, size_t count, const struct stat* replaced,
+                     std::vector<char>& name) {
+    std::string temporary = path + ".XXXXXX";
+    name.assign(temporary.begin(), temporary.end());
+    name.push_back('\0');
+    const int fd = mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    take_over_attributes(fd, replaced);
+    bool done = write_all(fd, bytes, count) && fsync(fd) == 0;
+    int failure = errno;
+    if (close(fd) != 0 && done) {
+        done = false;
+        failure = errno;
+    }
+    if (!done) {
+        unlink(name.data());
+        errno = failure;
+    }
+    return done;
+}
+
+// A file system without hard links (FAT on a USB stick) is asked for a
+// rename that does not replace; one that has neither gets the file made
+// exclusively in place.
+bool link_without_replacing(const char* from, const char* to) {
+    if (link(from, to) == 0) return true;
+    if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != ENOSYS) return false;
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOTSUP && errno != EOPNOTSUPP && errno != ENOSYS) return false;
+    errno = ENOTSUP;
+    return false;
+}
+
+bool create_in_place(const std::string& path, const uint8_t* bytes, size_t count) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    bool done = write_all(fd, bytes, count) && fsync(fd) == 0;
+    int failure = errno;
+    if (close(fd) != 0 && done) {
+        done = false;
+        failure = errno;
+    }
+    if (!done) {
+        unlink(path.c_str());
+        errno = failure;
+    }
+    return done;
+}
+
+std::string folder_of_path(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
 }  // namespace
+
+bool create_whole_file(const std::string& path, const uint8_t* bytes, size_t count, bool& exists,
+                       std::string& error) {
+    exists = false;
+    std::vector<char> name;
+    if (!write_temporary(path, bytes, count, nullptr, name)) {
+        error = system_error_text(errno);
+        return false;
+    }
+    bool placed = link_without_replacing(name.data(), path.c_str());
+    int failure = errno;
+    // After a link both names are the file; after a rename only the new one.
+    unlink(name.data());
+    if (!placed && failure == ENOTSUP) {
+        placed = create_in_place(path, bytes, count);
+        failure = errno;
+    }
+    if (!placed) {
+        exists = failure == EEXIST;
+        error = system_error_text(failure);
+        return false;
+    }
+    if (!sync_folder(folder_of_path(path))) {
+        error = system_error_text(errno);
+        return false;
+    }
+    return true;
+}
 
 bool replace_file(const std::string& path, const uint8_t* bytes, size_t count, std::string& error) {
     OutputPathFacts facts;

@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -20,7 +21,11 @@ namespace zav::cli {
 namespace {
 
 volatile sig_atomic_t g_count = 0;
-volatile sig_atomic_t g_stops_at_once = 1;
+// How many are at work that the first Ctrl+C lets finish (each port of a
+// series on its device); the first Ctrl+C stops at once while none is.
+std::atomic<int> g_finishing{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the handler reads it");
+std::atomic<bool> g_waits_ended{false};
 int g_wake_read = -1;
 int g_wake_write = -1;
 
@@ -35,7 +40,7 @@ constexpr sig_atomic_t kCountLimit = 1000;
 void on_signal(int) {
     const int saved_errno = errno;
     if (g_count < kCountLimit) g_count = g_count + 1;
-    if (g_count == 1 && !g_stops_at_once && g_notice_length > 0) {
+    if (g_count == 1 && g_finishing.load() > 0 && g_notice_length > 0) {
         ssize_t ignored = write(STDERR_FILENO, g_notice, static_cast<size_t>(g_notice_length));
         (void)ignored;
     }
@@ -70,11 +75,44 @@ void install_interrupt_handler() {
 
 int interrupt_count() { return g_count; }
 
-bool interrupted() { return g_count >= 2 || (g_count >= 1 && g_stops_at_once); }
+bool interrupted() { return g_waits_ended.load() || g_count >= 2 || (g_count >= 1 && g_finishing.load() == 0); }
 
-void set_interrupt_stops_at_once(bool at_once) { g_stops_at_once = at_once ? 1 : 0; }
+namespace {
+
+// Every wait on the pipe wakes, on every thread, while the byte is there.
+void wake_waits() {
+    if (g_wake_write < 0) return;
+    const char byte = 1;
+    ssize_t ignored = write(g_wake_write, &byte, 1);
+    (void)ignored;
+}
+
+}  // namespace
+
+void end_waits() {
+    g_waits_ended = true;
+    wake_waits();
+}
+
+bool waits_ended() { return g_waits_ended.load(); }
+
+void set_interrupt_stops_at_once(bool at_once) {
+    if (!at_once) {
+        ++g_finishing;
+        return;
+    }
+    int before = g_finishing.load();
+    while (before > 0 && !g_finishing.compare_exchange_weak(before, before - 1)) {
+    }
+    // The last to finish after a first Ctrl+C: the waits of the others
+    // (a port looking for its next device) stop now, not at their time-out.
+    if (before == 1 && interrupted()) wake_waits();
+}
 
 void set_first_interrupt_notice(const std::string& text) {
+    // Cleared only by the last one at work: another port may still be in
+    // the middle of its device.
+    if (text.empty() && g_finishing.load() > 0) return;
     g_notice_length = 0;
     if (text.empty()) return;
     // At a terminal the line starts afresh over a progress bar (and the
@@ -94,6 +132,9 @@ void clear_interrupt_wake() {
     char bytes[64];
     while (read(g_wake_read, bytes, sizeof bytes) > 0) {
     }
+    // A second Ctrl+C that came in between must still wake the waits of
+    // the other threads.
+    if (interrupted()) wake_waits();
 }
 
 }  // namespace zav::cli

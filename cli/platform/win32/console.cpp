@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "cli/platform/lock.h"
 #include "cli/platform/system_error_text.h"
 #include "cli/platform/win32/windows_error_text.h"
 #include "fleet/base/text_encoding.h"
@@ -36,8 +37,17 @@ void note_failure(Stream stream, const std::string& reason) {
 
 // A console shows wide characters whatever its code page; bytes written to
 // it would be read in the console's OEM code page and garble the umlauts.
+// One writer at a time: each text (a whole line, or a report's lines) goes
+// out whole, whichever port of a series or the Ctrl+C handler's thread
+// writes it.
+Lock& output_lock() {
+    static Lock lock;
+    return lock;
+}
+
 void write_console(Stream stream, const char* text, int length, UINT code_page) {
     if (length == 0) return;
+    const Held held(output_lock());
     const int wide_length = MultiByteToWideChar(code_page, 0, text, length, nullptr, 0);
     std::vector<wchar_t> wide(static_cast<size_t>(wide_length));
     MultiByteToWideChar(code_page, 0, text, length, wide.data(), wide_length);
@@ -48,6 +58,7 @@ void write_console(Stream stream, const char* text, int length, UINT code_page) 
 }
 
 void write_file(Stream stream, const char* data, size_t size) {
+    const Held held(output_lock());
     std::FILE* file = file_of(stream);
     errno = 0;
     if (std::fwrite(data, 1, size, file) != size || std::fflush(file) != 0) {

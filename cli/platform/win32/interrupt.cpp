@@ -15,7 +15,10 @@ namespace {
 constexpr LONG kCountLimit = 1000;
 
 volatile LONG g_count = 0;
-volatile LONG g_stops_at_once = 1;
+// How many are at work that the first Ctrl+C lets finish (each port of a
+// series on its device); the first Ctrl+C stops at once while none is.
+volatile LONG g_finishing = 0;
+volatile LONG g_waits_ended = 0;
 HANDLE g_event = nullptr;
 bool g_installed = false;
 // Set before a phase in which the notice may be said, read by the handler's
@@ -37,7 +40,7 @@ BOOL WINAPI on_console_event(DWORD event) {
     const LONG count = InterlockedIncrement(&g_count);
     if (count > kCountLimit) InterlockedExchange(&g_count, kCountLimit);
     update_event();
-    if (count == 1 && g_stops_at_once == 0) {
+    if (count == 1 && g_finishing > 0) {
         EnterCriticalSection(&g_notice_lock);
         if (!g_notice.empty()) write_text(Stream::kError, g_notice);
         LeaveCriticalSection(&g_notice_lock);
@@ -59,16 +62,32 @@ int interrupt_count() { return static_cast<int>(g_count); }
 
 bool interrupted() {
     const LONG count = g_count;
-    return count >= 2 || (count >= 1 && g_stops_at_once != 0);
+    return g_waits_ended != 0 || count >= 2 || (count >= 1 && g_finishing == 0);
 }
 
+void end_waits() {
+    InterlockedExchange(&g_waits_ended, 1);
+    update_event();
+}
+
+bool waits_ended() { return g_waits_ended != 0; }
+
 void set_interrupt_stops_at_once(bool at_once) {
-    InterlockedExchange(&g_stops_at_once, at_once ? 1 : 0);
+    if (!at_once) {
+        InterlockedIncrement(&g_finishing);
+    } else if (InterlockedDecrement(&g_finishing) < 0) {
+        InterlockedIncrement(&g_finishing);
+    }
+    // The last to finish after a first Ctrl+C wakes the waits of the
+    // others (a port looking for its next device).
     update_event();
 }
 
 void set_first_interrupt_notice(const std::string& text) {
     if (!g_installed) return;
+    // Cleared only by the last one at work: another port may still be in
+    // the middle of its device.
+    if (text.empty() && g_finishing > 0) return;
     EnterCriticalSection(&g_notice_lock);
     // At a console the line starts afresh over a progress bar.
     g_notice = text.empty() ? std::string() : (is_terminal(Stream::kError) ? "\r" : "") + text + "\n";

@@ -15,12 +15,12 @@ constexpr DWORD kStepMs = 50;
 
 bool pause_unless_interrupted(uint32_t ms) {
     const DWORD started = GetTickCount();
-    while (interrupt_count() == 0) {
+    while (interrupt_count() == 0 && !waits_ended()) {
         const DWORD waited = GetTickCount() - started;
         if (waited >= ms) break;
         Sleep(ms - waited < kStepMs ? ms - waited : kStepMs);
     }
-    return interrupt_count() == 0;
+    return interrupt_count() == 0 && !waits_ended();
 }
 
 }  // namespace zav::cli
