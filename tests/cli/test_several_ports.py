@@ -201,3 +201,27 @@ def test_ctrl_c_on_two_ports_finishes_both_devices_and_names_the_open_rows(hub_o
     assert series.err.count("Serie endet nach diesem Gerät; Strg+C erneut bricht sofort ab.") == 1
     assert series.told("Noch offen laut Plan:") == \
         f"Noch offen laut Plan: Geräte 3 und 4 (mit demselben --log erneut starten)."
+
+
+def test_a_device_holding_a_row_done_on_another_port_is_not_programmed_again(hub_of, tmp_path):
+    hub = hub_of(2)
+    first, second = hub.devices
+    second.control("vanish")  # its adapter waits empty until the first row is done
+    log = tmp_path / "serie.jsonl"
+    series = Running(*hub.ports(), "program", TEMPLATE, "--series", "--plan", str(plan_of(tmp_path, 2)),
+                     "--log", str(log), "--backup-dir", str(tmp_path / "sicherungen"))
+    try:
+        wait_for(lambda: device_lines(series, first.name), 60, "the first row done on the first port")
+        # The device just programmed, taken to the other adapter.
+        second.control("record " + first.control("get record").strip()[:216])
+        second.control("appear")
+        series.wait_told("[ttyB] Dieses Gerät hält schon die Konfiguration von Gerät 1", timeout=60)
+        first.control("vanish")
+        first.control("erase")
+        first.control("appear")
+        assert series.end() == 0
+    finally:
+        series.kill()
+    assert stats(second)["programmings"] == 0
+    assert sorted((entry["plan"]["row"], entry["port"]) for entry in log_lines(log)) == \
+        [(2, first.port), (3, first.port)]
