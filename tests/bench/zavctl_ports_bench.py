@@ -9,14 +9,13 @@ tools/bench --zavctl runs this after zavctl_bench.py.
 import argparse
 import os
 import shutil
-import socket
 import subprocess
 import sys
 import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from bench import machine_facts, write_markdown  # noqa: E402
+from bench import machine_facts, tell_device, write_markdown  # noqa: E402
 
 PORT_COUNTS = (1, 2, 4)
 TARGET_SCALING = 0.95      # N ports: at least 0.95 x N the devices an hour of one
@@ -40,16 +39,7 @@ class Device:
         self.control_port = int(open(control_file).read())
 
     def control(self, command):
-        with socket.create_connection(("127.0.0.1", self.control_port), timeout=10) as channel:
-            channel.sendall(command.encode() + b"\n")
-            answer = b""
-            while not answer.endswith(b"\n"):
-                chunk = channel.recv(4096)
-                if not chunk:
-                    break
-                answer += chunk
-        if not answer.startswith(b"ok"):
-            raise RuntimeError("zavsim refused %r: %r" % (command, answer))
+        tell_device(self.control_port, command)
 
     def swap(self, number):
         """The next device: another record, so that it is no done row's."""

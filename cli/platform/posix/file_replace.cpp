@@ -58,7 +58,23 @@ bool sync_folder(const std::string& folder) {
     return synced;
 }
 
-// The temporary file beside path, filled and on the disk; -1 with errno
+// Fills the new file fd, named path, puts it on the disk and closes it;
+// when any of that fails, the file is removed and errno says why.
+bool fill_new_file(int fd, const char* path, const uint8_t* bytes, size_t count) {
+    bool done = write_all(fd, bytes, count) && fsync(fd) == 0;
+    int failure = errno;
+    if (close(fd) != 0 && done) {
+        done = false;
+        failure = errno;
+    }
+    if (!done) {
+        unlink(path);
+        errno = failure;
+    }
+    return done;
+}
+
+// The temporary file beside path, filled and on the disk; false with errno
 // when that fails (nothing is left then).
 bool write_temporary(const std::string& path, const uint8_t* bytes, size_t count, const struct stat* replaced,
                      std::vector<char>& name) {
@@ -68,17 +84,7 @@ bool write_temporary(const std::string& path, const uint8_t* bytes, size_t count
     const int fd = mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) return false;
     take_over_attributes(fd, replaced);
-    bool done = write_all(fd, bytes, count) && fsync(fd) == 0;
-    int failure = errno;
-    if (close(fd) != 0 && done) {
-        done = false;
-        failure = errno;
-    }
-    if (!done) {
-        unlink(name.data());
-        errno = failure;
-    }
-    return done;
+    return fill_new_file(fd, name.data(), bytes, count);
 }
 
 // A file system without hard links (FAT on a USB stick) is asked for a
@@ -96,17 +102,7 @@ bool link_without_replacing(const char* from, const char* to) {
 bool create_in_place(const std::string& path, const uint8_t* bytes, size_t count) {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return false;
-    bool done = write_all(fd, bytes, count) && fsync(fd) == 0;
-    int failure = errno;
-    if (close(fd) != 0 && done) {
-        done = false;
-        failure = errno;
-    }
-    if (!done) {
-        unlink(path.c_str());
-        errno = failure;
-    }
-    return done;
+    return fill_new_file(fd, path.c_str(), bytes, count);
 }
 
 std::string folder_of_path(const std::string& path) {
