@@ -225,3 +225,26 @@ def test_a_device_holding_a_row_done_on_another_port_is_not_programmed_again(hub
     assert stats(second)["programmings"] == 0
     assert sorted((entry["plan"]["row"], entry["port"]) for entry in log_lines(log)) == \
         [(2, first.port), (3, first.port)]
+
+
+def test_a_second_ctrl_c_stops_every_port_at_once(hub_of, tmp_path):
+    hub = hub_of(2)
+    for device in hub.devices:
+        device.control("fault stall-block 2")  # block 2 is never confirmed: each programming waits there
+    series = Running(*hub.ports(), "program", TEMPLATE, "--series", "--plan", str(plan_of(tmp_path, 2)),
+                     "--log", str(tmp_path / "serie.jsonl"), "--backup-dir", str(tmp_path / "sicherungen"))
+    try:
+        wait_for(lambda: all("pc>dev 02 00" in frames(device) for device in hub.devices), 60, "both at block 2")
+        series.process.send_signal(signal.SIGINT)
+        series.wait_told("Serie endet nach diesem Gerät", timeout=3, lines=series.err)
+        series.process.send_signal(signal.SIGINT)
+        code = series.end(timeout=10)
+    finally:
+        series.kill()
+    assert code == 130
+    for device in hub.devices:
+        assert series.told(f"[{device.name}] Gerät ").endswith(": V2.30, Abgebrochen."), series.out
+        assert stats(device)["programmings"] == 0
+    # The devices are named in the order they failed, which the ports decide.
+    assert series.told("Serie beendet:") in ("Serie beendet: 0 programmiert, 2 fehlgeschlagen (Geräte 1 und 2).",
+                                             "Serie beendet: 0 programmiert, 2 fehlgeschlagen (Geräte 2 und 1).")
