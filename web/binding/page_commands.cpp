@@ -150,8 +150,7 @@ PageStep PageCommands::program_configuration() {
     return start(Phase::kProgramIdentify, kIdentifyCommand, kReadBlockLength, kProgramProgressEnd);
 }
 
-PageStep PageCommands::configuration_ended(uint32_t result) {
-    const bool verify = phase_ == Phase::kVerify;
+PageStep PageCommands::configuration_ended(uint32_t result, bool verify) {
     const ConfigVerdict verdict = judge_config_end(result, verify, image(), link_.read_back());
     if (verdict.end == ConfigEnd::kNothing) return PageStep();
     if (verdict.end == ConfigEnd::kRead) {
@@ -174,7 +173,7 @@ PageStep PageCommands::configuration_ended(uint32_t result) {
 // As the window: the image keeps the block the record was edited for,
 // whatever the device said; a device of another type gets nothing.
 PageStep PageCommands::identified_for_programming(uint32_t result) {
-    if (result != kResultIdentified) return configuration_ended(result);
+    if (result != kResultIdentified) return configuration_ended(result, false);
     uint8_t* block = &image().bytes[kSetupBlock];
     const bool same_type = setup_blocks_same_type(block, kept_setup_block_);
     std::memcpy(block, kept_setup_block_, kSetupBlockBytes);
@@ -187,7 +186,7 @@ PageStep PageCommands::identified_for_programming(uint32_t result) {
 PageStep PageCommands::device_copy_read(uint32_t result) {
     const uint8_t* copy = link_.read_back();
     if (result != kResultRead) {
-        PageStep step = configuration_ended(result);
+        PageStep step = configuration_ended(result, false);
         step.details.push_back(kNotProgrammedUnread);
         return step;
     }
@@ -333,11 +332,11 @@ PageStep PageCommands::transaction_ended(uint32_t result) {
         case Phase::kIdle: return step;
         case Phase::kConnect: return connect_ended(result);
         case Phase::kRead:
-        case Phase::kVerify: return configuration_ended(result);
+        case Phase::kVerify: return configuration_ended(result, phase == Phase::kVerify);
         case Phase::kProgramIdentify: step = identified_for_programming(result); break;
         case Phase::kBackupRead: step = device_copy_read(result); break;
         case Phase::kProgram:
-            step = configuration_ended(result);
+            step = configuration_ended(result, false);
             // Whatever ended it, a record begun and not finished leaves the
             // device with none.
             if (result != kResultWritten && link_.writes_begun()) step.details.push_back(kNoValidConfiguration);

@@ -104,7 +104,7 @@ private:
     PageStep show_record(const char* message);
     PageStep field_error(int code) const;
     PageStep connect_ended(uint32_t result);
-    PageStep configuration_ended(uint32_t result);
+    PageStep configuration_ended(uint32_t result, bool verify);
     PageStep identified_for_programming(uint32_t result);
     PageStep device_copy_read(uint32_t result);
     PageStep setup_ended(uint32_t result);
