@@ -65,6 +65,8 @@ def test_edit_program_verify_with_backup_and_no_second_write(page, device):
     page.type("dead-time", "42")
     page.type("coding", "ON05,H1220,OFF05")
     page.click("program")
+    page.message()
+    page.screenshot("browser-programmierung-erfolgreich.png")
     caption, text, details = page.confirm()
     assert (caption, text) == ("ZAV-Konfiguration", "Programmierung erfolgreich !")
     # The device's own record was offered before the write, as a file of
@@ -76,7 +78,6 @@ def test_edit_program_verify_with_backup_and_no_second_write(page, device):
     assert record[96] == 42
     assert record[51:57] == bytes([0x45, 0x8C, 0x20, 0x05, 0xFF, record[56]])[:6]
     assert commands(device) == [IDENTIFY, READ, IDENTIFY, READ, PROGRAM]
-    page.screenshot("browser-programmierung-erfolgreich.png")
 
     page.click("verify")
     assert page.confirm()[:2] == ("ZAV-Konfiguration", "Verifikation OK !")
