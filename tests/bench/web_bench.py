@@ -85,6 +85,10 @@ class Browser:
 
 
 def measure(browser, wire, element, expected):
+    """One command. "Lesen" ends in the read's closing silence; in
+    "Programmieren" that silence lies between the device's copy read and the
+    programming, so it is in the bound but the exchange ends with the last
+    byte on the line."""
     wire.sync()
     started = raw_now()
     browser.click(element)
@@ -92,7 +96,15 @@ def measure(browser, wire, element, expected):
     if text != expected:
         raise RuntimeError(f"{element}: {text!r}, expected {expected!r}")
     wire.sync()
-    return analyse(wire.events(started - 0.001, seen + 0.5), started, seen, READ_CLOSING_SILENCE)
+    events = wire.events(started - 0.001, seen + 0.5)
+    if element == "read":
+        return analyse(events, started, seen, READ_CLOSING_SILENCE)
+    result = analyse(events, started, seen, 0.0)
+    result["lower_bound"] += READ_CLOSING_SILENCE
+    result["program_reaction"] -= READ_CLOSING_SILENCE
+    result["ratio"] = result["wall"] / result["lower_bound"]
+    result["exchange_ratio"] = result["exchange_wall"] / result["lower_bound"]
+    return result
 
 
 def main():
