@@ -61,6 +61,12 @@ def crlf(data):
     return data.replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
 
 
+def web_page_name():
+    """The page's file: named by the program's version, also in a stand-in
+    of another version, which installs the same page."""
+    return f"zavkonfig-web-{program_version()}.html"
+
+
 def stage_files(stage, build, arch, epoch):
     """Copies what the package installs into stage/, returns the example names."""
     shutil.rmtree(stage, ignore_errors=True)
@@ -82,6 +88,11 @@ def stage_files(stage, build, arch, epoch):
             data = crlf(text.read())
         with open(os.path.join(stage, name), "wb") as out:
             out.write(data)
+    # The page in the browser, built by the web preset beside the exes' build.
+    page = os.path.join(os.path.dirname(os.path.abspath(build)), "web", web_page_name())
+    if not os.path.isfile(page):
+        fail(f"missing {page} (build the preset web first)")
+    shutil.copyfile(page, os.path.join(stage, web_page_name()))
     examples = sorted(f for f in os.listdir(os.path.join(ROOT, "examples")) if f.endswith(EXAMPLE_PATTERNS))
     for name in examples:
         shutil.copyfile(os.path.join(ROOT, "examples", name), os.path.join(stage, "Beispiele", name))
@@ -164,7 +175,7 @@ def main():
     if os.path.exists(partial):
         os.remove(partial)
     run(faketime + ["wixl", "--arch", args.arch, "-D", f"Arch={args.arch}", "-D", f"Version={version}",
-                    "-D", f"ProductCode={str(product_code).upper()}", "-D", f"Stage={os.path.basename(stage)}",
+                    "-D", f"ProductCode={str(product_code).upper()}", "-D", f"Stage={os.path.basename(stage)}", "-D", f"WebPage={web_page_name()}",
                     "-o", partial, SOURCE, fragment], env=frozen, cwd=work)
     bits = "64" if args.arch == "x64" else "32"
     run(faketime + ["msibuild", partial, "-s", f"ZAV-Konfiguration {version} ({bits} Bit)", "zavkonfig-Projekt",

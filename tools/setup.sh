@@ -25,6 +25,10 @@ ZAV_PACKAGES="$ZAV_PACKAGES wixl msitools faketime"
 # Chromium prints the page to PDF, and poppler's pdftotext and pdfinfo read
 # what is on each page and how many pages there are.
 ZAV_PACKAGES="$ZAV_PACKAGES chromium poppler-utils"
+# The page in the browser: Debian's emscripten compiles the core to
+# WebAssembly (node runs its optimiser and the module's own test), and its
+# tests drive Debian's Chromium through chromium-driver and selenium.
+ZAV_PACKAGES="$ZAV_PACKAGES emscripten nodejs chromium-driver python3-selenium"
 
 # Installs the Debian packages that are not installed yet: those named, or
 # else ZAV_PACKAGES; nothing (and no network) when all are there. A package

@@ -9,6 +9,7 @@
 #include "cli/device/transaction_runner.h"
 #include "cli/output/progress.h"
 #include "fleet/base/outcome.h"
+#include "fleet/base/programming_words.h"
 
 namespace zav::cli {
 
@@ -36,12 +37,6 @@ struct Identification {
     bool accepted;  // valid, and software version 2.x or 4.x
     bool answered;  // something answered, even if wrongly: a device is there
 };
-
-// Said whenever a programming ended part-way, whatever the cause, a lost
-// line included: the blocks sent stay in the device, and its record no
-// longer fits its check bytes.
-constexpr const char kNoValidConfiguration[] =
-    "Das Gerät hat keine gültige Konfiguration mehr: neu programmieren.";
 
 // The identification ('+'). "ZAV 160 erkannt" only for an accepted device;
 // "Kein ZAV 160 gefunden !" (exit 3) without an answer; "Setup-Daten

@@ -69,7 +69,7 @@ GuardedResult back_up_and_program(DeviceLink& device, const ProgrammingRules& ru
                 std::string(read.exit_code == kExitInterrupted
                                 ? "Nicht programmiert: Das Lesen der Konfiguration des Geräts wurde abgebrochen; "
                                   "das Gerät ist unverändert."
-                                : "Nicht programmiert: Die Konfiguration des Geräts ließ sich vorher nicht lesen.");
+                                : kNotProgrammedUnread);
             return result;
         }
         const uint8_t* copy = device.state.read_back;
@@ -84,7 +84,7 @@ GuardedResult back_up_and_program(DeviceLink& device, const ProgrammingRules& ru
             return result;
         }
         if (result.erased) {
-            if (!rules.series) reporter.line("Keine Sicherung: " + std::string(kNoConfiguration));
+            if (!rules.series) reporter.line(kNoBackupPrefix + std::string(kNoConfiguration));
         } else if (backup.keep) {
             const Outcome stored = store_configuration(backup.folder, backup_file_name(backup.time, backup.label, copy),
                                                        copy, result.backup);
@@ -95,7 +95,7 @@ GuardedResult back_up_and_program(DeviceLink& device, const ProgrammingRules& ru
                                                                      "Gerät beschrieben (--no-backup: ohne).");
                 return result;
             }
-            if (!rules.series) reporter.line("Gesichert: " + shown_name(result.backup));
+            if (!rules.series) reporter.line(kBackupKeptPrefix + shown_name(result.backup));
         }
     }
     result.programming = program_and_verify(device, rules, reporter);

@@ -11,10 +11,9 @@
 #include "cli/device/device_session.h"
 #include "cli/device/programming.h"
 #include "cli/output/reporter.h"
+#include "fleet/base/programming_words.h"
 
 namespace zav::cli {
-
-constexpr const char kUnchangedMessage[] = "Unverändert: Das Gerät hält diese Konfiguration schon.";
 
 struct BackupRules {
     bool keep = true;      // false with --no-backup

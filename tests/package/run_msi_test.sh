@@ -265,7 +265,7 @@ check ReplacesTheOlderVersionInProgramsAndFeatures "Programs and Features lists:
 # licence, and every example of the repository.
 (cd "$root/examples" && ls -- *.zcf *.toml *.csv) | sed 's|^|Beispiele/|' >"$work/expected-files.txt"
 printf '%s\n' zavkonfig.exe zavctl.exe zavctl-Konsole.cmd Benutzerhandbuch.html Textformat.md JSON.md \
-    LICENSE.txt >>"$work/expected-files.txt"
+    LICENSE.txt "zavkonfig-web-$version.html" >>"$work/expected-files.txt"
 LC_ALL=C sort -o "$work/expected-files.txt" "$work/expected-files.txt"
 (cd "$installed" 2>/dev/null && find . -type f | sed 's|^\./||' | LC_ALL=C sort) >"$work/installed-files.txt"
 check PutsEveryFileIntoProgramFiles "missing (<) or not expected (>): $(diff "$work/expected-files.txt" "$work/installed-files.txt" | grep '^[<>]' | tr '\n' ' ')" \
