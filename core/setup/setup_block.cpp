@@ -48,6 +48,29 @@ int setup_option_group(int option) {
     return -1;
 }
 
+void click_setup_option(bool* chosen, int option) {
+    const int group_index = setup_option_group(option);
+    if (group_index < 0) return;
+    if (group_index == 0) {
+        chosen[option] = !chosen[option];
+        return;
+    }
+    const SetupGroup& group = kSetupGroups[group_index];
+    for (int other = group.first_option; other <= group.last_option; ++other) chosen[other] = false;
+    chosen[option] = true;
+}
+
+uint16_t click_setup_option_mask(uint16_t chosen_mask, int option) {
+    bool chosen[kSetupOptionCount];
+    for (int n = 0; n < kSetupOptionCount; ++n) chosen[n] = (chosen_mask >> n) & 1u;
+    click_setup_option(chosen, option);
+    uint16_t mask = 0;
+    for (int n = 0; n < kSetupOptionCount; ++n) {
+        if (chosen[n]) mask = static_cast<uint16_t>(mask | (1u << n));
+    }
+    return mask;
+}
+
 const char* setup_compose_error_text(int error) {
     if (error < 1 || error > kSetupGroupCount) return "";
     return kSetupGroups[error - 1].error_text;

@@ -29,6 +29,12 @@ extern const char* const kSetupOptionTexts[kSetupOptionCount];
 // Index 0..5 of the option's group.
 int setup_option_group(int option);
 
+// A click on option n: "Doppelton" is a free choice, so its options toggle;
+// every other group holds one option at most, and a click chooses the option
+// clicked. An n outside the options changes nothing.
+void click_setup_option(bool* chosen, int option);
+uint16_t click_setup_option_mask(uint16_t chosen_mask, int option);  // bit n = option n
+
 // Error text of compose error 1..6 ("" otherwise).
 const char* setup_compose_error_text(int error);
 

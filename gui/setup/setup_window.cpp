@@ -132,18 +132,11 @@ void show_options(const bool* chosen) {
     for (int id = 0; id < kSetupOptionCount; ++id) set_option(id, chosen[id]);
 }
 
-// "Doppelton" is a free choice; every other group holds one option at most.
 void on_option_clicked(int id) {
-    const int group_index = setup_option_group(id);
-    if (group_index == 0) {
-        set_option(id, !option_checked(id));
-        return;
-    }
-    const SetupGroup& group = kSetupGroups[group_index];
-    for (int other = group.first_option; other <= group.last_option; ++other) {
-        set_option(other, false);
-    }
-    set_option(id, true);
+    bool chosen[kSetupOptionCount];
+    for (int n = 0; n < kSetupOptionCount; ++n) chosen[n] = option_checked(n);
+    click_setup_option(chosen, id);
+    show_options(chosen);
 }
 
 // "Lesen": the device's block arrives through an identification.

@@ -147,5 +147,19 @@ TEST(SetupBlock, GroupsAndOptionTexts) {
     EXPECT_STREQ("1240/675+x", kSetupOptionTexts[10]);
 }
 
+// The window and the page both click through this rule: a "Doppelton"
+// option toggles alone, any other click leaves exactly the clicked option of
+// its group, and a click outside the options changes nothing.
+TEST(SetupBlock, AClickTogglesADoubleToneAndChoosesOneOptionOfAnyOtherGroup) {
+    const uint16_t alarms_1_and_3 = (1u << 0) | (1u << 2);
+    EXPECT_EQ(alarms_1_and_3 | (1u << 4), click_setup_option_mask(alarms_1_and_3, 4));
+    EXPECT_EQ(1u << 2, click_setup_option_mask(alarms_1_and_3, 0));
+    const uint16_t five_addresses_no_relays = (1u << 5) | (1u << 7) | (1u << 0);
+    EXPECT_EQ((1u << 6) | (1u << 7) | (1u << 0), click_setup_option_mask(five_addresses_no_relays, 6));
+    EXPECT_EQ(five_addresses_no_relays, click_setup_option_mask(five_addresses_no_relays, 5));
+    EXPECT_EQ(five_addresses_no_relays, click_setup_option_mask(five_addresses_no_relays, kSetupOptionCount));
+    EXPECT_EQ(five_addresses_no_relays, click_setup_option_mask(five_addresses_no_relays, -1));
+}
+
 }  // namespace
 }  // namespace zav

@@ -136,7 +136,7 @@ public:
         return groups;
     }
     int optionClicked(int options, int option) {
-        return PageCommands::option_clicked(static_cast<uint16_t>(options), option);
+        return click_setup_option_mask(static_cast<uint16_t>(options), option);
     }
     val readSetup() { return step(commands_.read_setup()); }
     val writeSetup(int options) { return step(commands_.write_setup(static_cast<uint16_t>(options))); }

@@ -268,18 +268,6 @@ PageStep PageCommands::load_file(const std::string& bytes, const std::string& na
 
 // ---- The setup window --------------------------------------------------------
 
-// "Doppelton" is a free choice; every other group holds one option at most,
-// and a click chooses the option clicked.
-uint16_t PageCommands::option_clicked(uint16_t options, int option) {
-    if (option < 0 || option >= kSetupOptionCount) return options;
-    const int group_index = setup_option_group(option);
-    if (group_index == 0) return static_cast<uint16_t>(options ^ (1u << option));
-    const SetupGroup& group = kSetupGroups[group_index];
-    for (int other = group.first_option; other <= group.last_option; ++other) {
-        options = static_cast<uint16_t>(options & ~(1u << other));
-    }
-    return static_cast<uint16_t>(options | (1u << option));
-}
 
 PageStep PageCommands::read_setup() {
     shared_.device_data_valid = 0;

@@ -78,7 +78,6 @@ public:
     PageStep load_file(const std::string& bytes, const std::string& name_utf8);
 
     // The setup window.
-    static uint16_t option_clicked(uint16_t options, int option);
     PageStep read_setup();
     PageStep write_setup(uint16_t options);
 
