@@ -27,8 +27,9 @@ exception: a signature holds its time and a key that no other builder has.
 
 What wixl 0.101 leaves wrong is mended with msibuild: the exes' versions in
 the File table (wixl leaves every file unversioned, so software
-distribution and a repair would see no version), and the database's code
-page (wixl says 0, neutral, but writes Windows-1252). Its summary texts it
+distribution and a repair would see no version), an upgrade search's
+inclusive maximum, and the database's code page (wixl says 0, neutral, but
+writes Windows-1252). Its summary texts it
 writes as UTF-8 under a summary code page of 1252: they must stay ASCII,
 which the build checks.
 """
@@ -168,10 +169,11 @@ def content_digest(paths, stage, version, arch):
     return digest.hexdigest()
 
 
-def mend_tables(package, stage, work, faketime, env):
+def mend_tables(package, stage, work, version, upgrade, faketime, env):
     """The exes' versions and languages into the File table, from their
-    version resources; a versioned file has no row in MsiFileHash. And the
-    database's code page: 1252, in which wixl wrote its strings."""
+    version resources; a versioned file has no row in MsiFileHash. The
+    search for the other word size. And the database's code page: 1252, in
+    which wixl wrote its strings."""
     queries = []
     for exe in EXES:
         found = version_resource.read(os.path.join(stage, exe))
@@ -180,6 +182,15 @@ def mend_tables(package, stage, work, faketime, env):
         queries.append(f"UPDATE `File` SET `Version` = '{found['file_version']}', "
                        f"`Language` = '{found['language']}' WHERE `File` = '{exe}'")
         queries.append(f"DELETE FROM `MsiFileHash` WHERE `File_` = '{exe}'")
+    # The search for the other word size of this version includes its
+    # maximum, which wixl 0.101 drops (IncludeMaximum): without it the
+    # search would find nothing. 770: only detect, minimum and maximum
+    # inclusive.
+    # (Attributes is part of the table's key: the row is replaced.)
+    search = "FROM `Upgrade` WHERE `ActionProperty` = 'OTHERWORDSIZEINSTALLED'"
+    queries += [f"DELETE {search}",
+                "INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMin`, `VersionMax`, `Attributes`, `ActionProperty`) "
+                f"VALUES ('{{{str(upgrade).upper()}}}', '{version}', '{version}', 770, 'OTHERWORDSIZEINSTALLED')"]
     for query in queries:
         run(faketime + ["msibuild", package, "-q", query], env=env)
     codepage = os.path.join(work, "_ForceCodepage.idt")
@@ -247,7 +258,7 @@ def main():
     bits = "64" if args.arch == "x64" else "32"
     run(faketime + ["msibuild", partial, "-s", f"ZAV-Konfiguration {version} ({bits} Bit)", "zavkonfig-Projekt",
                     f"{PLATFORM[args.arch][0]};1031", "{" + str(package_code).upper() + "}"], env=frozen)
-    mend_tables(partial, stage, work, faketime, frozen)
+    mend_tables(partial, stage, work, version, upgrade, faketime, frozen)
     check_summary_texts(partial)
     if authenticode.configured():
         try:

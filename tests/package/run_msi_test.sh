@@ -565,9 +565,10 @@ fi
 # ---- The administrator's folder ---------------------------------------------------
 
 # The values of the product's entry in Programs and Features ($1: product
-# code), one "name=value" a line.
+# code), one "name=value" a line. Wine keeps an x86 package's entry in the
+# 32-bit view of a 64-bit Windows, which its 32-bit reg ($2: wine) reads.
 uninstall_entry() {
-    "$wine" reg query "HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\\$1" 2>/dev/null | tr -d '\r' |
+    "${2:-$wine}" reg query "HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\\$1" 2>/dev/null | tr -d '\r' |
         sed -n 's/^ *\([A-Za-z]*\) *REG_[A-Z_]* *\(.*\)$/\1=\2/p'
 }
 
@@ -611,14 +612,20 @@ if [ -n "$other_msi" ]; then
         status=$?
         side=""
         [ $status != 0 ] || side="$side the second word size installed;"
-        grep -a -q "bereits als 32-Bit-Version installiert" "$work/both-word-sizes.log" ||
-            side="$side the log does not say why;"
+        # The log shows the launch conditions failing (Wine ends the action
+        # with 0, Windows with 3; Windows' log also holds the message, Wine's
+        # not), and the package's message names the other word size. Wine
+        # cuts msiexec's 1603 to 67.
+        grep -a -q -E "LaunchConditions\. Return value [03]\." "$work/both-word-sizes.log" ||
+            side="$side the log shows no launch condition failing;"
+        msiinfo export "$msi" LaunchCondition | grep -q "bereits als 32-Bit-Version installiert" ||
+            side="$side no launch condition names the installed 32-bit version;"
         [ ! -e "$installed/zavkonfig.exe" ] || side="$side the 64-bit program is installed;"
         [ -f "$other_files/zavkonfig.exe" ] || side="$side the 32-bit program is gone;"
         left_shortcuts=$(ls "$menu" 2>/dev/null | tr '\n' ' ')
         [ "$left_shortcuts" = "Benutzerhandbuch.lnk Eingabeaufforderung für zavctl.lnk ZAV-Konfiguration.lnk " ] ||
             side="$side the Start menu holds: ${left_shortcuts:-nothing};"
-        uninstall_entry "$other_code" | grep -qx "DisplayName=ZAV-Konfiguration" ||
+        uninstall_entry "$other_code" wine | grep -qx "DisplayName=ZAV-Konfiguration" ||
             side="$side the 32-bit entry in Programs and Features is gone;"
         msiexec other-uninstall.log /x "$(zav_windows_path "$other_msi")" ||
             side="$side the x86 package did not uninstall (log: $work/other-uninstall.log);"
