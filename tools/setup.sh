@@ -23,9 +23,10 @@ ZAV_PACKAGES="$ZAV_PACKAGES debhelper help2man locales lintian man-db"
 ZAV_PACKAGES="$ZAV_PACKAGES wixl msitools faketime"
 # The build reads the exes' version resources with pefile and the packages'
 # summaries with olefile; osslsigncode signs exes and packages with
-# Authenticode when a certificate is given (tools/authenticode.py), and
-# icoutils' wrestool and icotool let the test read the exes' icons.
-ZAV_PACKAGES="$ZAV_PACKAGES python3-pefile python3-olefile osslsigncode icoutils"
+# Authenticode when a certificate is given (tools/authenticode.py); the
+# MSI test makes its throw-away certificate with openssl and reads the exes'
+# icons with icoutils' wrestool and icotool.
+ZAV_PACKAGES="$ZAV_PACKAGES python3-pefile python3-olefile osslsigncode openssl icoutils"
 # zavctl's handover sheets are tested as a technician prints them: headless
 # Chromium prints the page to PDF, and poppler's pdftotext and pdfinfo read
 # what is on each page and how many pages there are.
