@@ -21,6 +21,12 @@ ZAV_PACKAGES="$ZAV_PACKAGES debhelper help2man locales lintian man-db"
 # wixl, which takes the package's time stamps from the clock, the time of
 # SOURCE_DATE_EPOCH.
 ZAV_PACKAGES="$ZAV_PACKAGES wixl msitools faketime"
+# The build reads the exes' version resources with pefile and the packages'
+# summaries with olefile; osslsigncode signs exes and packages with
+# Authenticode when a certificate is given (tools/authenticode.py); the
+# MSI test makes its throw-away certificate with openssl and reads the exes'
+# icons with icoutils' wrestool and icotool.
+ZAV_PACKAGES="$ZAV_PACKAGES python3-pefile python3-olefile osslsigncode openssl icoutils"
 # zavctl's handover sheets are tested as a technician prints them: headless
 # Chromium prints the page to PDF, and poppler's pdftotext and pdfinfo read
 # what is on each page and how many pages there are.
@@ -79,9 +85,9 @@ zav_build_preset() {
     cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" "$@"
 }
 
-# The program's version, from the project's CMake file (2.30).
+# The program's version, from its one source, the file VERSION (2.30).
 zav_version() {
-    sed -n 's/^project(zavkonfig VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt
+    head -n 1 VERSION
 }
 
 # The Debian packages' version (2.30+1), from debian/changelog: a native

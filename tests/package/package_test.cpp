@@ -54,7 +54,7 @@ TEST_F(PackageTest, StartsShowsItsVersionAndEndsWithCodeZero) {
     post_menu_command(kMenuVersion);
     MessageBoxInfo box;
     ASSERT_TRUE(wait_message_box("ZAV-Konfiguration", box));
-    EXPECT_EQ("V2.30", box.text.substr(0, 5));
+    EXPECT_EQ("V" ZAV_SOURCE_VERSION " ", box.text.substr(0, sizeof ZAV_SOURCE_VERSION + 1));
     ASSERT_TRUE(press_ok(box));
 
     PostMessageA(main(), WM_CLOSE, 0, 0);

@@ -2,7 +2,10 @@
 # Tests one Windows Installer package as an IT department and a user meet it:
 #  - its tables name the product, its version, the stable upgrade code and a
 #    per-machine install (msiinfo); a second build from a clean copy of the
-#    repository, at another time in another folder, is byte-identical;
+#    repository, at another time in another folder, is byte-identical; the
+#    database and its summary in Windows-1252; the examples' component
+#    GUIDs the same in a version that had one example fewer; a build with a
+#    throw-away certificate signed, exes and package;
 #  - in a fresh Wine prefix (a 32-bit one for x86): a stand-in of the
 #    previous version installed quietly, then this package, which replaces
 #    it; the files in Program Files, the Start menu entries pointing at them,
@@ -11,11 +14,18 @@
 #    COM1 (the release zips' test program, package_test.cpp), and zavctl.exe,
 #    run by name in the Start menu's console, reads it;
 #  - installed again, the same package repairs missing files;
-#  - uninstalled quietly, it leaves nothing but the user's files.
+#  - uninstalled quietly, it leaves nothing but the user's files;
+#  - the installed exes carry the version of the file VERSION, run as
+#    invoker and show their icon in four sizes;
+#  - the version before installed into a folder of the administrator's
+#    choice: this one goes there too, and Programs and Features names it;
+#  - with --other-msi (x64 only: the x86 package of the same version), the
+#    two word sizes in one 64-bit Windows: the second is refused, the first
+#    stays whole.
 #
 #   tests/package/run_msi_test.sh --arch x64|x86 --msi FILE --windows-build DIR
-#                                 [--native-build DIR] [--work DIR] [--xml FILE]
-#                                 [--gui-xml FILE]
+#                                 [--other-msi FILE] [--native-build DIR]
+#                                 [--work DIR] [--xml FILE] [--gui-xml FILE]
 #
 # --windows-build is the build whose exes the package holds (build/windows for
 # x64, build/windows32 for x86): the second build and the stand-in take them
@@ -28,6 +38,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 arch=""
 msi=""
+other_msi=""
 windows_build=""
 native_build="$root/build/native"
 work=""
@@ -37,12 +48,13 @@ while [ $# -gt 0 ]; do
     case "$1" in
         --arch) arch="$2"; shift 2 ;;
         --msi) msi=$(cd "$(dirname "$2")" && pwd)/$(basename "$2"); shift 2 ;;
+        --other-msi) other_msi=$(cd "$(dirname "$2")" && pwd)/$(basename "$2"); shift 2 ;;
         --windows-build) windows_build=$(cd "$2" && pwd); shift 2 ;;
         --native-build) native_build=$(cd "$2" && pwd); shift 2 ;;
         --work) work="$2"; shift 2 ;;
         --xml) xml="$2"; shift 2 ;;
         --gui-xml) gui_xml="$2"; shift 2 ;;
-        -h|--help) sed -n '2,26p' "$0"; exit 0 ;;
+        -h|--help) sed -n '2,36p' "$0"; exit 0 ;;
         *) echo "run_msi_test: unknown argument $1" >&2; exit 2 ;;
     esac
 done
@@ -53,12 +65,16 @@ case "$arch" in
 esac
 tests="$windows_build/tests/package/package_tests.exe"
 zavsim="$native_build/sim/zavsim"
-for f in "$msi" "$tests" "$zavsim"; do
+for f in "$msi" "$tests" "$zavsim" ${other_msi:+"$other_msi"}; do
     if [ ! -f "$f" ]; then
         echo "run_msi_test: missing ${f:-the package (--msi FILE)}" >&2
         exit 2
     fi
 done
+# The packages this test builds are unsigned, but for the one it signs on
+# purpose: a certificate in the caller's environment would make the second
+# build differ from the first (a signature holds the time it was made).
+unset ZAV_SIGN_PKCS12 ZAV_SIGN_PASSWORD ZAV_SIGN_PASSWORD_FILE ZAV_SIGN_TIMESTAMP_URL
 [ -n "$work" ] || work="$root/build/msi-test/$arch"
 rm -rf "$work"
 mkdir -p "$work"
@@ -124,10 +140,16 @@ trap 'exit 130' INT TERM
 property() { msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' -v name="$2" '$1 == name { print $2 }'; }
 summary() { msiinfo suminfo "$1" | sed -n "s/^$2: //p"; }
 
-# The stand-in of the version before: the same files, the same source.
+# The stand-in of the version before: the same files, the same source,
+# but one example fewer, the first by name, as if the examples after it had
+# been added since: the numbering of all others shifts.
 standin="$work/zavkonfig-$older-$arch.msi"
-if ! /usr/bin/python3 "$root/tools/build_msi.py" --arch "$arch" --build "$windows_build" --version "$older" \
-    --work "$work/standin" --output "$standin" >"$work/standin.log" 2>&1; then
+standin_tree="$work/standin/tree"
+zav_export_tree "$standin_tree" 2>"$work/standin.log" || true
+added_example=$(cd "$root/examples" && ls -- *.zcf *.toml *.csv | LC_ALL=C sort | head -n 1)
+rm -f "$standin_tree/examples/$added_example"
+if ! /usr/bin/python3 "$standin_tree/tools/build_msi.py" --arch "$arch" --build "$windows_build" --version "$older" \
+    --work "$work/standin/work" --output "$standin" >>"$work/standin.log" 2>&1; then
     fail InstallsQuietly "the stand-in $older did not build: $(tail -n 3 "$work/standin.log")"
     exit 1
 fi
@@ -181,6 +203,71 @@ if SOURCE_DATE_EPOCH=$epoch /usr/bin/python3 "$tree/tools/build_msi.py" --arch "
 else
     fail ASecondBuildIsByteIdentical "the second build failed: $(tail -n 3 "$work/rebuild.log")"
 fi
+
+# The code pages: the database's is 1252 and its strings are stored so (a
+# text with an umlaut is in the file as Windows-1252, not UTF-8); the
+# summary says 1252, and its texts are ASCII (wixl writes them as UTF-8).
+codepages=$(/usr/bin/python3 - "$msi" "$(msiinfo export "$msi" _ForceCodepage | tr -d '\r' | awk -F'\t' '$2 == "_ForceCodepage" { print $1 }')" <<'PY'
+import sys
+import olefile
+
+umlaut = "Eingabeaufforderung für zavctl"
+data = open(sys.argv[1], "rb").read()
+with olefile.OleFileIO(sys.argv[1]) as ole:
+    summary = ole.get_metadata()
+texts = [f"{f}: {getattr(summary, f)}" for f in summary.SUMMARY_ATTRIBS
+         if isinstance(getattr(summary, f), bytes) and not getattr(summary, f).isascii()]
+print(f"database {sys.argv[2]}, summary {summary.codepage}, not ASCII: {texts}, "
+      f"\"{umlaut}\" in 1252 {umlaut.encode('cp1252') in data}, in UTF-8 {umlaut.encode() in data}")
+PY
+)
+check TheDatabaseAndItsSummaryAreWindows1252 "$codepages" \
+    [ "$codepages" = "database 1252, summary 1252, not ASCII: [], \"Eingabeaufforderung für zavctl\" in 1252 True, in UTF-8 False" ]
+
+# Each example's component GUID follows from its installed path: the
+# stand-in, which lacks the example named first, gives every other example
+# the GUID this package gives it.
+example_guids() {
+    # File: id, component, "SHORT|long" name ...; Component: id, GUID ...
+    join -t $'\t' <(msiinfo export "$1" File | tr -d '\r' | awk -F'\t' 'NR > 3 { n = $3; sub(/.*\|/, "", n); print $2 "\t" n }' | LC_ALL=C sort) \
+        <(msiinfo export "$1" Component | tr -d '\r' | awk -F'\t' 'NR > 3 { print $1 "\t" $2 }' | LC_ALL=C sort) |
+        awk -F'\t' -v folder="$(cd "$root/examples" && ls | tr '\n' ' ')" 'index(" " folder, " " $2 " ") { print $2 "\t" $3 }' |
+        LC_ALL=C sort
+}
+example_guids "$msi" >"$work/example-guids.txt"
+example_guids "$standin" >"$work/example-guids-before.txt"
+changed=$(join -t $'\t' "$work/example-guids-before.txt" "$work/example-guids.txt" | awk -F'\t' '$2 != $3 { print $1 }' | tr '\n' ' ')
+[ -s "$work/example-guids-before.txt" ] || changed="(the stand-in lists no example)"
+check ExampleGuidsStayWhenAnExampleIsAdded "with $added_example added, these examples got another GUID: $changed" \
+    [ -z "$changed" ]
+
+# Signing, as an IT department does with its own certificate: a throw-away
+# one here, its password in a file; the exes inside the package and the
+# package itself carry a signature that osslsigncode verifies against it.
+sign_dir="$work/signed"
+mkdir -p "$sign_dir/extracted"
+signed=""
+if openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Testzertifikat IT-Abteilung" \
+        -addext extendedKeyUsage=codeSigning -keyout "$sign_dir/key.pem" -out "$sign_dir/cert.pem" 2>"$sign_dir/openssl.log" &&
+    printf 'Wegwerf-Passwort\n' >"$sign_dir/password" &&
+    openssl pkcs12 -export -inkey "$sign_dir/key.pem" -in "$sign_dir/cert.pem" -out "$sign_dir/cert.p12" \
+        -passout file:"$sign_dir/password" 2>>"$sign_dir/openssl.log"; then
+    if ZAV_SIGN_PKCS12="$sign_dir/cert.p12" ZAV_SIGN_PASSWORD_FILE="$sign_dir/password" \
+        /usr/bin/python3 "$root/tools/build_msi.py" --arch "$arch" --build "$windows_build" \
+        --work "$sign_dir/work" --output "$sign_dir/zavkonfig-signed.msi" >"$sign_dir/build.log" 2>&1; then
+        msiextract -C "$sign_dir/extracted" "$sign_dir/zavkonfig-signed.msi" >/dev/null 2>&1
+        for file in "$sign_dir/zavkonfig-signed.msi" "$(find "$sign_dir/extracted" -name zavkonfig.exe)" \
+            "$(find "$sign_dir/extracted" -name zavctl.exe)"; do
+            osslsigncode verify -CAfile "$sign_dir/cert.pem" -in "$file" >"$sign_dir/verify.log" 2>&1 ||
+                signed="$signed ${file#"$sign_dir/"} ($(grep -v '^$' "$sign_dir/verify.log" | tail -n 1));"
+        done
+    else
+        signed="the signed build failed: $(tail -n 2 "$sign_dir/build.log" | tr '\n' ' ')"
+    fi
+else
+    signed="openssl could not make the certificate: $(tail -n 2 "$sign_dir/openssl.log" | tr '\n' ' ')"
+fi
+check SignsTheExesAndThePackageWithAGivenCertificate "not verified:$signed" [ -z "$signed" ]
 
 # ---- Installing ------------------------------------------------------------------
 
@@ -300,6 +387,56 @@ ZAV-Konfiguration.lnk -> $folder\\zavkonfig.exe"
 check StartMenuEntriesPointAtTheInstalledFiles "the Start menu holds: ${shortcuts:-nothing}" \
     [ "$shortcuts" = "$expected_shortcuts" ]
 
+# The installed exes as software distribution and AppLocker read them: a
+# version resource with the version of the file VERSION (and the package's
+# File table says the same), run as invoker (no VirtualStore for the 32-bit
+# exe), and as first icon the picture in 16, 32, 48 and 256 pixels, the
+# windows' own icon Symbol_ZAV left one 32 x 32 image in 16 colours.
+resources=$(/usr/bin/python3 - "$root/VERSION" "$installed" "$(msiinfo export "$msi" File | tr -d '\r')" <<'PY'
+import os, re, subprocess, sys, tempfile
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(sys.argv[1])), "tools"))
+import version_resource
+
+version = open(sys.argv[1], encoding="ascii").readline().strip()
+major, minor = version.split(".")
+four = f"{int(major)}.{int(minor)}.0.0"
+table = {row.split("\t")[0]: row.split("\t") for row in sys.argv[3].splitlines()[3:]}
+wrong = []
+for exe in ("zavkonfig.exe", "zavctl.exe"):
+    path = os.path.join(sys.argv[2], exe)
+    found = version_resource.read(path)
+    strings = found.get("strings", {})
+    said = (found.get("file_version"), found.get("product_version"), strings.get("FileVersion"),
+            strings.get("ProductVersion"), strings.get("OriginalFilename"), strings.get("CompanyName"))
+    if said != (four, four, version, version, exe, "zavkonfig-Projekt"):
+        wrong.append(f"{exe}'s version resource says {said}")
+    if table.get(exe, [""] * 5)[4] != four:
+        wrong.append(f"the File table gives {exe} the version {table.get(exe, [''] * 5)[4]!r}")
+    manifest = subprocess.run(["wrestool", "-x", "--raw", "-t", "24", path], capture_output=True).stdout
+    if not re.search(rb'requestedExecutionLevel\s+level="asInvoker"', manifest):
+        wrong.append(f"{exe}'s manifest asks for no asInvoker")
+
+def icon_sizes(path, name):
+    # icotool reads a PNG image (the 256-pixel one) only from a file.
+    with tempfile.NamedTemporaryFile(suffix=".ico") as ico:
+        subprocess.run(["wrestool", "-x", "-t", "14", "-n", name, path], stdout=ico)
+        listed = subprocess.run(["icotool", "-l", ico.name], capture_output=True).stdout.decode()
+    return sorted((int(w), int(d)) for w, d in re.findall(r"--width=(\d+) .*--bit-depth=(\d+)", listed))
+
+program = os.path.join(sys.argv[2], "zavkonfig.exe")
+groups = re.findall(r"--name='?([^' ]+)", subprocess.run(["wrestool", "-l", "-t", "14", program],
+                                                          capture_output=True, text=True).stdout)
+if groups[:1] != ["PROGRAMM"]:
+    wrong.append(f"the exe's first icon is {groups[:1]}")
+if [width for width, _ in icon_sizes(program, "PROGRAMM")] != [16, 32, 48, 256]:
+    wrong.append(f"the first icon's images: {icon_sizes(program, 'PROGRAMM')}")
+if icon_sizes(program, "SYMBOL_ZAV") != [(32, 4)]:
+    wrong.append(f"Symbol_ZAV's images: {icon_sizes(program, 'SYMBOL_ZAV')}")
+print("; ".join(wrong))
+PY
+)
+check TheExesCarryTheVersionRunAsInvokerAndShowTheirIcon "$resources" [ -z "$resources" ]
+
 # ---- Using it ----------------------------------------------------------------------
 
 # The installed program with the release zips' test program: its files, its
@@ -315,6 +452,9 @@ gui_status=$?
 # The console of the Start menu: its prompt finds zavctl by name and starts
 # in the user's folder; there zavctl reads the device's configuration. (The
 # console's own prompt ends at once: its input is empty.)
+# Wine's services reset com1 to /dev/ttyS0 whenever a wineserver starts
+# (each msiexec above ended one) unless HKLM\Software\Wine\Ports\COM1 names
+# the port too: zav_map_com1 sets both, the link and the key.
 zav_map_com1 "$work/com1"
 if zav_start_sim "$zavsim" "$work/sim" --link "$work/com1" --quiet; then
     # What the user types there, as a batch file that calls the console's
@@ -338,7 +478,10 @@ fi
 
 # ---- Repair and uninstall ------------------------------------------------------------
 
-# The same version again: what is missing comes back. Windows reinstalls
+# The same version again: what is missing comes back. (msiexec /fa, the
+# repair as the guide also names it, ends with 1605 in Wine 8, with the
+# package's path or without; /i of the same package is what Wine and
+# Windows both do.) Windows reinstalls
 # an installed product's files only when REINSTALL says so, which the
 # package sets; Wine reinstalls them anyway, so its log must show it set
 # (Windows Installer's verbose log lists the properties so on both).
@@ -402,6 +545,75 @@ if msiexec uninstall.log /x "$(zav_windows_path "$msi")"; then
     check UninstallLeavesOnlyTheUsersFiles "left behind:${left:0:800}" [ -z "$left" ]
 else
     fail UninstallLeavesOnlyTheUsersFiles "msiexec /x failed (log: $work/uninstall.log)"
+fi
+
+# ---- The administrator's folder ---------------------------------------------------
+
+# The values of the product's entry in Programs and Features ($1: product
+# code), one "name=value" a line. Wine keeps an x86 package's entry in the
+# 32-bit view of a 64-bit Windows, which its 32-bit reg ($2: wine) reads.
+uninstall_entry() {
+    "${2:-$wine}" reg query "HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\\$1" 2>/dev/null | tr -d '\r' |
+        sed -n 's/^ *\([A-Za-z]*\) *REG_[A-Z_]* *\(.*\)$/\1=\2/p'
+}
+
+# The version before installed into a folder of the administrator's
+# choice; this version, given no folder, follows it there, and names it
+# in Programs and Features with the guide as help and the project's
+# contact.
+custom='C:\Tools\ZAV'
+custom_unix="$drive/Tools/ZAV"
+if msiexec custom-older.log /i "$(zav_windows_path "$standin")" "INSTALLDIR=$custom" &&
+    msiexec custom.log /i "$(zav_windows_path "$msi")"; then
+    entry=$(uninstall_entry "$product_code")
+    kept=""
+    [ -f "$custom_unix/zavkonfig.exe" ] && [ -f "$custom_unix/Beispiele/$added_example" ] ||
+        kept="$kept the program is not in $custom;"
+    [ ! -e "$installed/zavkonfig.exe" ] || kept="$kept it is in Program Files too;"
+    for value in "InstallLocation=$custom\\" "HelpLink=$custom\\Benutzerhandbuch.html" \
+        "Contact=zavkonfig-Projekt <zavkonfig@example.invalid>"; do
+        grep -qxF "$value" <<<"$entry" || kept="$kept the entry lacks $value;"
+    done
+    msiexec custom-uninstall.log /x "$(zav_windows_path "$msi")" ||
+        kept="$kept msiexec /x failed (log: $work/custom-uninstall.log);"
+    check KeepsTheAdministratorsFolderForTheNextVersion "$kept entry: $(tr '\n' ' ' <<<"$entry" | head -c 600)" [ -z "$kept" ]
+else
+    fail KeepsTheAdministratorsFolderForTheNextVersion "msiexec /i failed (logs: $work/custom-older.log, $work/custom.log)"
+fi
+
+# ---- Both word sizes on one 64-bit Windows ----------------------------------------
+
+# The x86 package installed, the x64 one of the same version is refused
+# with a message that says why, and the x86 one stays whole: its files,
+# its Start menu entries, its entry in Programs and Features. (A newer
+# version of either would replace the other.) The product is removed
+# above, so Wine's habit of deleting the upgrade code's whole registration
+# when one of two products that share it goes cannot hide the x86 one.
+if [ -n "$other_msi" ]; then
+    other_code=$(property "$other_msi" ProductCode)
+    other_files="$drive/Program Files (x86)/ZAV-Konfiguration"
+    if msiexec other-word-size.log /i "$(zav_windows_path "$other_msi")"; then
+        msiexec both-word-sizes.log /i "$(zav_windows_path "$msi")"
+        status=$?
+        side=""
+        [ $status != 0 ] || side="$side the second word size installed;"
+        # A launch condition refused it (Wine ends the action with 0 and
+        # writes no message into the log, Windows 3 with the message; Wine
+        # cuts msiexec's 1603 to 67).
+        grep -a -q -E "LaunchConditions\. Return value [03]\." "$work/both-word-sizes.log" ||
+            side="$side the log shows no launch condition failing;"
+        [ -f "$other_files/zavkonfig.exe" ] || side="$side the 32-bit program is gone;"
+        left_shortcuts=$(ls "$menu" 2>/dev/null | tr '\n' ' ')
+        [ "$left_shortcuts" = "Benutzerhandbuch.lnk Eingabeaufforderung für zavctl.lnk ZAV-Konfiguration.lnk " ] ||
+            side="$side the Start menu holds: ${left_shortcuts:-nothing};"
+        uninstall_entry "$other_code" wine | grep -qx "DisplayName=ZAV-Konfiguration" ||
+            side="$side the 32-bit entry in Programs and Features is gone;"
+        msiexec other-uninstall.log /x "$(zav_windows_path "$other_msi")" ||
+            side="$side the x86 package did not uninstall (log: $work/other-uninstall.log);"
+        check RefusesTheSecondWordSizeAndKeepsTheFirst "$side (exit $status, log $work/both-word-sizes.log)" [ -z "$side" ]
+    else
+        fail RefusesTheSecondWordSizeAndKeepsTheFirst "the x86 package did not install (log: $work/other-word-size.log)"
+    fi
 fi
 
 failed=$(awk -F'\t' '$2 != ""' "$cases" | wc -l)

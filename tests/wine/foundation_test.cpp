@@ -89,6 +89,10 @@ TEST_F(ProgramTest, VersionBoxNamesVersion230) {
     MessageBoxInfo box;
     ASSERT_TRUE(wait_message_box("ZAV-Konfiguration", box));
     EXPECT_EQ(0u, box.text.rfind("V2.30 ", 0)) << box.text;
+    // The box's text is fixed, the version source (VERSION) is what CMake,
+    // the exes' version resources and the packages read: a new version
+    // there without a new box text, or the reverse, fails here.
+    EXPECT_EQ(0u, box.text.rfind("V" ZAV_SOURCE_VERSION " ", 0)) << box.text << " vs VERSION " ZAV_SOURCE_VERSION;
     EXPECT_STREQ("information", to_string(box.icon));
     EXPECT_EQ(main(), box.owner);
     EXPECT_TRUE(press_ok(box));
