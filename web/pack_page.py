@@ -23,8 +23,7 @@ def main():
     parser.add_argument("scripts", nargs="+", help="the page's scripts, in order")
     args = parser.parse_args()
 
-    scripts = [f'const ZAV_PAGE_VERSION = "{args.version}";']
-    scripts += [script_text(path) for path in args.scripts]
+    scripts = [script_text(path) for path in args.scripts]
     page = open(args.template, encoding="utf-8").read()
     for placeholder, text in (("@STYLE@", open(args.style, encoding="utf-8").read()),
                               ("@CORE@", script_text(args.core)),

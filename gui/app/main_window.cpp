@@ -29,8 +29,6 @@ constexpr int kOuterHeightLines = 25;
 constexpr DWORD kChildWindowStyle = WS_CHILD | WS_VISIBLE | WS_CAPTION | WS_SYSMENU;
 
 constexpr const char kCommonControlsMissing[] = "Erforderliche DLL kann nicht geladen werden !";
-constexpr const char kNoInfo[] = "Keine Infos vorhanden !";
-constexpr const char kVersionText[] = "V2.30 zavkonfig-Projekt";
 
 // Held for the window's lifetime: there is one main window.
 struct MainWindowState {

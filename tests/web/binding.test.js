@@ -54,6 +54,9 @@ test("every umlaut and ß reaches the page as its character, and typed ones reac
   const bad = core.loadFile(Uint8Array.from([0x5a, 0x41, 0x56]), "Störung.zcf");
   assert.strictEqual(bad.message, "Ungültige Datei !");
   assert.strictEqual(bad.caption, "ZAV-Konfiguration");
+  // The version box says the version the releases carry (the file VERSION).
+  const version = require("node:fs").readFileSync(path.join(root, "VERSION"), "utf8").trim();
+  assert.strictEqual(core.mainWindowTexts().version, `V${version} zavkonfig-Projekt`);
 
   // A record whose 5-tone entries hold ä ö ü Ä Ö Ü ß (Windows-1252 bytes)
   // shows them as those characters, and what the user types goes back as

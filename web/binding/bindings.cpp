@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core/app/access_code.h"
+#include "core/app/window_texts.h"
 #include "core/config/config_form.h"
 #include "core/link/link_messages.h"
 #include "core/setup/setup_block.h"
@@ -26,12 +27,12 @@ constexpr int kListIds[] = {kIdAlarmSelector, kIdAlarmMemory, kIdNumber,        
 
 const char* caption_text(Caption caption) {
     switch (caption) {
-        case Caption::kConnect: return "ZAV-Verbinden";
-        case Caption::kConfiguration: return "ZAV-Konfiguration";
-        case Caption::kConfigurationForm: return "ZAV Konfiguration";
-        case Caption::kSetup: return "ZAV-Setup";
-        case Caption::kSetupForm: return "ZAV Setup";
-        case Caption::kInfo: return "ZAV-Info";
+        case Caption::kConnect: return kCaptionConnect;
+        case Caption::kConfiguration: return kCaptionConfiguration;
+        case Caption::kConfigurationForm: return kCaptionConfigurationForm;
+        case Caption::kSetup: return kCaptionSetup;
+        case Caption::kSetupForm: return kCaptionSetupForm;
+        case Caption::kInfo: return kCaptionInfo;
         case Caption::kNone: break;
     }
     return "";
@@ -134,6 +135,16 @@ public:
             groups.call<void>("push", entry);
         }
         return groups;
+    }
+    // The main window's own texts, for its menu's "Info" and version box.
+    val mainWindowTexts() {
+        val texts = val::object();
+        texts.set("captionConnect", page_text(kCaptionConnect));
+        texts.set("captionConfiguration", page_text(kCaptionConfiguration));
+        texts.set("captionInfo", page_text(kCaptionInfo));
+        texts.set("noInfo", page_text(kNoInfo));
+        texts.set("version", page_text(kVersionText));
+        return texts;
     }
     int optionClicked(int options, int option) {
         return click_setup_option_mask(static_cast<uint16_t>(options), option);
@@ -255,6 +266,7 @@ EMSCRIPTEN_BINDINGS(zavkonfig) {
         .function("linkRunning", &ZavCore::linkRunning)
         .function("connect", &ZavCore::connect)
         .function("infoLines", &ZavCore::infoLines)
+        .function("mainWindowTexts", &ZavCore::mainWindowTexts)
         .function("isAccessCode", &ZavCore::isAccessCode)
         .function("portOpenFailed", &ZavCore::portOpenFailed)
         .function("openConfiguration", &ZavCore::openConfiguration)

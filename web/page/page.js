@@ -19,9 +19,11 @@
     46: "Die Konfiguration wird geschrieben ...", // '.'
     42: "Der Setup-Block wird geschrieben ...", // '*'
   };
-  const VERSION_TEXT = `V${ZAV_PAGE_VERSION} zavkonfig-Projekt`;
 
   const $ = (id) => document.getElementById(id);
+  // The main window's own texts, as the module has them.
+  let mainWindowTexts = null;
+  const texts = () => mainWindowTexts || (mainWindowTexts = state.core.mainWindowTexts());
   const controls = [];
   document.querySelectorAll("[data-id]").forEach((element) => { controls[Number(element.dataset.id)] = element; });
 
@@ -114,7 +116,7 @@
       if (error && error.name === "NotFoundError") {
         showPort("Kein Port gewählt.");
       } else {
-        await messageBox("ZAV-Verbinden", "Kein Zugriff auf serielle Schnittstellen.", true, [accessRefusedDetail(error)]);
+        await messageBox(texts().captionConnect, "Kein Zugriff auf serielle Schnittstellen.", true, [accessRefusedDetail(error)]);
       }
       return false;
     }
@@ -126,7 +128,7 @@
     try {
       if (!state.port && !(await takeGrantedPort()) && !(await choosePort())) return null;
     } catch (error) {
-      await messageBox("ZAV-Verbinden", "Kein Zugriff auf serielle Schnittstellen.", true, [accessRefusedDetail(error)]);
+      await messageBox(texts().captionConnect, "Kein Zugriff auf serielle Schnittstellen.", true, [accessRefusedDetail(error)]);
       return null;
     }
     const line = new SerialLine(state.serial, {
@@ -355,7 +357,7 @@
 
   async function openInfo() {
     if (!state.deviceValid) {
-      await messageBox("ZAV-Info", "Keine Infos vorhanden !", true);
+      await messageBox(texts().captionInfo, texts().noInfo, true);
       return;
     }
     showInfo();
@@ -377,7 +379,7 @@
     $("menu-configuration").addEventListener("click", openConfiguration);
     $("menu-setup").addEventListener("click", openSetup);
     $("menu-port").addEventListener("click", () => choosePort());
-    $("menu-version").addEventListener("click", () => messageBox("ZAV-Konfiguration", VERSION_TEXT, false));
+    $("menu-version").addEventListener("click", () => messageBox(texts().captionConfiguration, texts().version, false));
     $("menu-info").addEventListener("click", openInfo);
     $("configuration-close").addEventListener("click", closeConfiguration);
     $("setup-close").addEventListener("click", closeSetup);
