@@ -247,6 +247,15 @@ else
     exit 1
 fi
 
+# The page in the browser, for a technician who opens it from the menu's
+# folder or an intranet server: the same file tools/package releases.
+page="/usr/share/zavkonfig/zavkonfig-web-${version%%+*}.html"
+if cmp -s "$page" "$dist/zavkonfig-web-${version%%+*}.html"; then
+    pass InstallsThePageForTheBrowser
+else
+    fail InstallsThePageForTheBrowser "$page is missing or not the page in $dist"
+fi
+
 # ---- zavctl ----------------------------------------------------------------------
 
 # The program's version is the packages' before its "+".
