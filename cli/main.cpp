@@ -12,6 +12,7 @@
 #include "cli/app/command.h"
 #include "cli/app/exit_codes.h"
 #include "cli/app/help_text.h"
+#include "cli/app/top_level_options.h"
 #include "cli/app/trace_option.h"
 #include "cli/output/reporter.h"
 #include "cli/platform/console.h"
@@ -94,15 +95,12 @@ int run_zavctl(int argc, char** argv) {
     app.set_help_flag();
     app.fallthrough();
 
-    CommonOptions common;
-    bool help = false, version = false;
-    app.add_flag("-h,--help", help);
-    app.add_flag("--version", version);
-    app.add_option("--port", common.ports)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)->expected(1);
-    app.add_flag("--json", common.json);
-    app.add_flag("-q,--quiet", common.quiet);
-    std::string trace_name;
-    app.add_option("--trace", trace_name);
+    TopLevelOptions top_level;
+    add_top_level_options(app, top_level);
+    CommonOptions& common = top_level.common;
+    bool& help = top_level.help;
+    bool& version = top_level.version;
+    const std::string& trace_name = top_level.trace_name;
 
     const std::vector<std::unique_ptr<Command>> commands = make_commands();
     std::vector<CLI::App*> subcommands;

@@ -106,6 +106,10 @@ bool TraceReplay::start(const std::vector<TraceEvent>& events, const std::string
     for (const TraceEvent& event : events) {
         if (port_.empty() && (is_request(event) || is_answer(event))) port_ = event.port;
         if (event.port != port_) continue;
+        // A write of no bytes put nothing on the line: the program cannot
+        // be waited for there, and what the device sent after it still
+        // answers the request before.
+        if (is_request(event) && event.bytes.empty()) continue;
         if (is_request(event)) {
             requests_.push_back(Request{event.line, event.bytes, {}});
             request_ms_ = event.ms;

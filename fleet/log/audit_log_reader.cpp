@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <set>
 
 #include <nlohmann/json.hpp>
 
@@ -118,6 +119,25 @@ std::vector<std::pair<std::string, std::string>> plan_values_of(const json& valu
     return read;
 }
 
+// The line as JSON. A key twice in one object is refused: readers differ on
+// which of the two counts, so such a line says two things, and zavctl never
+// writes one. Only a whole line is judged so; one cut short is no JSON.
+json parsed_line(std::string_view text) {
+    std::vector<std::set<std::string>> keys;  // those of each object open at this point
+    std::string twice;
+    json line = json::parse(text, [&](int, json::parse_event_t event, json& parsed) {
+        if (event == json::parse_event_t::object_start) keys.emplace_back();
+        if (event == json::parse_event_t::object_end) keys.pop_back();
+        if (event == json::parse_event_t::key && !keys.back().insert(parsed.get<std::string>()).second &&
+            twice.empty()) {
+            twice = parsed.get<std::string>();
+        }
+        return true;
+    });
+    if (!twice.empty()) fault("der Schlüssel " + in_quotes(twice) + " steht zweimal");
+    return line;
+}
+
 AuditEntry entry_of(const json& line) {
     if (!line.is_object()) fault("kein JSON-Objekt");
     const json& schema = member(line, "schema");
@@ -197,7 +217,7 @@ AuditLogReading read_audit_log(std::string_view bytes, FaultyLines faulty) {
         std::string fault_text;
         bool cut_off = false;
         try {
-            AuditEntry entry = entry_of(json::parse(text));
+            AuditEntry entry = entry_of(parsed_line(text));
             entry.line = line_number;
             reading.entries.push_back(std::move(entry));
             continue;

@@ -311,6 +311,15 @@ std::string inventory_cell(const std::string& text) {
     return csv_cell(keep ? kKeepAsText + text : text, kInventorySeparator);
 }
 
+// The time as a spreadsheet takes it for a date, so that it can sort by it.
+// A time the log gives in another form, or one that would still start a
+// formula ("-5.12.2026" from a day of -5), is a text like any other.
+std::string time_cell(const std::string& iso_time) {
+    const std::string time = german_time(iso_time, kSpreadsheetTime);
+    if (time == iso_time || spreadsheet_would_compute(time)) return inventory_cell(time);
+    return csv_cell(time, kInventorySeparator);
+}
+
 std::string optional_number(const std::optional<int>& number) { return number ? std::to_string(*number) : ""; }
 
 }  // namespace
@@ -410,11 +419,10 @@ std::string inventory_csv(const std::vector<SheetDevice>& devices) {
     text += "\r\n";
     for (size_t d = 0; d < devices.size(); ++d) {
         const SheetDevice& device = devices[d];
-        // The time stays a date the spreadsheet can sort by.
         std::vector<std::string> cells = {inventory_cell(device.label),
                                           inventory_cell(device.inventory_number),
                                           inventory_cell(device.remark),
-                                          csv_cell(german_time(device.time, kSpreadsheetTime), kInventorySeparator),
+                                          time_cell(device.time),
                                           inventory_cell(device.operator_name),
                                           optional_number(device.device_number),
                                           optional_number(device.plan_row)};

@@ -79,7 +79,8 @@ constexpr char kKeepAsText[] = "\xE2\x81\xA0";
 // The inventory (UTF-8): a byte order mark, then ';'-separated rows with
 // CR LF, as German spreadsheets open a CSV file by a double click. One row
 // per device, failed ones too, its time as a spreadsheet takes it for a
-// date ("08.12.2026 09:15"); the 5-tone addresses in as many columns as
+// date ("08.12.2026 09:15"; a time the log gives in another form is a text
+// like any other); the 5-tone addresses in as many columns as
 // the device with the most; every column of the plans (inventory number,
 // remark, each field's value as the plan gave it). Every cell holds its
 // text and nothing else, so that any spreadsheet, and any program, reads

@@ -5,9 +5,13 @@ The seeds are the good exchanges and valid inputs, so that the fuzzer starts
 from deep inside each machine and parser instead of having to find the way
 in. Run again after changing an input layout; the files are committed.
 """
+import glob
+import hashlib
+import json
 import os
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
 CORPUS = os.path.join(HERE, "corpus")
 
 
@@ -129,6 +133,90 @@ def main():
     write("fuzz_setup_write_worker", "good", [0] + frame_event([0xF0]) + frame_event([0xF0]) + frame_event([0x60]))
     write("fuzz_setup_write_worker", "refused", [0] + frame_event([0xF0]) + silences(3) + frame_event([0xF0]) +
           frame_event([0xF1]))
+    fleet_seeds(rec)
+
+
+def text_bytes(text):
+    """A text for the sheet target's input: its length, then its bytes."""
+    data = text.encode("cp1252")
+    return [len(data)] + list(data)
+
+
+def audit_line(rec, row, label, setup):
+    """One line as zavctl's log writes it (docs/JSON.md)."""
+    line = {"schema": 1, "time": "2026-12-08T09:15:02+01:00", "zavctl": "2.30", "command": "program",
+            "port": "/dev/ttyUSB0", "adapter": None, "operator": "mueller",
+            "device": {"number": 1, "version": "2.30", "setup": bytes(setup).hex().upper(), "tone_set": "675+x"},
+            "plan": {"row": row, "label": label, "inventory_number": "0471", "remark": None,
+                     "values": {"adressen.nummern.1": "21401"}},
+            "file": "vorlage.toml", "record": bytes(rec).hex().upper(),
+            "sha256": hashlib.sha256(bytes(rec)).hexdigest(), "backup": None, "outcome": "programmed",
+            "exit_code": 0, "message": "Verifikation OK !", "differences": [], "retries": 0, "duration_s": 12.5}
+    return json.dumps(line, ensure_ascii=False, separators=(",", ":")).encode()
+
+
+def fleet_seeds(rec):
+    """The fleet's readers: the examples and the recorded traces as they
+    are, and the written logs, tables and sheets of the targets' own input
+    layouts (see each target's source)."""
+    for path in sorted(glob.glob(os.path.join(ROOT, "examples", "*.toml")) +
+                       glob.glob(os.path.join(ROOT, "examples", "*.zcf"))):
+        with open(path, "rb") as f:
+            write("fuzz_config_text", os.path.basename(path), f.read())
+    # Bytes no field shows, several to an entry: a 5-tone number beyond the count.
+    with open(os.path.join(ROOT, "examples", "plan-vorlage.toml"), "rb") as f:
+        write("fuzz_config_text", "raw_bytes_runs", f.read() + b'\n[rohdaten]\n16 = "31 32 33 34 35"\n')
+
+    with open(os.path.join(ROOT, "examples", "plan-fahrzeuge.csv"), "rb") as f:
+        plan = f.read()
+    write("fuzz_plan", "plan-fahrzeuge.csv", plan)
+    write("fuzz_plan", "plan_utf8_bom_comma", b"\xef\xbb\xbf" + plan.replace(b";", b",").decode("cp1252").encode())
+    # A written table: style, header, devices with their cells, line ends.
+    write("fuzz_plan", "written_quoted_cp1252", [0, 0x0C, 1, 3, 0, 1, 6, 3] + [4, 0, 13, 8, 20] * 12 + [1] * 16)
+    write("fuzz_plan", "written_minimal_crlf", [0, 0x21, 0, 2, 2, 9, 2] + [6, 14, 10, 11, 12, 7, 1] * 6 + [1] * 8)
+
+    block = setup_block(0x63, 0x01)
+    write("fuzz_audit_log", "one_line", audit_line(rec, 2, "LF 20", block) + b"\n")
+    write("fuzz_audit_log", "cut_last_line", audit_line(rec, 2, "LF 20", block) + b"\n" +
+          audit_line(rec, 3, "HLF 20", block)[:90])
+    # Written logs: the type given, then operations (op, row, type, variant, ...).
+    write("fuzz_audit_log", "written_series", [0, 1,
+                                               0, 0, 0, 0,
+                                               0, 1, 0, 1,
+                                               3, 2, 0, 0, 60,
+                                               0, 2, 0, 0x80,
+                                               1, 3, 0, 2,
+                                               2, 3, 0, 0,
+                                               7, 3, 1, 0,
+                                               6, 0, 0, 1])
+    write("fuzz_audit_log", "tampered_lines", [0, 0] + sum(([5, how % 4, 0, 0, how] for how in range(9)), []))
+    write("fuzz_audit_log", "rubbish_and_cut_at_end", [0, 2, 4, 0, 0, 0, 5] + list(b"[1,2") + [0, 1, 1, 0] +
+          [3, 1, 1, 2, 200])
+
+    for path in sorted(glob.glob(os.path.join(ROOT, "tests", "cli", "fixtures", "*", "spur.txt"))):
+        with open(path, "rb") as f:
+            write("fuzz_trace_replay", os.path.basename(os.path.dirname(path)), f.read())
+    write("fuzz_trace_replay", "two_ports", b"zavctl-trace 1\n# zavctl 2.30\n"
+          b"      0 COM3 open | 2400 8N1\n      0 ttyUSB0 pc>dev FF 2B FE\n      0 COM3 pc>dev FF 2B FE\n"
+          b"     13 ttyUSB0 dev>pc FF F0 FE | ACK\n     14 COM3 noise 00 12\n     20 COM3 dev>pc FF F0 FE\n"
+          b"     42 ttyUSB0 dev>pc FF 7F 01 11 02 1E FE\n     44 ttyUSB0 pc>dev FF F0 FE\n"
+          b"     50 ttyUSB0 close\n     51 ttyUSB0 dev>pc FF 60 FE\n")
+    # Found by the target: a request of no bytes was waited for in vain.
+    write("fuzz_trace_replay", "regression_request_without_bytes", b"zavctl-trace 1\n"
+          b"      0 ttyZAV pc>dev FF 2B FE\n     10 ttyZAV dev>pc FF F0 FE\n     20 ttyZAV pc>dev\n"
+          b"     30 ttyZAV dev>pc FF 60 FE\n     40 ttyZAV pc>dev FF F0 FE\n")
+
+    # Sheets: devices, each its texts, numbers, setup block and record.
+    def device(flags, outcome, label):
+        return ([0] + text_bytes("2.30") + [1] + text_bytes("/dev/ttyUSB0") + text_bytes("m<ller") + [flags, 2, 3] +
+                (block if flags & 4 else []) + (rec if flags & 8 else []) + (text_bytes(label) if flags & 16 else []) +
+                text_bytes("=1+2") + text_bytes("Akku") + [1] + text_bytes("totzeit") + text_bytes("-5") +
+                text_bytes("wache.zcf") + text_bytes("ab" * 8) + [outcome] + text_bytes("OK !") + [1] +
+                text_bytes("Totzeit") + (text_bytes("30") if flags & 32 else []) +
+                (text_bytes("<b>") if flags & 64 else []))
+    write("fuzz_handover_sheet", "handed_over_and_checked", [1] + device(0x1F, 0, "LF 20") + text_bytes("a.jsonl") +
+          device(0x7F, 3, "HLF <20>") + text_bytes("a.jsonl"))
+    write("fuzz_handover_sheet", "failed", [0] + device(0x03, 5, "") + text_bytes("b.jsonl"))
 
 
 if __name__ == "__main__":
