@@ -58,6 +58,7 @@ const char kUsage[] =
     "  vanish-after-frames N  hang the line up when the Nth program frame from now\n"
     "                      arrives (1: the next one), without answering it\n"
     "  vanish-after-bytes N   hang the line up once N more bytes have arrived\n"
+    "                      (a control command only: --fault does not take it)\n"
     "\n"
     "CONTROL COMMANDS (one per line; each answer line starts with 'ok' or 'error')\n"
     "  ping | reset | clear              reset: default device, no faults, empty log, pace as started\n"
