@@ -7,19 +7,10 @@
 #include "cli/platform/interrupt.h"
 #include "cli/platform/thread.h"
 #include "cli/series/port_series.h"
-#include "cli/series/shared_series.h"
+#include "cli/series/series_words.h"
 #include "fleet/record/fitting_report.h"
 
 namespace zav::cli {
-
-std::string row_name(const PlanRow& row) {
-    return "Gerät " + std::to_string(row.device) + " (" + row.label_cp1252 + ")";
-}
-
-std::string port_tag(const std::string& port) {
-    const size_t last = port.find_last_of("/\\");
-    return last == std::string::npos ? port : port.substr(last + 1);
-}
 
 Series::Series(const Reporter& reporter, SeriesWork& work, const SeriesSetup& setup)
     : reporter_(reporter), work_(work), setup_(setup), rows_(setup.plan, setup.rows_done) {
@@ -138,19 +129,6 @@ void Series::tell_identical_rows() {
                        "für die nächste offene.");
         reporter_.document_line({{"event", "identical_records"}, {"devices", devices}});
     }
-}
-
-std::string devices_list(const std::vector<int>& numbers) {
-    std::string text = numbers.size() == 1 ? "Gerät " : "Geräte ";
-    for (size_t i = 0; i < numbers.size(); ++i) {
-        if (i > 0) text += i + 1 == numbers.size() ? " und " : ", ";
-        text += std::to_string(numbers[i]);
-    }
-    return text;
-}
-
-std::string devices_text(const std::vector<int>& numbers) {
-    return numbers.empty() ? std::string() : " (" + devices_list(numbers) + ")";
 }
 
 int run_series(const Reporter& reporter, SeriesWork& work, const SeriesSetup& setup) {

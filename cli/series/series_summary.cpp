@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/platform/console.h"
+#include "cli/series/series_words.h"
 #include "fleet/base/json_text.h"
 #include "fleet/log/device_outcome.h"
 

@@ -9,7 +9,7 @@
 
 #include "cli/output/audit_log.h"
 #include "cli/output/reporter.h"
-#include "cli/series/series.h"
+#include "cli/series/series_work.h"
 #include "cli/series/series_rows.h"
 
 namespace zav::cli {
