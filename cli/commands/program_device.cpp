@@ -41,6 +41,7 @@ int program_one_device(const CommonOptions& common, const ProgramSettings& optio
     DeviceLink& device = single.device();
     const Identification& found = single.found();
     nlohmann::json& document = single.document();
+    single.log().line().written = false;
 
     document["programmed"] = false;
     // As "Programmieren": the field check first (the command's own way of
@@ -74,6 +75,7 @@ int program_one_device(const CommonOptions& common, const ProgramSettings& optio
     SingleLog& log = single.log();
     log.line().backup = result.backup;
     log.line().retries = result.retries();
+    log.line().written = result.programming.programmed || result.programming.last_block_sent;
     if (result.unchanged) log.succeed_as(DeviceOutcome::kUnchanged);
     return single.end(result.programming.outcome);
 }

@@ -80,7 +80,7 @@ public:
 
     const char* command() const override { return "verify"; }
 
-    DeviceDone work(DeviceLink& device, const Identification&, const DeviceTurn& turn) override {
+    DeviceDone work(DeviceLink& device, const Identification&, DeviceTurn& turn) override {
         const uint8_t* expected = records_.record_for(turn.row);
         std::memcpy(device.state.image.bytes, expected, kRecordBytes);
         int first_difference = -1;
@@ -91,9 +91,14 @@ public:
         DeviceDone done;
         if (outcome.exit_code == kExitDiffers) {
             // Not this row's record, but maybe that of a row checked
-            // already: then it is that row's device again.
-            done.holds_done_row = turn.done_row_holding(device.state.read_back);
-            if (done.holds_done_row != nullptr) return done;
+            // already: then it is that row's device again. A verify
+            // writes nothing, so that no other device can hold a record
+            // unverified because of it.
+            const Recognition recognised = turn.recognise(device.state.read_back, false);
+            if (recognised.kind != Recognition::kNone) {
+                done.holds_done_row = recognised.row;
+                return done;
+            }
         }
         done.outcome = outcome;
         done.tally = outcome.ok()                          ? DeviceOutcome::kVerified

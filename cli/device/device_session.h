@@ -57,8 +57,10 @@ Outcome read_device_record(DeviceLink& device);
 
 // The programming ('.') of the record in state.image. Like the window it
 // undoes nothing: the blocks sent stay in the device (program_and_verify
-// says what that means for the device).
-Outcome program_device_record(DeviceLink& device);
+// says what that means for the device). last_block_sent, when given: every
+// block before the last was confirmed, so that the device may hold the
+// whole record even when the programming did not end well.
+Outcome program_device_record(DeviceLink& device, bool* last_block_sent = nullptr);
 
 // A read compared with the record in state.image, as "Verifizieren"
 // compares: "Verifikation OK !" or "Fehler ab Adresse: N" (exit 5, with

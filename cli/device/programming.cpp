@@ -28,11 +28,18 @@ std::string attempt_text(int retry, int retries) {
 // A single "program": the first Ctrl+C during the block writes lets the
 // record be finished, since a record cut off leaves the device with none;
 // before and after them it stops at once.
-Outcome write_record(DeviceLink& device, const ProgrammingRules& rules, const Reporter& reporter) {
-    if (rules.series) return program_device_record(device);
+Outcome write_record(DeviceLink& device, const ProgrammingRules& rules, const Reporter& reporter,
+                     bool& last_block_sent) {
+    bool sent = false;
+    if (rules.series) {
+        const Outcome outcome = program_device_record(device, &sent);
+        last_block_sent = last_block_sent || sent;
+        return outcome;
+    }
     set_first_interrupt_notice(reporter.quiet() ? "" : kWritingNotice);
     set_interrupt_stops_at_once(false);
-    Outcome outcome = program_device_record(device);
+    Outcome outcome = program_device_record(device, &sent);
+    last_block_sent = last_block_sent || sent;
     set_interrupt_stops_at_once(true);
     set_first_interrupt_notice("");
     return outcome;
@@ -83,7 +90,7 @@ ProgrammingResult program_and_verify(DeviceLink& device, const ProgrammingRules&
                 break;
             }
             ++result.attempts;
-            last = write_record(device, rules, reporter);
+            last = write_record(device, rules, reporter, result.last_block_sent);
             if (last.ok()) {
                 result.programmed = true;
                 break;

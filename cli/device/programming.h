@@ -32,10 +32,19 @@ struct ProgrammingRules {
 struct ProgrammingResult {
     Outcome outcome;            // how it ended, as it is told
     bool programmed = false;    // the whole record is in the device
+    // The last block went out in some attempt: the device may hold the
+    // whole record, even where the programming was not confirmed.
+    bool last_block_sent = false;
     bool verified = false;      // a verify read compared the whole record, equal
     int attempts = 0;           // programmings started
     int verify_reads = 0;       // verify reads started
     int first_difference = -1;  // the verify's first differing address
+
+    // Every block went to the device, but no read compared them after:
+    // the device may hold the record, unverified.
+    bool written_unverified() const {
+        return (programmed || last_block_sent) && !verified && outcome.exit_code != kExitDiffers;
+    }
 };
 
 // Programs the record in device.state.image into the device just

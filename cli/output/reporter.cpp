@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "cli/platform/answer.h"
 #include "cli/platform/console.h"
 #include "fleet/base/text_encoding.h"
 #include "fleet/base/text_wrap.h"
@@ -88,6 +89,20 @@ void Reporter::document(const nlohmann::json& value) const {
 
 void Reporter::document_line(const nlohmann::json& value) const {
     if (json_) write_utf8(Stream::kOut, with_schema(with_port(value)).dump() + "\n");
+}
+
+bool Reporter::ask(const std::string& text, const std::string& question) const {
+    write_text(Stream::kError, tagged(wrapped(escaped_controls(text), kNoteIndent) + "\n") + tag_ + question);
+    std::string answer;
+    if (!read_answer(answer)) {
+        write_text(Stream::kError, "\n");
+        return false;
+    }
+    const size_t begin = answer.find_first_not_of(" \t");
+    const size_t end = answer.find_last_not_of(" \t\r");
+    answer = begin == std::string::npos ? std::string() : answer.substr(begin, end - begin + 1);
+    for (char& c : answer) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return answer == "j" || answer == "ja";
 }
 
 int Reporter::fail(const Outcome& outcome, bool told_in_document) const {

@@ -56,6 +56,11 @@ public:
     // per device, so that a script can follow it as it runs.
     void document_line(const nlohmann::json& value) const;
 
+    // Asks the person at the terminal (answer.h; only where one can be
+    // asked): text, then the question, on standard error even with
+    // --quiet. True only for "j" or "ja".
+    bool ask(const std::string& text, const std::string& question) const;
+
     // Tells a failure and returns its exit code: its message and detail on
     // standard error and, in JSON mode when no document told it already,
     // {"schema": 1, "error": {...}} on standard output.

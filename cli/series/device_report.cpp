@@ -35,10 +35,15 @@ AuditLine device_audit_line(const DeviceDone& done, const DeviceTurn& turn, cons
 void tell_device(const Reporter& reporter, const DeviceDone& done, const DeviceTurn& turn, const DeviceAtHand& device,
                  bool row_done) {
     const Outcome& outcome = done.outcome;
-    std::string line = "Gerät " + std::to_string(turn.number);
-    if (turn.row != nullptr) line += " (" + turn.row->label_cp1252 + ")";
-    line += ": ";
-    if (device.setup != nullptr) line += "V" + version_text(device.setup) + ", ";
+    // A device left for the user is not the row's device: its message
+    // says whose record it holds.
+    std::string line;
+    if (done.tally != DeviceOutcome::kNeedsAttention) {
+        line = "Gerät " + std::to_string(turn.number);
+        if (turn.row != nullptr) line += " (" + turn.row->label_cp1252 + ")";
+        line += ": ";
+        if (device.setup != nullptr) line += "V" + version_text(device.setup) + ", ";
+    }
     reporter.line(line + outcome.message + done.line_tail);
     if (!done.details.empty()) reporter.block(done.details, "  ");
     if (!outcome.detail.empty()) reporter.block(outcome.detail, "  ");

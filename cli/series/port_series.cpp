@@ -119,7 +119,9 @@ private:
         }
         DeviceAtHand device;
         device.port = port_;
-        device.adapter = adapter_;
+        // Looked up for each device: an adapter may have been plugged in,
+        // or swapped for another, since the port's last device.
+        device.adapter = adapter_name(port_);
         device.setup = line_.setup_received() ? identification.setup : nullptr;
 
         DeviceDone done;
@@ -134,15 +136,13 @@ private:
         } else {
             done = work_.work(line_.device(), identification, turn);
         }
+        device.duration_ms = system_clock().now_ms() - started_ms;
         if (done.holds_done_row != nullptr) {
-            // That row's device come again: it was left as it is, and
-            // neither counts nor goes into the log.
-            series_.rows().give_back(turn.row, false, false);
-            last_told_ = static_cast<int>(done.holds_done_row->device);
-            tell_done_already(reporter_, *done.holds_done_row, turn, device);
+            // It was left as it is, and its row waits for the next device.
+            series_.rows().give_back(turn.row, RowReturn());
+            finish_holding_done_row(done, turn, device);
             return DeviceEnd::kDone;
         }
-        device.duration_ms = system_clock().now_ms() - started_ms;
         finish_turn(done, turn, device);
         if (turn.row != nullptr && !series_.rows().done(*turn.row)) left_open_ = turn.row;
         if (done.outcome.exit_code == kExitInterrupted) return DeviceEnd::kInterrupted;
@@ -150,8 +150,33 @@ private:
         return series_.stopped() ? DeviceEnd::kSeriesEnds : DeviceEnd::kDone;
     }
 
+    // A device that holds a done row's record: that row's device come
+    // again, told and counted as such; or one that cannot be told from it,
+    // left for the user, logged and named at the end.
+    void finish_holding_done_row(const DeviceDone& done, const DeviceTurn& turn, const DeviceAtHand& device) {
+        const PlanRow& held = *done.holds_done_row;
+        last_told_ = static_cast<int>(held.device);
+        if (done.tally != DeviceOutcome::kNeedsAttention) {
+            series_.count_done_already(static_cast<int>(held.device));
+            tell_done_already(reporter_, held, turn, device);
+            return;
+        }
+        DeviceTurn as_held = turn;
+        as_held.row = &held;
+        as_held.number = static_cast<int>(held.device);
+        as_held.label = held.label_utf8;
+        series_.name_left_device(held, port_, turn.time);
+        log_and_tell(done, as_held, device, false);
+    }
+
     // Counted, logged, its row given back, and told.
     void finish_turn(const DeviceDone& done, const DeviceTurn& turn, const DeviceAtHand& device) {
+        log_and_tell(done, turn, device, true);
+    }
+
+    // Counted and logged; with gives_back, its row given back, done or
+    // not; then told.
+    void log_and_tell(const DeviceDone& done, const DeviceTurn& turn, const DeviceAtHand& device, bool gives_back) {
         series_.count(done.tally, turn.number, index_);
         last_told_ = turn.number;
         // Logged first: a device is told done only once its line is safe.
@@ -161,13 +186,19 @@ private:
         // the log says so: a restart with the same log then finds open what
         // the summary calls open. Otherwise it waits for the next device.
         // That the device is not logged is told before the device's own line.
-        const bool finished = work_.row_done_by(done.tally) && logged.ok();
-        series_.rows().give_back(turn.row, finished, work_.row_record_held_by(done.tally));
+        RowReturn end;
+        end.done = gives_back && work_.row_done_by(done.tally) && logged.ok();
+        end.held_record = work_.row_record_held_by(done.tally);
+        end.held_before = done.held_before;
+        end.record_left_unverified = done.record_left_unverified;
+        if (gives_back) series_.rows().give_back(turn.row, end);
         // The plan's last row: the other ports, which can only be waiting
         // now, stop at once rather than after their next look.
-        if (several_ && finished && series_.rows().all_done()) end_waits();
+        if (several_ && end.done && series_.rows().all_done()) end_waits();
         if (!logged.ok()) series_.tell_stop(logged);
-        tell_device(reporter_, done, turn, device, turn.row != nullptr && series_.rows().done(*turn.row));
+        // Whether its row is done as decided here: another port may finish
+        // the row in the moment after it was given back.
+        tell_device(reporter_, done, turn, device, turn.row != nullptr && end.done);
     }
 
     // The log a series can be continued from, or "".
@@ -202,7 +233,6 @@ private:
     size_t index_;
     bool several_;
     std::string port_;
-    std::string adapter_ = adapter_name(port_);
     PortLine line_;
     int last_told_ = 0;
     const PlanRow* left_open_ = nullptr;  // the row the last device failed

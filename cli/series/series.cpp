@@ -13,7 +13,7 @@
 namespace zav::cli {
 
 Series::Series(const Reporter& reporter, SeriesWork& work, const SeriesSetup& setup)
-    : reporter_(reporter), work_(work), setup_(setup), rows_(setup.plan, setup.rows_done) {
+    : reporter_(reporter), work_(work), setup_(setup), rows_(setup.plan, setup.logged.done, setup.logged.unverified) {
     const std::vector<std::string> names = setup.ports.empty() ? std::vector<std::string>{setup.port} : setup.ports;
     for (const std::string& name : names) {
         SeriesPort port;
@@ -76,6 +76,10 @@ bool Series::tell_plan_start() {
     const std::vector<int> done = rows_.done_devices();
     const size_t total = setup_.plan->rows.size();
     say("Plan " + shown_name(setup_.plan_path) + ": " + std::to_string(total) + (total == 1 ? " Gerät." : " Geräte."));
+    for (const size_t row : setup_.logged.attention) {
+        reporter_.line("Laut Protokoll noch zu klären: ein Gerät mit der Konfiguration von " +
+                       row_name(setup_.plan->rows[row]) + ".");
+    }
     if (done.empty()) return true;
     const std::string log = shown_name(setup_.log->path());
     const PlanRow* row = rows_.next();

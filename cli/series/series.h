@@ -60,6 +60,17 @@ public:
         summary_.count(tally, number, port);
     }
 
+    // A device that held the record of that done row's device.
+    void count_done_already(int number) {
+        const Held held(lock_);
+        summary_.count_done_already(number);
+    }
+    // A device left for the user (SeriesSummary::name_left_device).
+    void name_left_device(const PlanRow& row, const std::string& port, const std::string& time) {
+        const Held held(lock_);
+        summary_.name_left_device(row, port, time);
+    }
+
     // Nothing more on the way once Ctrl+C was pressed: the acknowledgement
     // was the last word before the device's own line and the summary.
     void say(const std::string& text) const {

@@ -16,6 +16,7 @@
 #include "cli/series/series_rows.h"
 #include "fleet/base/outcome.h"
 #include "fleet/log/device_outcome.h"
+#include "fleet/log/logged_rows.h"
 #include "fleet/plan/plan_reader.h"
 
 namespace zav::cli {
@@ -26,15 +27,22 @@ struct DeviceTurn {
     const PlanRow* row = nullptr;  // the plan's row for it, or none
     std::string label;            // for file names (UTF-8): the row's label, else "Geraet-N"
     std::string time;             // when the work on it began, ISO 8601 with offset
-    const SeriesRows* rows = nullptr;  // the plan's rows, or none
+    SeriesRows* rows = nullptr;   // the plan's rows, or none
     // Where the work tells what it does on the way (a retry): the port's,
     // which names the port when there are several.
     const Reporter* reporter = nullptr;
 
-    // The row done already whose device held the record held, when it is
-    // not this turn's own record too: the device is that row's again.
-    const PlanRow* done_row_holding(const uint8_t* held) const {
-        return rows == nullptr ? nullptr : rows->done_row_holding(held, row);
+    // What the record held says about the device (SeriesRows::recognise).
+    // With kOpenRow the turn is that row's from now on.
+    Recognition recognise(const uint8_t* held, bool may_take_open) {
+        if (rows == nullptr) return Recognition();
+        const Recognition recognised = rows->recognise(held, row, may_take_open);
+        if (recognised.kind == Recognition::kOpenRow) {
+            row = recognised.row;
+            number = static_cast<int>(row->device);
+            label = row->label_utf8;
+        }
+        return recognised;
     }
 };
 
@@ -47,9 +55,15 @@ struct DeviceDone {
     nlohmann::json event;   // the work's keys for the JSON line "device"
     AuditLine audit;        // the work's part of the log line: file, record, backup, differences, retries
     bool ends_series = false;  // a failure the next device would meet too (a backup folder that fails)
-    // The device holds the record of this done row (done_row_holding): it
-    // was left as it is, and is neither counted nor logged.
+    // The device holds the record of this done row, and was left as it is:
+    // that row's device come again, neither logged nor counted as a device
+    // of its own; or, with the tally kNeedsAttention, a device that cannot
+    // be told from that row's own, logged and counted as such.
     const PlanRow* holds_done_row = nullptr;
+    // For the row's next device (RowReturn): every block of the record went
+    // to it, unverified; or it held the record when it came.
+    bool record_left_unverified = false;
+    bool held_before = false;
 };
 
 // How the summary counts one tally: "4 programmiert", and the devices
@@ -74,7 +88,8 @@ public:
     // A failure ends the series.
     virtual Outcome take_type(const uint8_t* setup) = 0;
     // An accepted device of the series' type: do the work.
-    virtual DeviceDone work(DeviceLink& device, const Identification& found, const DeviceTurn& turn) = 0;
+    // The turn's row may change on the way (DeviceTurn::recognise).
+    virtual DeviceDone work(DeviceLink& device, const Identification& found, DeviceTurn& turn) = 0;
     // A device the series refuses before the work (no ZAV 160, a version
     // the program refuses, another type): the work's keys for its line.
     virtual DeviceDone refused(const DeviceTurn& turn, const Outcome& outcome) = 0;
@@ -98,7 +113,7 @@ struct SeriesSetup {
     std::vector<std::string> ports;     // all of them, when there are several
     const Plan* plan = nullptr;         // the order and labels of the devices, or none
     std::string plan_path;
-    std::vector<bool> rows_done;        // the plan's rows a log shows done already
+    LoggedRows logged;                  // what the log shows of the plan's rows already
     const uint8_t* given_type = nullptr;  // --setup, or nullptr
     AuditLog* log = nullptr;            // where each device's line goes
     std::string operator_name;          // as given or the login name

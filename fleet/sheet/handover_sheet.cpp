@@ -344,8 +344,11 @@ SheetDevice sheet_device_of(const AuditEntry& entry, const std::string& log_name
 }
 
 bool has_sheet(const SheetDevice& device) {
-    return device.setup.has_value() && device.record.has_value() &&
-           outcome_named(device.outcome) != DeviceOutcome::kFailed;
+    // A device left to be placed by the user holds a row's record that
+    // another device was given: a sheet would hand over the wrong one.
+    const std::optional<DeviceOutcome> outcome = outcome_named(device.outcome);
+    return device.setup.has_value() && device.record.has_value() && outcome != DeviceOutcome::kFailed &&
+           outcome != DeviceOutcome::kNeedsAttention;
 }
 
 std::string outcome_text(const std::string& outcome) {
@@ -358,6 +361,7 @@ std::string outcome_text(const std::string& outcome) {
         case DeviceOutcome::kDiffers: return utf8("geprüft: Unterschiede");
         case DeviceOutcome::kRead: return utf8("gelesen und gesichert");
         case DeviceOutcome::kFailed: return utf8("fehlgeschlagen");
+        case DeviceOutcome::kNeedsAttention: return utf8("zu klären");
     }
     return outcome;
 }

@@ -52,7 +52,8 @@ struct SheetDevice {
 // A device from a line of the audit log; source names the log.
 SheetDevice sheet_device_of(const AuditEntry& entry, const std::string& log_name);
 
-// Whether a device gets a sheet: it was reached, and the log holds its record.
+// Whether a device gets a sheet: it was reached, the log holds its record,
+// and it neither failed nor was left for the user to place.
 bool has_sheet(const SheetDevice& device);
 
 // "programmiert", "unverändert", "geprüft: gleich", "geprüft: Unterschiede",

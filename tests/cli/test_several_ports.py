@@ -248,3 +248,104 @@ def test_a_second_ctrl_c_stops_every_port_at_once(hub_of, tmp_path):
     # The devices are named in the order they failed, which the ports decide.
     assert series.told("Serie beendet:") in ("Serie beendet: 0 programmiert, 2 fehlgeschlagen (Geräte 1 und 2).",
                                              "Serie beendet: 0 programmiert, 2 fehlgeschlagen (Geräte 2 und 1).")
+
+
+def test_a_device_left_holding_a_row_unverified_is_not_taken_for_the_row_another_port_did(hub_of, tmp_path):
+    hub = hub_of(2)
+    first, second = hub.devices
+    first.control("pace on")  # slow enough that its verify can be spoiled once the programming began
+    second.control("vanish")  # its adapter waits empty until the first device failed
+    log = tmp_path / "serie.jsonl"
+    series = Running("--json", *hub.ports(), "program", TEMPLATE, "--series", "--plan", str(plan_of(tmp_path, 2)),
+                     "--log", str(log), "--retries", "0", "--backup-dir", str(tmp_path / "sicherungen"))
+
+    def told(port, **keys):
+        return [d for d in map(json.loads, list(series.out))
+                if d.get("port") == port and all(d.get(key) == value for key, value in keys.items())]
+    try:
+        # Every block of row 1 is written to the first device, then its verify read fails.
+        wait_for(lambda: "pc>dev 2E" in frames(first), 60, "the first device's programming")
+        first.control("fault read-silent-after 3")
+        wait_for(lambda: told(first.port, event="device", outcome="failed"), 60, "the first device failed")
+        # Row 1 goes to the next device, on the other port.
+        second.control("record " + bytes(108).hex())
+        second.control("appear")
+        wait_for(lambda: told(second.port, event="device", device=1, ok=True), 60, "row 1 done on the other port")
+        # The first device, attached again, holds row 1's record too.
+        first.control("vanish")
+        wait_for(lambda: told(first.port, event="gone"), 30, "the first device gone")
+        first.control("clear")
+        first.control("appear")
+        wait_for(lambda: told(first.port, event="device", outcome="needs_attention"), 60, "the first device left")
+        second.control("vanish")
+        second.control("record " + bytes([1] * 108).hex())
+        second.control("appear")
+        code = series.end(timeout=60)
+    finally:
+        series.kill()
+    assert code == 6
+    assert stats(first)["programmings"] == 1  # left as it is
+    left = told(first.port, event="device", outcome="needs_attention")[0]
+    assert (left["device"], left["ok"], left["exit_code"], left["row_done"]) == (1, False, 6, False)
+    end = json.loads(series.out[-1])
+    assert (end["programmed"], end["needs_attention"], end["attention_devices"], end["left_devices"]) == \
+        (2, 1, [1], [])
+    assert [(a["device"], a["port"]) for a in end["attention"]] == [(1, first.port)]
+    assert [(entry["plan"]["row"], entry["port"], entry["outcome"], entry["written"]) for entry in log_lines(log)] == \
+        [(2, first.port, "failed", True), (2, second.port, "programmed", True),
+         (2, first.port, "needs_attention", False), (3, second.port, "programmed", True)]
+
+
+def test_a_resumed_series_knows_the_devices_written_before_it_was_stopped(hub_of, tmp_path):
+    hub = hub_of(2)
+    log, plan = tmp_path / "serie.jsonl", plan_of(tmp_path, 3)
+    for device in hub.devices:
+        device.control("pace on")
+    stopped = Running(*hub.ports(), "program", TEMPLATE, "--series", "--plan", str(plan), "--log", str(log),
+                      "--retries", "5", "--backup-dir", str(tmp_path / "sicherungen"))
+    try:
+        # Both records are written whole; their verify reads fail until
+        # the second Ctrl+C stops them.
+        wait_for(lambda: all("pc>dev 2E" in frames(device) for device in hub.devices), 60, "both programming")
+        for device in hub.devices:
+            device.control("fault read-silent-after 3")
+        wait_for(lambda: all(frames(device).count("pc>dev 2D") >= 3 for device in hub.devices), 60, "both verifying")
+        stopped.process.send_signal(signal.SIGINT)
+        stopped.wait_told("Serie endet nach", timeout=5, lines=stopped.err)
+        stopped.process.send_signal(signal.SIGINT)
+        assert stopped.end() == 130
+    finally:
+        stopped.kill()
+    first, second = hub.devices
+    written = sorted((entry["device"]["number"], entry["outcome"], entry["written"]) for entry in log_lines(log))
+    assert written == [(1, "failed", True), (2, "failed", True)]
+    # Which port had which row is the ports' race: the log says.
+    holding = {entry["device"]["number"]: next(d for d in hub.devices if d.port == entry["port"]).record()
+               for entry in log_lines(log)}
+    second.stop()
+
+    # Resumed on one adapter, where each device is attached in turn.
+    first.control("clear")
+    first.control("pace off")
+    first.control("record " + holding[2].hex())
+    resumed = Running("--json", "--port", first.port, "program", TEMPLATE, "--series", "--plan", str(plan),
+                      "--log", str(log), "--backup-dir", str(tmp_path / "sicherungen"))
+    devices = lambda: [d for d in map(json.loads, list(resumed.out)) if d["event"] == "device"]
+    try:
+        for n, record in enumerate([holding[2], bytes(108), holding[1], bytes([7] * 108)], 1):
+            if n > 1:
+                first.control("vanish")
+                wait_for(lambda: sum(d["event"] == "gone" for d in map(json.loads, list(resumed.out))) == n - 1, 30,
+                         "the device gone")
+                first.control("record " + record.hex())
+                first.control("appear")
+            wait_for(lambda: len(devices()) == n, 60, f"device {n} told")
+        code = resumed.end(timeout=60)
+    finally:
+        resumed.kill()
+    # The device holding row 2's record got row 2, not the next open one,
+    # and was not written again; a fresh device did row 1; the device
+    # written with row 1 and never verified is not taken for row 1's.
+    assert [(d["device"], d["outcome"], d["programmed"]) for d in devices()] == \
+        [(2, "unchanged", False), (1, "programmed", True), (1, "needs_attention", False), (3, "programmed", True)]
+    assert code == 6
