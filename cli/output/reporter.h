@@ -4,8 +4,10 @@
 // reads the JSON and a person who watches see the same failure.
 //
 // Text passes through here on its way to the terminal: control characters
-// (from a file name, an adapter's name, a record) are written escaped, and
-// notes and the explanation of a failure are broken to 80 columns.
+// (from a file name, an adapter's name, a record) are written escaped;
+// notes, warnings and the explanation of a failure are broken to 80
+// columns on a terminal (into a file or a pipe each stays on its line),
+// and a report's paragraphs wherever they go.
 #pragma once
 
 #include <string>
