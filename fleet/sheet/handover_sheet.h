@@ -44,6 +44,7 @@ struct SheetDevice {
     std::string sha256;
     std::string outcome;        // the log's outcome; "" for a file, which nothing checked
     std::string message;        // the program's words on the outcome
+    std::string first_message;  // the first failure's words, where the last was another
     std::vector<LoggedDifference> differences;
     std::string zavctl;         // the version that did the work, from the log
     std::string source;         // where it comes from: "audit.jsonl, Zeile 3" or the file's name
@@ -79,10 +80,12 @@ constexpr char kKeepAsText[] = "\xE2\x81\xA0";
 
 // The inventory (UTF-8): a byte order mark, then ';'-separated rows with
 // CR LF, as German spreadsheets open a CSV file by a double click. One row
-// per device, failed ones too, its time as a spreadsheet takes it for a
-// date ("08.12.2026 09:15"); the 5-tone addresses in as many columns as
-// the device with the most; every column of the plans (inventory number,
-// remark, each field's value as the plan gave it). Every cell holds its
+// per device given (inventory_rows.h makes one per vehicle), its time as a
+// spreadsheet takes it for a date ("08.12.2026 09:15"); the 5-tone
+// addresses in as many columns as the device with the most; every column of
+// the plans but the 5-tone numbers, which the device's own columns show
+// (inventory number, remark, each other field's value as the plan gave
+// it). Every cell holds its
 // text and nothing else, so that any spreadsheet, and any program, reads
 // it. Only where a spreadsheet would take the text for a number or a date
 // (and drop a leading zero, or make "2.30" a date) or for a formula (=, +,
