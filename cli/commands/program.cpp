@@ -148,9 +148,9 @@ public:
     }
 };
 
-std::string retries_text(int attempts) {
-    if (attempts <= 1) return "";
-    return attempts == 2 ? " (nach 1 Wiederholung)" : " (nach " + std::to_string(attempts - 1) + " Wiederholungen)";
+std::string retries_text(int retries) {
+    if (retries <= 0) return "";
+    return retries == 1 ? " (nach 1 Wiederholung)" : " (nach " + std::to_string(retries) + " Wiederholungen)";
 }
 
 // Each device of a series backed up, given its record and verified.
@@ -192,7 +192,7 @@ public:
         done.tally = result.unchanged            ? DeviceOutcome::kUnchanged
                      : programming.outcome.ok() ? DeviceOutcome::kProgrammed
                                                 : DeviceOutcome::kFailed;
-        done.line_tail = retries_text(programming.attempts);
+        done.line_tail = retries_text(programming.programming_retries);
         if (!result.backup.empty()) done.details = "Gesichert: " + shown_name(result.backup);
         if (result.erased) done.details = "Keine Sicherung: " + std::string(kNoConfiguration);
         done.ends_series = result.backup_failed;
@@ -212,9 +212,11 @@ public:
         done.audit.record = record_array(record);
         done.audit.backup = result.backup;
         done.audit.retries = result.retries();
+        done.audit.first_message = programming.first_failure;
         done.audit.written = programming.programmed || programming.last_block_sent;
         done.record_left_unverified = programming.written_unverified();
         done.held_before = result.unchanged;
+        done.went_silent = programming.went_silent;
         return done;
     }
 

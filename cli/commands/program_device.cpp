@@ -75,6 +75,7 @@ int program_one_device(const CommonOptions& common, const ProgramSettings& optio
     SingleLog& log = single.log();
     log.line().backup = result.backup;
     log.line().retries = result.retries();
+    log.line().first_message = result.programming.first_failure;
     log.line().written = result.programming.programmed || result.programming.last_block_sent;
     if (result.unchanged) log.succeed_as(DeviceOutcome::kUnchanged);
     return single.end(result.programming.outcome);

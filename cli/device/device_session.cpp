@@ -21,9 +21,10 @@ struct Phase {
 };
 
 RunOutcome run(DeviceLink& device, CommandRecord command, Phase phase, uint32_t give_up_unanswered_sends = 0,
-               int* last_progress = nullptr) {
+               int* last_progress = nullptr, const std::function<void()>& on_unanswered = {}) {
     RunOptions options;
     options.give_up_unanswered_sends = give_up_unanswered_sends;
+    options.on_unanswered = on_unanswered;
     if (phase.label != nullptr) {
         device.progress.start(phase.label, phase.total);
         options.on_progress = [&device, last_progress](uint32_t block) {
@@ -51,9 +52,11 @@ Outcome stopped(const RunOutcome& outcome, const char* unanswered_message) {
 
 }  // namespace
 
-Outcome identify_device(DeviceLink& device, Identification& found, uint32_t give_up_unanswered_sends) {
+Outcome identify_device(DeviceLink& device, Identification& found, uint32_t give_up_unanswered_sends,
+                        const std::function<void()>& on_unanswered) {
     std::memset(&found, 0, sizeof found);
-    const RunOutcome run_outcome = run(device, {kIdentifyCommand, 0}, {nullptr, 0}, give_up_unanswered_sends);
+    const RunOutcome run_outcome =
+        run(device, {kIdentifyCommand, 0}, {nullptr, 0}, give_up_unanswered_sends, nullptr, on_unanswered);
     found.answered = run_outcome.heard;
     Outcome outcome = stopped(run_outcome, kNoDeviceFound);
     if (!outcome.ok()) return outcome;

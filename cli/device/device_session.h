@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "cli/device/transaction_runner.h"
@@ -47,9 +48,11 @@ constexpr const char kNoValidConfiguration[] =
 // "Kein ZAV 160 gefunden !" (exit 3) without an answer; "Setup-Daten
 // ungültig !" or the version message (exit 4) for a device the program
 // refuses, with what it sent in identification all the same. With
-// give_up_unanswered_sends the look ends early when nothing answers at all
-// (see RunOptions).
-Outcome identify_device(DeviceLink& device, Identification& found, uint32_t give_up_unanswered_sends = 0);
+// give_up_unanswered_sends the look ends early when nothing answers at all,
+// and on_unanswered is called when the first send went unanswered (see
+// RunOptions).
+Outcome identify_device(DeviceLink& device, Identification& found, uint32_t give_up_unanswered_sends = 0,
+                        const std::function<void()>& on_unanswered = {});
 
 // The configuration read ('-') with the device-copy check of "Lesen"; the
 // copy stays in state.read_back.

@@ -21,8 +21,7 @@ bool all_erased(const uint8_t* copy) {
 }  // namespace
 
 int GuardedResult::retries() const {
-    return std::max(0, backup_reads - 1) + std::max(0, programming.attempts - 1) +
-           std::max(0, programming.verify_reads - 1);
+    return std::max(0, backup_reads - 1) + programming.programming_retries + std::max(0, programming.verify_reads - 1);
 }
 
 Outcome read_device_copy(DeviceLink& device, int retries, const Reporter& reporter, int& reads, bool& erased) {

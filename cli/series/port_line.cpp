@@ -49,8 +49,8 @@ PortLine::Wait PortLine::wait_for_device(const std::function<bool()>& stop, cons
     }
 }
 
-bool PortLine::wait_until_gone(const std::function<bool()>& stop) {
-    int silent_looks = 0;
+bool PortLine::wait_until_gone(const std::function<bool()>& stop, bool silent_already) {
+    int silent_looks = silent_already ? 1 : 0;
     for (;;) {
         if (interrupt_count() > 0 || stop()) return false;
         if (!device_) return true;  // the line was lost with the device

@@ -35,7 +35,9 @@ public:
 
     // Until the device at hand is gone (true), or Ctrl+C or stop() (false):
     // two whole looks in a row without an answer, or a line that is lost.
-    bool wait_until_gone(const std::function<bool()>& stop);
+    // silent_already: the work's last look at it found nobody, the first of
+    // the two.
+    bool wait_until_gone(const std::function<bool()>& stop, bool silent_already);
 
     DeviceLink& device() { return *device_; }
     const Identification& identification() const { return identification_; }

@@ -21,6 +21,7 @@ namespace zav::cli {
 namespace {
 
 constexpr const char kSeriesNotice[] = "Serie endet nach diesem Gerät; Strg+C erneut bricht sofort ab.";
+constexpr const char kSeveralNotice[] = "Serie endet nach den laufenden Geräten; Strg+C erneut bricht sofort ab.";
 
 // How the device at hand ended, for the series.
 enum class DeviceEnd {
@@ -88,7 +89,7 @@ private:
     // The device that answered, worked on and told once.
     DeviceEnd work_on_device() {
         // From here the first Ctrl+C lets the device be finished.
-        set_first_interrupt_notice(reporter_.quiet() ? "" : kSeriesNotice);
+        set_first_interrupt_notice(reporter_.quiet() ? "" : kSeriesNotice, kSeveralNotice);
         set_interrupt_stops_at_once(false);
         const DeviceEnd end = interrupt_count() > 0 ? DeviceEnd::kNotTouched : finish_device();
         set_interrupt_stops_at_once(true);
@@ -98,6 +99,7 @@ private:
 
     DeviceEnd finish_device() {
         left_open_ = nullptr;
+        went_silent_ = false;
         const Identification& identification = line_.identification();
         DeviceTurn turn;
         turn.time = local_time_now_iso8601();
@@ -144,6 +146,7 @@ private:
             return DeviceEnd::kDone;
         }
         finish_turn(done, turn, device);
+        went_silent_ = done.went_silent;
         if (turn.row != nullptr && !series_.rows().done(*turn.row)) left_open_ = turn.row;
         if (done.outcome.exit_code == kExitInterrupted) return DeviceEnd::kInterrupted;
         if (done.ends_series) series_.stop_with(done.outcome.exit_code);
@@ -181,13 +184,15 @@ private:
         last_told_ = turn.number;
         // Logged first: a device is told done only once its line is safe.
         const AuditLine audit = device_audit_line(done, turn, device, work_.command(), setup_.operator_name);
-        const Outcome logged = setup_.log != nullptr ? setup_.log->append(audit) : success();
+        bool whole = true;
+        const Outcome logged = setup_.log != nullptr ? setup_.log->append(audit, &whole) : success();
         // The row is done only by a device that finished it, and only once
-        // the log says so: a restart with the same log then finds open what
-        // the summary calls open. Otherwise it waits for the next device.
+        // the log holds its line whole: a restart with the same log then
+        // finds open what the summary calls open, also when the system did
+        // not confirm the line. Otherwise it waits for the next device.
         // That the device is not logged is told before the device's own line.
         RowReturn end;
-        end.done = gives_back && work_.row_done_by(done.tally) && logged.ok();
+        end.done = gives_back && work_.row_done_by(done.tally) && whole;
         end.held_record = work_.row_record_held_by(done.tally);
         end.held_before = done.held_before;
         end.record_left_unverified = done.record_left_unverified;
@@ -210,7 +215,7 @@ private:
     // Until the device is gone (true), or Ctrl+C (false).
     bool wait_until_gone() {
         say("Gerät abklemmen; danach das nächste anschließen.");
-        if (!line_.wait_until_gone([this] { return series_.finished(); })) return false;
+        if (!line_.wait_until_gone([this] { return series_.finished(); }, went_silent_)) return false;
         say("Gerät " + std::to_string(last_told_) + " abgeklemmt.");
         reporter_.document_line({{"event", "gone"}, {"device", last_told_}});
         return true;
@@ -236,6 +241,7 @@ private:
     PortLine line_;
     int last_told_ = 0;
     const PlanRow* left_open_ = nullptr;  // the row the last device failed
+    bool went_silent_ = false;            // the last device's last look found nobody
 };
 
 }  // namespace

@@ -3,11 +3,13 @@
 #include <cstring>
 #include <memory>
 
+#include "cli/device/port_short_name.h"
 #include "cli/platform/console.h"
 #include "cli/platform/interrupt.h"
 #include "cli/platform/thread.h"
 #include "cli/series/port_series.h"
 #include "cli/series/series_words.h"
+#include "fleet/base/text_encoding.h"
 #include "fleet/record/fitting_report.h"
 
 namespace zav::cli {
@@ -18,7 +20,8 @@ Series::Series(const Reporter& reporter, SeriesWork& work, const SeriesSetup& se
     for (const std::string& name : names) {
         SeriesPort port;
         port.name = name;
-        port.tag = shown_name(port_tag(name));
+        // The trace's name for it, as a text of the program.
+        port.tag = cp1252_from_utf8(port_short_name(name));
         ports_.push_back(port);
     }
 }

@@ -19,9 +19,4 @@ std::string devices_text(const std::vector<int>& numbers) {
     return numbers.empty() ? std::string() : " (" + devices_list(numbers) + ")";
 }
 
-std::string port_tag(const std::string& port) {
-    const size_t last = port.find_last_of("/\\");
-    return last == std::string::npos ? port : port.substr(last + 1);
-}
-
 }  // namespace zav::cli

@@ -17,8 +17,4 @@ std::string devices_list(const std::vector<int>& numbers);
 // " (Gerät 3)", " (Geräte 2 und 5)"; "" for none.
 std::string devices_text(const std::vector<int>& numbers);
 
-// A port's name as each line of several ports starts with it: "ttyUSB1"
-// for /dev/ttyUSB1, "COM4" for COM4 or \\.\COM4.
-std::string port_tag(const std::string& port);
-
 }  // namespace zav::cli

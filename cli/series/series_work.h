@@ -64,6 +64,8 @@ struct DeviceDone {
     // to it, unverified; or it held the record when it came.
     bool record_left_unverified = false;
     bool held_before = false;
+    // Its last look found nobody: the first of the looks that find it gone.
+    bool went_silent = false;
 };
 
 // How the summary counts one tally: "4 programmiert", and the devices

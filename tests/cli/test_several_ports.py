@@ -187,7 +187,9 @@ def test_ctrl_c_on_two_ports_finishes_both_devices_and_names_the_open_rows(hub_o
     try:
         wait_for(lambda: all("pc>dev 00 00" in frames(device) for device in hub.devices), 60, "both writing")
         series.process.send_signal(signal.SIGINT)
-        series.wait_told("Serie endet nach diesem Gerät; Strg+C erneut bricht sofort ab.", timeout=3, lines=series.err)
+        # Both ports are at work: the first Ctrl+C says so.
+        series.wait_told("Serie endet nach den laufenden Geräten; Strg+C erneut bricht sofort ab.", timeout=3,
+                         lines=series.err)
         code = series.end()
     finally:
         series.kill()
@@ -198,7 +200,7 @@ def test_ctrl_c_on_two_ports_finishes_both_devices_and_names_the_open_rows(hub_o
     assert sorted(entry["plan"]["row"] for entry in log_lines(log)) == [2, 3]
     for device in hub.devices:
         assert stats(device)["programmings"] == 1
-    assert series.err.count("Serie endet nach diesem Gerät; Strg+C erneut bricht sofort ab.") == 1
+    assert series.err.count("Serie endet nach den laufenden Geräten; Strg+C erneut bricht sofort ab.") == 1
     assert series.told("Noch offen laut Plan:") == \
         f"Noch offen laut Plan: Geräte 3 und 4 (mit demselben --log erneut starten)."
 
@@ -211,7 +213,12 @@ def test_a_device_holding_a_row_done_on_another_port_is_not_programmed_again(hub
     series = Running(*hub.ports(), "program", TEMPLATE, "--series", "--plan", str(plan_of(tmp_path, 2)),
                      "--log", str(log), "--backup-dir", str(tmp_path / "sicherungen"))
     try:
-        wait_for(lambda: device_lines(series, first.name), 60, "the first row done on the first port")
+        # The first device's line is told once its row is given back; only
+        # a verified device has done its row, and only its record can be
+        # known again. (A line that tells a failure would let the other
+        # port take row 1 and program it.)
+        wait_for(lambda: device_lines(series, first.name), 60, "the first device told on the first port")
+        assert device_lines(series, first.name) == ["[ttyA] Gerät 1 (Fahrzeug 1): V2.30, Verifikation OK !"]
         # The device just programmed, taken to the other adapter.
         second.control("record " + first.control("get record").strip()[:216])
         second.control("appear")
@@ -236,7 +243,7 @@ def test_a_second_ctrl_c_stops_every_port_at_once(hub_of, tmp_path):
     try:
         wait_for(lambda: all("pc>dev 02 00" in frames(device) for device in hub.devices), 60, "both at block 2")
         series.process.send_signal(signal.SIGINT)
-        series.wait_told("Serie endet nach diesem Gerät", timeout=3, lines=series.err)
+        series.wait_told("Serie endet nach den laufenden Geräten", timeout=3, lines=series.err)
         series.process.send_signal(signal.SIGINT)
         code = series.end(timeout=10)
     finally:
@@ -349,3 +356,21 @@ def test_a_resumed_series_knows_the_devices_written_before_it_was_stopped(hub_of
     assert [(d["device"], d["outcome"], d["programmed"]) for d in devices()] == \
         [(2, "unchanged", False), (1, "programmed", True), (1, "needs_attention", False), (3, "programmed", True)]
     assert code == 6
+
+
+def test_two_ports_the_lines_and_the_trace_would_name_alike_are_refused(tmp_path):
+    devices = []
+    for folder in ("a", "b"):
+        (tmp_path / folder).mkdir()
+        devices.append(VirtualDevice(tmp_path / folder, name="zav"))
+        devices[-1].name = "zav"
+    try:
+        run = zavctl("--port", devices[0].port, "--port", devices[1].port, "program", TEMPLATE, "--series",
+                     "--plan", str(plan_of(tmp_path, 2)), "--log", str(tmp_path / "serie.jsonl"), timeout=20)
+    finally:
+        for device in devices:
+            device.stop()
+    assert run.returncode == 1, run.stderr.decode()
+    assert run.stderr.decode().startswith(
+        f"zavctl: Die Ports {devices[0].port} und {devices[1].port} hießen in den Zeilen und in der Spur beide \"zav\".")
+    assert all(frames(device) == "" for device in devices) and not (tmp_path / "serie.jsonl").exists()

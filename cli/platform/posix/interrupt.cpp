@@ -29,10 +29,13 @@ std::atomic<bool> g_waits_ended{false};
 int g_wake_read = -1;
 int g_wake_write = -1;
 
-// The notice as the terminal takes it (UTF-8). Its length is set to 0 while
-// the text changes, so the handler never writes a half-changed text.
+// The notice as the terminal takes it (UTF-8), and the one for several at
+// work. A length is set to 0 while its text changes, so the handler never
+// writes a half-changed text.
 char g_notice[512];
 volatile sig_atomic_t g_notice_length = 0;
+char g_notice_several[512];
+volatile sig_atomic_t g_notice_several_length = 0;
 
 // Enough that a held-down Ctrl+C can never wrap the counter.
 constexpr sig_atomic_t kCountLimit = 1000;
@@ -40,7 +43,11 @@ constexpr sig_atomic_t kCountLimit = 1000;
 void on_signal(int) {
     const int saved_errno = errno;
     if (g_count < kCountLimit) g_count = g_count + 1;
-    if (g_count == 1 && g_finishing.load() > 0 && g_notice_length > 0) {
+    const int finishing = g_finishing.load();
+    if (g_count == 1 && finishing > 1 && g_notice_several_length > 0) {
+        ssize_t ignored = write(STDERR_FILENO, g_notice_several, static_cast<size_t>(g_notice_several_length));
+        (void)ignored;
+    } else if (g_count == 1 && finishing > 0 && g_notice_length > 0) {
         ssize_t ignored = write(STDERR_FILENO, g_notice, static_cast<size_t>(g_notice_length));
         (void)ignored;
     }
@@ -109,20 +116,31 @@ void set_interrupt_stops_at_once(bool at_once) {
     if (before == 1 && interrupted()) wake_waits();
 }
 
-void set_first_interrupt_notice(const std::string& text) {
-    // Cleared only by the last one at work: another port may still be in
-    // the middle of its device.
-    if (text.empty() && g_finishing.load() > 0) return;
-    g_notice_length = 0;
+namespace {
+
+// Puts text into a notice's buffer for the handler.
+void prepare_notice(const std::string& text, char* buffer, size_t size, volatile sig_atomic_t& length) {
+    length = 0;
     if (text.empty()) return;
     // At a terminal the line starts afresh over a progress bar (and the
     // "^C" the terminal echoed); the bar is redrawn below it.
     std::string line = utf8_from_cp1252(text);
     if (is_terminal(Stream::kError)) line = "\r" + line + "\x1b[K";
     line += "\n";
-    if (line.size() > sizeof g_notice) return;
-    std::memcpy(g_notice, line.data(), line.size());
-    g_notice_length = static_cast<sig_atomic_t>(line.size());
+    if (line.size() > size) return;
+    std::memcpy(buffer, line.data(), line.size());
+    length = static_cast<sig_atomic_t>(line.size());
+}
+
+}  // namespace
+
+void set_first_interrupt_notice(const std::string& text, const std::string& when_several) {
+    // Cleared only by the last one at work: another port may still be in
+    // the middle of its device.
+    if (text.empty() && g_finishing.load() > 0) return;
+    prepare_notice(text, g_notice, sizeof g_notice, g_notice_length);
+    prepare_notice(text.empty() ? text : when_several, g_notice_several, sizeof g_notice_several,
+                   g_notice_several_length);
 }
 
 int interrupt_wake_fd() { return g_wake_read; }
