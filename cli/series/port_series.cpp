@@ -145,9 +145,9 @@ private:
             finish_holding_done_row(done, turn, device);
             return DeviceEnd::kDone;
         }
-        finish_turn(done, turn, device);
+        const bool row_done = finish_turn(done, turn, device);
         went_silent_ = done.went_silent;
-        if (turn.row != nullptr && !series_.rows().done(*turn.row)) left_open_ = turn.row;
+        if (turn.row != nullptr && !row_done) left_open_ = turn.row;
         if (done.outcome.exit_code == kExitInterrupted) return DeviceEnd::kInterrupted;
         if (done.ends_series) series_.stop_with(done.outcome.exit_code);
         return series_.stopped() ? DeviceEnd::kSeriesEnds : DeviceEnd::kDone;
@@ -172,14 +172,14 @@ private:
         log_and_tell(done, as_held, device, false);
     }
 
-    // Counted, logged, its row given back, and told.
-    void finish_turn(const DeviceDone& done, const DeviceTurn& turn, const DeviceAtHand& device) {
-        log_and_tell(done, turn, device, true);
+    // Counted, logged, its row given back, and told; whether the row is done.
+    bool finish_turn(const DeviceDone& done, const DeviceTurn& turn, const DeviceAtHand& device) {
+        return log_and_tell(done, turn, device, true);
     }
 
     // Counted and logged; with gives_back, its row given back, done or
-    // not; then told.
-    void log_and_tell(const DeviceDone& done, const DeviceTurn& turn, const DeviceAtHand& device, bool gives_back) {
+    // not; then told. Whether the row is done by it.
+    bool log_and_tell(const DeviceDone& done, const DeviceTurn& turn, const DeviceAtHand& device, bool gives_back) {
         series_.count(done.tally, turn.number, index_);
         last_told_ = turn.number;
         // Logged first: a device is told done only once its line is safe.
@@ -204,6 +204,7 @@ private:
         // Whether its row is done as decided here: another port may finish
         // the row in the moment after it was given back.
         tell_device(reporter_, done, turn, device, turn.row != nullptr && end.done);
+        return end.done;
     }
 
     // The log a series can be continued from, or "".
