@@ -86,7 +86,8 @@ public:
         int first_difference = -1;
         int reads = 0;
         const Reporter& reporter = turn.reporter != nullptr ? *turn.reporter : reporter_;
-        const Outcome outcome = verify_reading_again(device, retries_, reporter, first_difference, reads);
+        std::string first_failure;
+        const Outcome outcome = verify_reading_again(device, retries_, reporter, first_difference, reads, &first_failure);
 
         DeviceDone done;
         if (outcome.exit_code == kExitDiffers) {
@@ -110,6 +111,9 @@ public:
                       {"sha256", sha256_hex(expected, kRecordBytes)}};
         done.audit.file = file_;
         done.audit.retries = reads > 0 ? reads - 1 : 0;
+        if (done.tally == DeviceOutcome::kFailed && first_failure != outcome.message) {
+            done.audit.first_message = first_failure;
+        }
         if (done.tally != DeviceOutcome::kFailed) done.audit.record = record_array(device.state.read_back);
         if (done.tally == DeviceOutcome::kDiffers) {
             const RecordDifferences differences = compare_records(expected, device.state.read_back, type_[0], type_[1]);
@@ -220,12 +224,16 @@ int VerifyCommand::verify_one(const CommonOptions& common) {
 
     int first_difference = -1;
     int reads = 0;
-    outcome = verify_reading_again(device, retries_, reporter, first_difference, reads);
+    std::string first_failure;
+    outcome = verify_reading_again(device, retries_, reporter, first_difference, reads, &first_failure);
     single.stamp_record();
     document["verified"] = outcome.ok();
     document["verify_reads"] = reads;
     SingleLog& log = single.log();
     log.line().retries = reads > 0 ? reads - 1 : 0;
+    if (!outcome.ok() && outcome.exit_code != kExitDiffers && first_failure != outcome.message) {
+        log.line().first_message = first_failure;
+    }
     if (outcome.ok() || outcome.exit_code == kExitDiffers) {
         log.line().record = record_array(device.state.read_back);
         log.succeed_as(DeviceOutcome::kVerified);
