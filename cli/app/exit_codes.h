@@ -16,7 +16,8 @@ struct ExitCodeMeaning {
 // What each code means, as the user reads it. A series ends with the code
 // of what it left undone: with a plan every row must be done for 0, and
 // Ctrl+C while rows are open is 130; a device that failed and whose row
-// another device did later leaves nothing undone.
+// another device did later leaves nothing undone, but a device left for
+// the user to place makes it 6.
 constexpr ExitCodeMeaning kExitCodeMeanings[] = {
     {kExitOk,
      "Erfolg. Eine Serie: mit Plan jede Zeile erledigt; ohne Plan mit Strg+C zwischen zwei Geräten beendet, "
@@ -35,6 +36,10 @@ constexpr ExitCodeMeaning kExitCodeMeanings[] = {
      "Feldfehler (auch in einer Zeile des Plans), Block abgelehnt; eine Serie ohne Plan: mindestens ein Gerät "
      "fehlgeschlagen; beim Selbsttest: statt eines Echos antwortet ein ZAV 160"},
     {kExitDiffers, "Unterschiede gefunden (verify, diff, verify --series)"},
+    {kExitAttention,
+     "eine Serie mit Plan, jede Zeile erledigt, aber ein Gerät zu klären: Es hält die Konfiguration einer Zeile, "
+     "die ein anderes Gerät erledigt hat, und welches der beiden das richtige ist, lässt sich nicht erkennen; es "
+     "blieb unverändert"},
     {kExitInterrupted, "mit Strg+C abgebrochen; eine Serie mit Plan auch, wenn bei Strg+C noch Zeilen offen sind"},
 };
 

@@ -24,6 +24,7 @@
 #include "cli/series/series.h"
 #include "cli/series/series_plan.h"
 #include "cli/series/series_start.h"
+#include "cli/series/unclear_device.h"
 #include "core/config/config_commands.h"
 #include "core/config/config_image.h"
 #include "fleet/base/sha256.h"
@@ -99,9 +100,13 @@ constexpr const char kHelp[] =
     "  Scheitert ein Gerät, bleibt seine Zeile offen, und das nächste Gerät\n"
     "  bekommt sie (\"Gerät 2 (HLF 20) bleibt offen: ...\"). Ein Gerät, das schon\n"
     "  die Konfiguration einer erledigten Zeile hält, wird nicht noch einmal\n"
-    "  programmiert und nicht gezählt (\"Dieses Gerät hält schon die Konfiguration\n"
-    "  von Gerät 1 (LF 20) ...\"). Exit-Code 0 erst, wenn jede Zeile erledigt ist;\n"
-    "  Strg+C, solange Zeilen offen sind: 130.\n"
+    "  programmiert (\"Dieses Gerät hält schon die Konfiguration von Gerät 1 (LF 20)\n"
+    "  ...\"; \"1 schon erledigt\"). Hält es die einer offenen Zeile, bekommt es\n"
+    "  diese: \"Unverändert\". Wurde ein Gerät ganz beschrieben, aber nicht\n"
+    "  verifiziert, lässt sich ein Gerät mit derselben Konfiguration nicht sicher\n"
+    "  zuordnen: zavctl fragt an einem Terminal, sonst bleibt es unverändert\n"
+    "  (\"Zu klären: ...\", Exit-Code 6). Exit-Code 0 erst, wenn jede Zeile\n"
+    "  erledigt ist; Strg+C, solange Zeilen offen sind: 130.\n"
     "\n"
     "Mehrere Adapter:\n"
     "  Mit --series darf --port mehrfach stehen, etwa für vier Adapter an einem\n"
@@ -147,9 +152,9 @@ public:
     }
 };
 
-std::string retries_text(int attempts) {
-    if (attempts <= 1) return "";
-    return attempts == 2 ? " (nach 1 Wiederholung)" : " (nach " + std::to_string(attempts - 1) + " Wiederholungen)";
+std::string retries_text(int retries) {
+    if (retries <= 0) return "";
+    return retries == 1 ? " (nach 1 Wiederholung)" : " (nach " + std::to_string(retries) + " Wiederholungen)";
 }
 
 // Each device of a series backed up, given its record and verified.
@@ -161,34 +166,37 @@ public:
 
     const char* command() const override { return "program"; }
 
-    DeviceDone work(DeviceLink& device, const Identification&, const DeviceTurn& turn) override {
-        const uint8_t* record = records_.record_for(turn.row);
+    DeviceDone work(DeviceLink& device, const Identification&, DeviceTurn& turn) override {
         ConfigImage& image = device.state.image;
-        std::memcpy(image.bytes, record, kRecordBytes);
+        std::memcpy(image.bytes, records_.record_for(turn.row), kRecordBytes);
         std::memcpy(image.bytes + kSetupBlock, type_, kSetupBlockBytes);
         ProgrammingRules rules;
         rules.retries = settings_.retries;
         rules.series = true;
         std::memcpy(rules.type, type_, kSetupBlockBytes);
         BackupRules backup{!settings_.backup.none, backup_folder_, turn.label, turn.time, settings_.backup.always};
-        DoneAlready done_already;
-        if (turn.rows != nullptr) {
-            done_already = [&turn](const uint8_t* copy) { return turn.done_row_holding(copy) != nullptr; };
-        }
         const Reporter& reporter = turn.reporter != nullptr ? *turn.reporter : reporter_;
-        const GuardedResult result = back_up_and_program(device, rules, backup, reporter, done_already);
+        Recognition recognised;
+        JudgeCopy judge_copy;
+        if (turn.rows != nullptr) {
+            judge_copy = [&](const uint8_t* copy) { return judge(copy, turn, image, reporter, recognised); };
+        }
+        const GuardedResult result = back_up_and_program(device, rules, backup, reporter, judge_copy);
         const ProgrammingResult& programming = result.programming;
+        // The turn's row, which the device's copy may have changed.
+        const uint8_t* record = records_.record_for(turn.row);
 
         DeviceDone done;
         if (result.done_already) {
-            done.holds_done_row = turn.done_row_holding(device.state.read_back);
+            done.holds_done_row = recognised.row;
             return done;
         }
+        if (result.left_alone) return left_alone(*recognised.row, device.state.read_back);
         done.outcome = programming.outcome;
         done.tally = result.unchanged            ? DeviceOutcome::kUnchanged
                      : programming.outcome.ok() ? DeviceOutcome::kProgrammed
                                                 : DeviceOutcome::kFailed;
-        done.line_tail = retries_text(programming.attempts);
+        done.line_tail = retries_text(programming.programming_retries);
         if (!result.backup.empty()) done.details = "Gesichert: " + shown_name(result.backup);
         if (result.erased) done.details = "Keine Sicherung: " + std::string(kNoConfiguration);
         done.ends_series = result.backup_failed;
@@ -208,6 +216,11 @@ public:
         done.audit.record = record_array(record);
         done.audit.backup = result.backup;
         done.audit.retries = result.retries();
+        done.audit.first_message = programming.first_failure;
+        done.audit.written = programming.programmed || programming.last_block_sent;
+        done.record_left_unverified = programming.written_unverified();
+        done.held_before = result.unchanged;
+        done.went_silent = programming.went_silent;
         return done;
     }
 
@@ -225,7 +238,8 @@ public:
     std::vector<SummaryPart> summary_parts() const override {
         return {{DeviceOutcome::kProgrammed, "programmiert", true, nullptr},
                 {DeviceOutcome::kUnchanged, "unverändert", false, nullptr},
-                {DeviceOutcome::kFailed, "fehlgeschlagen", true, "failed_devices"}};
+                {DeviceOutcome::kFailed, "fehlgeschlagen", true, "failed_devices"},
+                {DeviceOutcome::kNeedsAttention, "zu klären", false, "attention_devices"}};
     }
 
     bool row_done_by(DeviceOutcome tally) const override {
@@ -235,6 +249,46 @@ public:
     bool continues_from_log() const override { return true; }
 
 private:
+    // What the device's copy, another row's record, means for it. Held
+    // before the write for all but an open row's, which it takes instead
+    // (not with --always, which wants the turn's row written).
+    CopyVerdict judge(const uint8_t* copy, DeviceTurn& turn, ConfigImage& image, const Reporter& reporter,
+                      Recognition& recognised) {
+        const PlanRow* taken = turn.row;
+        recognised = turn.recognise(copy, !settings_.backup.always);
+        switch (recognised.kind) {
+            case Recognition::kNone: return CopyVerdict::kProgram;
+            case Recognition::kOpenRow:
+                std::memcpy(image.bytes, records_.record_for(turn.row), kRecordBytes);
+                return CopyVerdict::kUnchanged;
+            case Recognition::kDoneRow: return CopyVerdict::kDoneAlready;
+            case Recognition::kUnclear:
+                // Never by default: the device may be the done row's own.
+                return ask_to_give_row(reporter, *recognised.row, *taken) ? CopyVerdict::kProgram
+                                                                          : CopyVerdict::kLeave;
+        }
+        return CopyVerdict::kLeave;
+    }
+
+    // A device left for the user: logged with the row whose record it
+    // holds, and the record it holds.
+    DeviceDone left_alone(const PlanRow& held, const uint8_t* copy) {
+        DeviceDone done;
+        done.holds_done_row = &held;
+        done.tally = DeviceOutcome::kNeedsAttention;
+        done.outcome = left_for_the_user(held);
+        done.event = {{"programmed", false},
+                      {"attempts", 0},
+                      {"file", json_name(settings_.file)},
+                      {"sha256", sha256_hex(copy, kRecordBytes)},
+                      {"backup", nullptr},
+                      {"erased", false}};
+        done.audit.file = settings_.file;
+        done.audit.record = record_array(copy);
+        done.audit.written = false;
+        return done;
+    }
+
     const Reporter& reporter_;
     const ProgramSettings& settings_;
     std::string backup_folder_;
@@ -297,7 +351,7 @@ int ProgramCommand::program_series(const CommonOptions& common) {
     outcome = open_series_log(settings_.log, start);
     if (!outcome.ok()) return reporter.fail(outcome);
     if (start.with_plan) {
-        start.setup.rows_done = rows_done_in_log(*records, start.plan, start.log, start.setup.given_type, reporter);
+        start.setup.logged = rows_in_log(*records, start.plan, start.log, start.setup.given_type, reporter);
     }
     ProgramWork work(reporter, settings_, *records, backup_folder);
     return run_series(reporter, work, start.setup);

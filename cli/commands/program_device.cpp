@@ -3,11 +3,8 @@
 #include <cstring>
 
 #include "cli/app/setup_option.h"
-#include "cli/commands/device_end.h"
-#include "cli/commands/single_log.h"
-#include "cli/device/connection.h"
+#include "cli/commands/single_device.h"
 #include "cli/device/guarded_programming.h"
-#include "cli/device/port_opening.h"
 #include "cli/device/programming.h"
 #include "cli/output/backup_store.h"
 #include "cli/output/config_file_io.h"
@@ -39,37 +36,31 @@ int program_one_device(const CommonOptions& common, const ProgramSettings& optio
         outcome = prepare_backup_folder(options.backup.folder, backup_folder);
         if (!outcome.ok()) return reporter.fail(outcome);
     }
-    SingleLog log(options.log, given.log_command(), common.port, options.file);
-    outcome = log.open();
-    if (!outcome.ok()) return reporter.fail(outcome);
+    SingleDevice single(common, reporter, options.log, given.log_command(), options.file);
+    if (!single.open()) return single.exit_code();
+    DeviceLink& device = single.device();
+    const Identification& found = single.found();
+    nlohmann::json& document = single.document();
+    single.log().line().written = false;
 
-    const RecordStamp stamp = stamp_now(options.file, chosen_port(common.port));
-    Connection connection;
-    Identification found;
-    outcome = reach_device(common, reporter, log, connection, found);
-    if (connection.device == nullptr) return reporter.fail(outcome);
-    if (!outcome.ok()) return log.finish(reporter, outcome, [&] { return reporter.fail(outcome); });
-    DeviceLink& device = *connection.device;
-
-    nlohmann::json document = identification_json(found.setup, found.valid, found.accepted);
     document["programmed"] = false;
     // As "Programmieren": the field check first (the command's own way of
     // taking the file), then the type check.
     outcome = given.take(checked, device, reporter);
-    document.update(stamp_json(stamp, device.state.image.bytes));
+    single.stamp_record();
     document["backup"] = nullptr;
-    if (outcome.ok()) log.line().record = record_array(device.state.image.bytes);
+    if (outcome.ok()) single.log().line().record = record_array(device.state.image.bytes);
     if (outcome.ok() && !options.setup.empty() && !setup_blocks_same_type(wanted, found.setup)) {
         outcome = type_conflict(wanted, found.setup);
     }
-    if (!outcome.ok()) return log.finish(reporter, outcome, [&] { return tell_end(reporter, outcome, device, document); });
+    if (!outcome.ok()) return single.end(outcome);
 
     ProgrammingRules rules;
     rules.retries = options.retries;
     std::memcpy(rules.type, found.setup, kSetupBlockBytes);
-    BackupRules backup{!options.backup.none, backup_folder, "Geraet", stamp.started, options.backup.always};
+    BackupRules backup{!options.backup.none, backup_folder, "Geraet", single.started(), options.backup.always};
     const GuardedResult result = back_up_and_program(device, rules, backup, reporter);
-    document.update(stamp_json(stamp, device.state.image.bytes));
+    single.stamp_record();
     // "programmed" stands beside the verify's verdict: a verify read that
     // failed does not make the device one that was never found.
     document["programmed"] = result.programming.programmed;
@@ -81,11 +72,13 @@ int program_one_device(const CommonOptions& common, const ProgramSettings& optio
         document["verified"] = result.programming.verified;
         document["verify_reads"] = result.unchanged ? result.backup_reads : result.programming.verify_reads;
     }
+    SingleLog& log = single.log();
     log.line().backup = result.backup;
     log.line().retries = result.retries();
+    log.line().first_message = result.programming.first_failure;
+    log.line().written = result.programming.programmed || result.programming.last_block_sent;
     if (result.unchanged) log.succeed_as(DeviceOutcome::kUnchanged);
-    const Outcome& ended = result.programming.outcome;
-    return log.finish(reporter, ended, [&] { return tell_end(reporter, ended, device, document); });
+    return single.end(result.programming.outcome);
 }
 
 }  // namespace zav::cli

@@ -126,7 +126,7 @@ public:
     bool needs_one_type() const override { return false; }
     Outcome take_type(const uint8_t*) override { return success(); }
 
-    DeviceDone work(DeviceLink& device, const Identification&, const DeviceTurn& turn) override {
+    DeviceDone work(DeviceLink& device, const Identification&, DeviceTurn& turn) override {
         int reads = 0;
         bool erased = false;
         const Reporter& reporter = turn.reporter != nullptr ? *turn.reporter : reporter_;

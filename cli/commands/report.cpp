@@ -3,6 +3,8 @@
 // configuration files when there is no log.
 #include <algorithm>
 #include <cctype>
+#include <climits>
+#include <cstddef>
 
 #include "cli/app/command.h"
 #include "cli/app/setup_option.h"
@@ -17,7 +19,9 @@
 #include "fleet/base/sha256.h"
 #include "fleet/base/text_encoding.h"
 #include "fleet/log/audit_log_reader.h"
+#include "fleet/log/device_outcome.h"
 #include "fleet/sheet/handover_sheet.h"
+#include "fleet/sheet/inventory_rows.h"
 
 namespace zav::cli {
 
@@ -55,7 +59,14 @@ Outcome add_log(const std::string& path, const std::string& bytes, Inputs& input
         reporter.warning(skipped_line_text(shown_name(path), skipped));
         inputs.skipped.push_back({{"log", json_name(path)}, {"line", skipped.line}, {"reason", json_text(skipped.reason)}});
     }
+    // In the plan's order, as the vehicles stand in it, whatever order the
+    // ports finished them in; a line without a plan keeps its place after.
+    const size_t first = inputs.devices.size();
     for (const AuditEntry& entry : reading.entries) inputs.devices.push_back(sheet_device_of(entry, page_name(path)));
+    std::stable_sort(inputs.devices.begin() + static_cast<std::ptrdiff_t>(first), inputs.devices.end(),
+                     [](const SheetDevice& a, const SheetDevice& b) {
+                         return a.plan_row.value_or(INT_MAX) < b.plan_row.value_or(INT_MAX);
+                     });
     return success();
 }
 
@@ -101,7 +112,8 @@ public:
                "        zavctl report DATEI... -o BLATT.html [--setup HEX] [--csv] [--force]\n"
                "\n"
                "Erstellt aus dem Protokoll einer Serie (--log) die Übergabeblätter: eine\n"
-               "HTML-Seite mit einem A4-Blatt je Gerät, zum Ausdrucken im Browser. Jedes Blatt\n"
+               "HTML-Seite mit einem A4-Blatt je Gerät in der Reihenfolge des Plans, zum\n"
+               "Ausdrucken im Browser. Jedes Blatt\n"
                "nennt Bezeichnung, Datum, Bearbeiter, Version, Setup-Block und DT-Satz, jedes\n"
                "Feld wie \"zavctl show\", das Ergebnis der Verifikation, die SHA-256 des\n"
                "Datensatzes und hat Zeilen für die Unterschriften. Aus der jährlichen Prüfung\n"
@@ -114,8 +126,10 @@ public:
                "\n"
                "Optionen:\n"
                "  -o, --output DATEI  die Datei, die geschrieben wird (ganz oder gar nicht)\n"
-               "  --csv         eine Inventarliste statt der Blätter: eine Zeile je Gerät, auch\n"
-               "                je fehlgeschlagenem, mit jeder Spalte des Plans; Trennzeichen\n"
+               "  --csv         eine Inventarliste statt der Blätter: eine Zeile je Fahrzeug\n"
+               "                (Zeile des Plans; ohne Plan je Gerät) mit dem Stand, in dem\n"
+               "                sein Gerät zuletzt gefunden wurde, und jeder Spalte des Plans;\n"
+               "                fehlgeschlagene Versuche stehen im Protokoll. Trennzeichen\n"
                "                ';', UTF-8 mit BOM, so dass Tabellenkalkulationen sie mit\n"
                "                Umlauten öffnen. Eine Zelle, die eine Tabellenkalkulation als\n"
                "                Zahl, Datum oder Formel nähme, beginnt mit einem unsichtbaren\n"
@@ -206,6 +220,10 @@ int ReportCommand::run(const CommonOptions& common) {
         if (!options_.csv) {
             reporter.note(cp1252_from_utf8(device.source + " (" + device.label + "): " + outcome_text(device.outcome)) +
                           ", kein Blatt.");
+        } else if (outcome_named(device.outcome) == DeviceOutcome::kNeedsAttention) {
+            // The vehicle's row shows its own device; this one is the log's.
+            reporter.note(cp1252_from_utf8(device.source + " (" + device.label + "): " + outcome_text(device.outcome)) +
+                          ", nicht in der Inventarliste.");
         }
     }
     if (inputs.devices.empty() || (!options_.csv && sheets == 0)) {
@@ -214,22 +232,24 @@ int ReportCommand::run(const CommonOptions& common) {
                                                             : "Das Protokoll nennt kein Gerät, das erreicht wurde."));
     }
 
-    const std::string content = options_.csv ? inventory_csv(inputs.devices) : handover_sheet_html(inputs.devices);
+    const std::vector<SheetDevice> rows = options_.csv ? inventory_devices(inputs.devices) : std::vector<SheetDevice>();
+    const std::string content = options_.csv ? inventory_csv(rows) : handover_sheet_html(inputs.devices);
     outcome = write_output_file(options_.output, reinterpret_cast<const uint8_t*>(content.data()), content.size(),
                                 options_.force);
     if (!outcome.ok()) return reporter.fail(outcome);
     if (options_.csv) {
-        reporter.line("Inventar mit " + std::to_string(inputs.devices.size()) + " Geräten in " +
+        reporter.line("Inventar mit " + std::to_string(rows.size()) + (rows.size() == 1 ? " Gerät in " : " Geräten in ") +
                       shown_name(options_.output) + " geschrieben.");
     } else {
         reporter.line(sheets_text(sheets - check_records, check_records) + " in " + shown_name(options_.output) +
                       " geschrieben.");
     }
     // "devices": the sheets, or the inventory's rows; "left_out": the
-    // devices that got no sheet (the inventory leaves none out).
+    // devices that got no sheet (the inventory has one row per vehicle
+    // instead, and leaves none of them out).
     reporter.document({{"output", json_name(options_.output)},
                        {"format", options_.csv ? "csv" : "html"},
-                       {"devices", options_.csv ? inputs.devices.size() : sheets},
+                       {"devices", options_.csv ? rows.size() : sheets},
                        {"left_out", options_.csv ? nlohmann::json::array() : left_out},
                        {"skipped_lines", inputs.skipped}});
     return kExitOk;

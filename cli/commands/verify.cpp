@@ -10,11 +10,8 @@
 
 #include "cli/app/command.h"
 #include "cli/app/command_options.h"
-#include "cli/commands/device_end.h"
 #include "cli/commands/file_for_device.h"
-#include "cli/commands/single_log.h"
-#include "cli/device/connection.h"
-#include "cli/device/port_opening.h"
+#include "cli/commands/single_device.h"
 #include "cli/device/programming.h"
 #include "cli/output/config_file_io.h"
 #include "cli/output/reporter.h"
@@ -83,20 +80,26 @@ public:
 
     const char* command() const override { return "verify"; }
 
-    DeviceDone work(DeviceLink& device, const Identification&, const DeviceTurn& turn) override {
+    DeviceDone work(DeviceLink& device, const Identification&, DeviceTurn& turn) override {
         const uint8_t* expected = records_.record_for(turn.row);
         std::memcpy(device.state.image.bytes, expected, kRecordBytes);
         int first_difference = -1;
         int reads = 0;
         const Reporter& reporter = turn.reporter != nullptr ? *turn.reporter : reporter_;
-        const Outcome outcome = verify_reading_again(device, retries_, reporter, first_difference, reads);
+        std::string first_failure;
+        const Outcome outcome = verify_reading_again(device, retries_, reporter, first_difference, reads, &first_failure);
 
         DeviceDone done;
         if (outcome.exit_code == kExitDiffers) {
             // Not this row's record, but maybe that of a row checked
-            // already: then it is that row's device again.
-            done.holds_done_row = turn.done_row_holding(device.state.read_back);
-            if (done.holds_done_row != nullptr) return done;
+            // already: then it is that row's device again. A verify
+            // writes nothing, so that no other device can hold a record
+            // unverified because of it.
+            const Recognition recognised = turn.recognise(device.state.read_back, false);
+            if (recognised.kind != Recognition::kNone) {
+                done.holds_done_row = recognised.row;
+                return done;
+            }
         }
         done.outcome = outcome;
         done.tally = outcome.ok()                          ? DeviceOutcome::kVerified
@@ -108,6 +111,9 @@ public:
                       {"sha256", sha256_hex(expected, kRecordBytes)}};
         done.audit.file = file_;
         done.audit.retries = reads > 0 ? reads - 1 : 0;
+        if (done.tally == DeviceOutcome::kFailed && first_failure != outcome.message) {
+            done.audit.first_message = first_failure;
+        }
         if (done.tally != DeviceOutcome::kFailed) done.audit.record = record_array(device.state.read_back);
         if (done.tally == DeviceOutcome::kDiffers) {
             const RecordDifferences differences = compare_records(expected, device.state.read_back, type_[0], type_[1]);
@@ -208,32 +214,26 @@ int VerifyCommand::verify_one(const CommonOptions& common) {
     Outcome outcome = read_configuration_file(file_, checked);
     if (!outcome.ok()) return reporter.fail(outcome);
     tell_warnings(reporter, checked);
-    SingleLog log(log_, "verify", common.port, file_);
-    outcome = log.open();
-    if (!outcome.ok()) return reporter.fail(outcome);
-
-    const RecordStamp stamp = stamp_now(file_, chosen_port(common.port));
-    Connection connection;
-    Identification found;
-    outcome = reach_device(common, reporter, log, connection, found);
-    if (connection.device == nullptr) return reporter.fail(outcome);
-    if (!outcome.ok()) return log.finish(reporter, outcome, [&] { return reporter.fail(outcome); });
-    DeviceLink& device = *connection.device;
-
-    nlohmann::json document = identification_json(found.setup, found.valid, found.accepted);
+    SingleDevice single(common, reporter, log_, "verify", file_);
+    if (!single.open()) return single.exit_code();
+    DeviceLink& device = single.device();
+    nlohmann::json& document = single.document();
     outcome = take_file_for_device(checked, device, reporter);
-    document.update(stamp_json(stamp, device.state.image.bytes));
-    if (!outcome.ok()) {
-        return log.finish(reporter, outcome, [&] { return tell_end(reporter, outcome, device, document); });
-    }
+    single.stamp_record();
+    if (!outcome.ok()) return single.end(outcome);
 
     int first_difference = -1;
     int reads = 0;
-    outcome = verify_reading_again(device, retries_, reporter, first_difference, reads);
-    document.update(stamp_json(stamp, device.state.image.bytes));
+    std::string first_failure;
+    outcome = verify_reading_again(device, retries_, reporter, first_difference, reads, &first_failure);
+    single.stamp_record();
     document["verified"] = outcome.ok();
     document["verify_reads"] = reads;
+    SingleLog& log = single.log();
     log.line().retries = reads > 0 ? reads - 1 : 0;
+    if (!outcome.ok() && outcome.exit_code != kExitDiffers && first_failure != outcome.message) {
+        log.line().first_message = first_failure;
+    }
     if (outcome.ok() || outcome.exit_code == kExitDiffers) {
         log.line().record = record_array(device.state.read_back);
         log.succeed_as(DeviceOutcome::kVerified);
@@ -243,7 +243,7 @@ int VerifyCommand::verify_one(const CommonOptions& common) {
                 compare_records(expected, device.state.read_back, expected[kSetupByte1], expected[kSetupByte2]));
         }
     }
-    return log.finish(reporter, outcome, [&] { return tell_end(reporter, outcome, device, document); });
+    return single.end(outcome);
 }
 
 int VerifyCommand::verify_series(const CommonOptions& common) {

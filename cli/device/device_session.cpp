@@ -20,12 +20,17 @@ struct Phase {
     int total;
 };
 
-RunOutcome run(DeviceLink& device, CommandRecord command, Phase phase, uint32_t give_up_unanswered_sends = 0) {
+RunOutcome run(DeviceLink& device, CommandRecord command, Phase phase, uint32_t give_up_unanswered_sends = 0,
+               int* last_progress = nullptr, const std::function<void()>& on_unanswered = {}) {
     RunOptions options;
     options.give_up_unanswered_sends = give_up_unanswered_sends;
+    options.on_unanswered = on_unanswered;
     if (phase.label != nullptr) {
         device.progress.start(phase.label, phase.total);
-        options.on_progress = [&device](uint32_t block) { device.progress.update(static_cast<int>(block)); };
+        options.on_progress = [&device, last_progress](uint32_t block) {
+            device.progress.update(static_cast<int>(block));
+            if (last_progress != nullptr) *last_progress = static_cast<int>(block);
+        };
     }
     const RunOutcome outcome = run_transaction(device.line, device.clock, device.state, command, options);
     if (phase.label != nullptr) device.progress.clear();
@@ -47,9 +52,11 @@ Outcome stopped(const RunOutcome& outcome, const char* unanswered_message) {
 
 }  // namespace
 
-Outcome identify_device(DeviceLink& device, Identification& found, uint32_t give_up_unanswered_sends) {
+Outcome identify_device(DeviceLink& device, Identification& found, uint32_t give_up_unanswered_sends,
+                        const std::function<void()>& on_unanswered) {
     std::memset(&found, 0, sizeof found);
-    const RunOutcome run_outcome = run(device, {kIdentifyCommand, 0}, {nullptr, 0}, give_up_unanswered_sends);
+    const RunOutcome run_outcome =
+        run(device, {kIdentifyCommand, 0}, {nullptr, 0}, give_up_unanswered_sends, nullptr, on_unanswered);
     found.answered = run_outcome.heard;
     Outcome outcome = stopped(run_outcome, kNoDeviceFound);
     if (!outcome.ok()) return outcome;
@@ -116,9 +123,14 @@ Outcome read_device_record(DeviceLink& device) {
     return judged(run_outcome.result == kResultRead ? kResultRead : kResultFailed, false, device, first_difference);
 }
 
-Outcome program_device_record(DeviceLink& device) {
-    const RunOutcome run_outcome =
-        run(device, {kProgramCommand, kProgramBlockLength}, {"Programmieren", kProgramProgressEnd});
+Outcome program_device_record(DeviceLink& device, bool* last_block_sent) {
+    int last_progress = 0;
+    const RunOutcome run_outcome = run(device, {kProgramCommand, kProgramBlockLength},
+                                       {"Programmieren", kProgramProgressEnd}, 0, &last_progress);
+    // The last progress comes once every ordinary block is confirmed; the
+    // last block goes out next, and whether the device took it is not
+    // always heard.
+    if (last_block_sent != nullptr) *last_block_sent = last_progress >= kProgramProgressEnd;
     Outcome outcome = stopped(run_outcome, kConnectionLost);
     if (outcome.ok()) {
         const bool belongs = run_outcome.result == kResultWritten || run_outcome.result == kResultRefused;

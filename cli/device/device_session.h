@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "cli/device/transaction_runner.h"
@@ -42,9 +43,11 @@ struct Identification {
 // "Kein ZAV 160 gefunden !" (exit 3) without an answer; "Setup-Daten
 // ungültig !" or the version message (exit 4) for a device the program
 // refuses, with what it sent in identification all the same. With
-// give_up_unanswered_sends the look ends early when nothing answers at all
-// (see RunOptions).
-Outcome identify_device(DeviceLink& device, Identification& found, uint32_t give_up_unanswered_sends = 0);
+// give_up_unanswered_sends the look ends early when nothing answers at all,
+// and on_unanswered is called when the first send went unanswered (see
+// RunOptions).
+Outcome identify_device(DeviceLink& device, Identification& found, uint32_t give_up_unanswered_sends = 0,
+                        const std::function<void()>& on_unanswered = {});
 
 // The configuration read ('-') with the device-copy check of "Lesen"; the
 // copy stays in state.read_back.
@@ -52,8 +55,10 @@ Outcome read_device_record(DeviceLink& device);
 
 // The programming ('.') of the record in state.image. Like the window it
 // undoes nothing: the blocks sent stay in the device (program_and_verify
-// says what that means for the device).
-Outcome program_device_record(DeviceLink& device);
+// says what that means for the device). last_block_sent, when given: every
+// block before the last was confirmed, so that the device may hold the
+// whole record even when the programming did not end well.
+Outcome program_device_record(DeviceLink& device, bool* last_block_sent = nullptr);
 
 // A read compared with the record in state.image, as "Verifizieren"
 // compares: "Verifikation OK !" or "Fehler ab Adresse: N" (exit 5, with

@@ -37,15 +37,6 @@ void FrameTrace::write(const std::string& utf8) {
     if (!sink_->write(utf8, why)) error_ = why.empty() ? "Schreibfehler" : why;
 }
 
-std::string trace_port_name(const std::string& port) {
-    const size_t separator = port.find_last_of("/\\");
-    std::string name = json_name(separator == std::string::npos ? port : port.substr(separator + 1));
-    for (char& c : name) {
-        if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) c = '_';
-    }
-    return name.empty() ? "_" : name;
-}
-
 std::string trace_line(const std::string& port, uint32_t ms, const char* kind, const uint8_t* bytes, size_t count,
                        const std::string& meaning) {
     char time[16];

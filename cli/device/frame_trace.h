@@ -49,7 +49,7 @@ public:
     // Writes the head of the trace at once.
     explicit FrameTrace(std::unique_ptr<TraceSink> sink);
 
-    // One event of port (as trace_port_name gives it), ms after it was
+    // One event of port (its short name, port_short_name.h), ms after it was
     // opened, with the bytes on the wire and what they mean (a text of the
     // program, Windows-1252; "" for nothing).
     void event(const std::string& port, uint32_t ms, const char* kind, const uint8_t* bytes, size_t count,
@@ -66,11 +66,6 @@ private:
     std::unique_ptr<TraceSink> sink_;
     std::string error_;
 };
-
-// A port's name as the trace names it: the last part of the path (ttyUSB0,
-// COM3, usb-FTDI_..._A6008isP-if00-port0), in UTF-8, with blanks and control
-// characters as '_' so that the name stays one field.
-std::string trace_port_name(const std::string& port);
 
 // One event line, without the lock; for the writer and its tests.
 std::string trace_line(const std::string& port, uint32_t ms, const char* kind, const uint8_t* bytes, size_t count,

@@ -21,8 +21,7 @@ bool all_erased(const uint8_t* copy) {
 }  // namespace
 
 int GuardedResult::retries() const {
-    return std::max(0, backup_reads - 1) + std::max(0, programming.attempts - 1) +
-           std::max(0, programming.verify_reads - 1);
+    return std::max(0, backup_reads - 1) + programming.programming_retries + std::max(0, programming.verify_reads - 1);
 }
 
 Outcome read_device_copy(DeviceLink& device, int retries, const Reporter& reporter, int& reads, bool& erased) {
@@ -56,9 +55,9 @@ Outcome read_device_copy(DeviceLink& device, int retries, const Reporter& report
 }
 
 GuardedResult back_up_and_program(DeviceLink& device, const ProgrammingRules& rules, const BackupRules& backup,
-                                  const Reporter& reporter, const DoneAlready& done_already) {
+                                  const Reporter& reporter, const JudgeCopy& judge_copy) {
     GuardedResult result;
-    if (backup.keep || !backup.always || done_already) {
+    if (backup.keep || !backup.always || judge_copy) {
         const Outcome read = read_device_copy(device, rules.retries, reporter, result.backup_reads, result.erased);
         if (!read.ok() && !result.erased) {
             // Without the device's copy it is not written: the copy is the
@@ -73,15 +72,21 @@ GuardedResult back_up_and_program(DeviceLink& device, const ProgrammingRules& ru
             return result;
         }
         const uint8_t* copy = device.state.read_back;
+        CopyVerdict verdict = CopyVerdict::kProgram;
         if (read.ok() && !backup.always && std::memcmp(copy, device.state.image.bytes, kRecordBytes) == 0) {
-            result.unchanged = true;
-            result.programming.outcome = success(kUnchangedMessage);
-            result.programming.verified = true;
-            return result;
+            verdict = CopyVerdict::kUnchanged;
+        } else if (read.ok() && judge_copy) {
+            verdict = judge_copy(copy);
         }
-        if (read.ok() && done_already && done_already(copy)) {
-            result.done_already = true;
-            return result;
+        switch (verdict) {
+            case CopyVerdict::kUnchanged:
+                result.unchanged = true;
+                result.programming.outcome = success(kUnchangedMessage);
+                result.programming.verified = true;
+                return result;
+            case CopyVerdict::kDoneAlready: result.done_already = true; return result;
+            case CopyVerdict::kLeave: result.left_alone = true; return result;
+            case CopyVerdict::kProgram: break;
         }
         if (result.erased) {
             if (!rules.series) reporter.line(kNoBackupPrefix + std::string(kNoConfiguration));

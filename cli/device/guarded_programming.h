@@ -23,15 +23,22 @@ struct BackupRules {
     bool always = false;   // --always: write a device even when it holds the record
 };
 
-// In a series with a plan: whether the device's copy is the record of
-// another row done already. Such a device is that row's, come again.
-using DoneAlready = std::function<bool(const uint8_t* copy)>;
+// In a series with a plan: what the device's copy, read before anything is
+// written, says about it (another row's record), and so what is done.
+enum class CopyVerdict {
+    kProgram,      // nothing that changes the work: it is written as planned
+    kUnchanged,    // it holds the record it is to have now (the image was set to it): nothing is written
+    kDoneAlready,  // another done row's device come again: nothing is done
+    kLeave,        // a device only the user can place: nothing is done
+};
+using JudgeCopy = std::function<CopyVerdict(const uint8_t* copy)>;
 
 struct GuardedResult {
     ProgrammingResult programming;  // outcome, attempts, verify reads, ...
     bool unchanged = false;         // the device held the record: nothing written
     bool erased = false;            // the device's copy failed its check: nothing to keep
-    bool done_already = false;      // the copy is another done row's record (DoneAlready): nothing done
+    bool done_already = false;      // the copy is another done row's record (kDoneAlready): nothing done
+    bool left_alone = false;        // the device is the user's to place (kLeave): nothing done
     std::string backup;             // the copy's file, or ""
     int backup_reads = 0;           // reads of the device's copy (1 without a repeat)
     // The copy could not be stored: no device may be written while that
@@ -46,13 +53,13 @@ struct GuardedResult {
 // program_and_verify) into the device just identified: reads the device's
 // copy (again while the line spoils it), stores it unless backup.keep is
 // false or the device holds none, and then programs and verifies, unless
-// the device holds the record already and backup.always is false, or holds
-// the record of another row done already (done_already, when given: then
-// it is neither backed up nor written). Only with neither a backup nor a
-// comparison wanted is the device not read.
+// the device holds the record already and backup.always is false, or
+// judge_copy, when given, says otherwise (then it is neither backed up nor
+// written). Only with neither a backup nor a comparison wanted is the
+// device not read.
 // A single "program" (rules.series false) tells the backup as it is made.
 GuardedResult back_up_and_program(DeviceLink& device, const ProgrammingRules& rules, const BackupRules& backup,
-                                  const Reporter& reporter, const DoneAlready& done_already = DoneAlready());
+                                  const Reporter& reporter, const JudgeCopy& judge_copy = JudgeCopy());
 
 // The device's copy, read as a backup reads it: again while the line
 // spoils it (up to retries times). A copy that fails its check bytes twice

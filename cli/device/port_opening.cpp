@@ -85,9 +85,10 @@ Outcome open_port(const std::string& name, std::unique_ptr<SerialLine>& line, Po
     char message[300];
     std::snprintf(message, sizeof message, kPortOpenFailed, shown_name(name).c_str());
     std::string detail = remedy(why);
-    // The system's words would only repeat "another program uses the port"
-    // or "no permission".
-    const bool said = why.kind == PortFailure::kBusy || why.kind == PortFailure::kNoPermission;
+    // The system's words would only repeat "another program uses the port",
+    // "no permission" or "there is no such port".
+    const bool said = why.kind == PortFailure::kBusy || why.kind == PortFailure::kNoPermission ||
+                      why.kind == PortFailure::kMissing;
     if (!why.detail.empty() && !said) {
         detail += (detail.empty() ? "" : " ") + std::string("(") + why.detail + ")";
     }

@@ -32,10 +32,30 @@ struct ProgrammingRules {
 struct ProgrammingResult {
     Outcome outcome;            // how it ended, as it is told
     bool programmed = false;    // the whole record is in the device
+    // The last block went out in some attempt: the device may hold the
+    // whole record, even where the programming was not confirmed.
+    bool last_block_sent = false;
     bool verified = false;      // a verify read compared the whole record, equal
     int attempts = 0;           // programmings started
+    // Programmings tried again, each told ("Neuer Versuch 1 von 2"), also
+    // one that ended at its identification and so started no programming.
+    int programming_retries = 0;
+    // The first failure, where the device was tried again and ended with
+    // another (a line lost in the middle, then no device found): its
+    // message is told under the last one and logged beside it. Empty when
+    // there was one cause.
+    std::string first_failure;
+    // A retry's look found nobody at all: the device was taken for
+    // unplugged, and the retries left were not made.
+    bool went_silent = false;
     int verify_reads = 0;       // verify reads started
     int first_difference = -1;  // the verify's first differing address
+
+    // Every block went to the device, but no read compared them after:
+    // the device may hold the record, unverified.
+    bool written_unverified() const {
+        return (programmed || last_block_sent) && !verified && outcome.exit_code != kExitDiffers;
+    }
 };
 
 // Programs the record in device.state.image into the device just
@@ -44,8 +64,10 @@ ProgrammingResult program_and_verify(DeviceLink& device, const ProgrammingRules&
 
 // The verify read, read again (up to retries times) while the line spoils
 // it: no answer, a lost connection, or a copy that fails its check bytes.
+// first_failure, when given and empty: the message of the first read that
+// failed.
 Outcome verify_reading_again(DeviceLink& device, int retries, const Reporter& reporter, int& first_difference,
-                             int& reads);
+                             int& reads, std::string* first_failure = nullptr);
 
 // "Typ-Konflikt,Programmierung nicht möglich !", naming both setup blocks.
 Outcome type_conflict(const uint8_t* expected, const uint8_t* found);

@@ -2,6 +2,8 @@
 
 #include <map>
 
+#include "cli/device/port_short_name.h"
+
 namespace zav::cli {
 
 namespace {
@@ -23,7 +25,7 @@ const char* dropped_piece(WirePiece::Kind kind) {
 }  // namespace
 
 TracedLine::TracedLine(std::unique_ptr<SerialLine> line, FrameTrace& trace, const std::string& port, Clock& clock)
-    : line_(std::move(line)), trace_(trace), port_(trace_port_name(port)), clock_(clock), opened_ms_(clock.now_ms()) {
+    : line_(std::move(line)), trace_(trace), port_(port_short_name(port)), clock_(clock), opened_ms_(clock.now_ms()) {
     event(trace_event::kOpen, nullptr, 0, "2400 8N1");
 }
 
@@ -125,14 +127,14 @@ std::unique_ptr<SerialLine> traced_port(std::unique_ptr<SerialLine> line, const 
     {
         OpenFailures& failures = open_failures();
         Held held(failures.lock);
-        failures.last.erase(trace_port_name(port));
+        failures.last.erase(port_short_name(port));
     }
     return std::make_unique<TracedLine>(std::move(line), *g_trace, port, clock);
 }
 
 void trace_open_failure(const std::string& port, const std::string& why) {
     if (g_trace == nullptr) return;
-    const std::string name = trace_port_name(port);
+    const std::string name = port_short_name(port);
     {
         OpenFailures& failures = open_failures();
         Held held(failures.lock);

@@ -92,6 +92,7 @@ private:
             const WorkerAction& action = actions.action[i];
             if (action.kind == WorkerAction::kSend) {
                 if (gave_up_on_silent_device()) return stop(RunEnd::kUnanswered);
+                if (sends_ == 1 && !heard_from_device_ && options_.on_unanswered) options_.on_unanswered();
                 ++sends_;
                 const LineStatus status =
                     line_.write(link_.frames.transmit, link_.shared.transmit_length);

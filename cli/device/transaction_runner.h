@@ -57,6 +57,10 @@ struct RunOptions {
     // 1.5 s; a look of two sends has given the device the machine's own
     // second chance, so one lost frame cannot make it look silent.
     uint32_t give_up_unanswered_sends = 0;
+    // Called once, as the command is about to be sent again and the
+    // device has not said a word yet: the moment to tell a person what
+    // the tool waits for.
+    std::function<void()> on_unanswered;
 };
 
 RunOutcome run_transaction(SerialLine& line, Clock& clock, LinkState& link, CommandRecord command,

@@ -16,13 +16,20 @@ Outcome log_failure(const std::string& path, const std::string& why) {
     return failure(kExitFile, "Protokoll kann nicht geschrieben werden", shown_name(path) + ": " + why);
 }
 
-// A device's line that did not reach the log: which device, and what the
-// log holds now.
-Outcome not_logged(const std::string& path, const std::string& why, const AuditLine& line, AppendResult result) {
+// A device's line that did not reach the log, or not for sure: which
+// device, and what the log holds now.
+Outcome not_logged(const std::string& path, const std::string& why, const AuditLine& line, AppendResult result,
+                   bool whole) {
     std::string device = "Das Gerät";
     if (line.device_number) {
         device = "Gerät " + std::to_string(*line.device_number);
         if (!line.plan_label.empty()) device += " (" + cp1252_from_utf8(line.plan_label) + ")";
+    }
+    if (whole) {
+        return failure(kExitFile, "Protokoll nicht bestätigt",
+                       shown_name(path) + ": " + why + ".\n" + device +
+                           " steht ganz im Protokoll und gilt als protokolliert; dass die Zeile sicher auf dem "
+                           "Datenträger ist, bestätigt das System nicht.");
     }
     Outcome outcome = log_failure(path, why);
     outcome.detail += ".\n" + device + " ist nicht protokolliert; ";
@@ -40,6 +47,11 @@ std::string adapter_name(const std::string& port) {
         if (info.name == port || (!info.stable_name.empty() && info.stable_name == port)) return info.description;
     }
     return std::string();
+}
+
+bool holds_whole_line(AppendResult result, size_t part_left, size_t bytes) {
+    return result == AppendResult::kWritten || result == AppendResult::kUnconfirmed ||
+           (result == AppendResult::kPartLeft && part_left + 1 >= bytes);
 }
 
 std::string operator_of(const std::string& option) { return option.empty() ? login_name() : option; }
@@ -68,7 +80,9 @@ Outcome AuditLog::open(const std::string& path) {
     return success();
 }
 
-Outcome AuditLog::append(const AuditLine& line) {
+Outcome AuditLog::append(const AuditLine& line, bool* whole) {
+    // Without a log there is nothing to hold the line: nothing is missing.
+    if (whole != nullptr) *whole = !active();
     if (!active()) return success();
     // Names from the command line become JSON's UTF-8 here, as every
     // document of the tool writes them.
@@ -80,15 +94,19 @@ Outcome AuditLog::append(const AuditLine& line) {
     std::string text = needs_line_end_ ? "\n" : "";
     text += audit_line_json(logged).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
     std::string error;
-    last_append_ = append_durably(path_, text, error);
-    if (last_append_ == AppendResult::kWritten) {
+    size_t part_left = 0;
+    const AppendResult result = append_durably(path_, text, error, &part_left);
+    const bool line_whole = holds_whole_line(result, part_left, text.size());
+    if (whole != nullptr) *whole = line_whole;
+    if (result == AppendResult::kWritten) {
         needs_line_end_ = false;
         return success();
     }
     // A part left behind is a line without its end: the next line must not
     // continue it.
-    if (last_append_ == AppendResult::kPartLeft) needs_line_end_ = true;
-    return not_logged(path_, error, line, last_append_);
+    if (result == AppendResult::kPartLeft) needs_line_end_ = true;
+    if (result == AppendResult::kUnconfirmed) needs_line_end_ = false;
+    return not_logged(path_, error, line, result, line_whole);
 }
 
 }  // namespace zav::cli

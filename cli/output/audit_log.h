@@ -17,6 +17,11 @@ namespace zav::cli {
 // unknown.
 std::string adapter_name(const std::string& port);
 
+// Whether an append of bytes (one line, ending in '\n') left the line whole
+// in the log, as a reader of the log will take it: written, written and not
+// confirmed, or a part left that holds all but the line's end.
+bool holds_whole_line(AppendResult result, size_t part_left, size_t bytes);
+
 // Who did the work: --operator NAME, else the login name.
 std::string operator_of(const std::string& option);
 
@@ -32,19 +37,20 @@ public:
     const std::string& earlier_content() const { return earlier_; }
 
     // Appends the line and returns once it is on the disk; exit 2 when it
-    // could not be written, for the device is then not logged. The failure
-    // names the device and says whether the log is as it was (what was
-    // written of the line is cut back) or holds a part of the line that
-    // could not be cut back; last_append() tells the same to the code.
+    // could not be written, or the system did not confirm it. The failure
+    // names the device and says what the log holds now: as it was (what was
+    // written of the line is cut back), a part of the line that could not
+    // be cut back, or the whole line, not confirmed. whole, when given:
+    // whether the log holds the line whole (true without a log), so that a
+    // series started again with it counts the device as logged, as the
+    // series must then too.
     // The ports of a series append one at a time, each line whole.
-    Outcome append(const AuditLine& line);
-    AppendResult last_append() const { return last_append_; }
+    Outcome append(const AuditLine& line, bool* whole = nullptr);
 
 private:
     std::string path_;
     std::string earlier_;
     bool needs_line_end_ = false;  // a line cut off by a crash is not continued
-    AppendResult last_append_ = AppendResult::kWritten;
     Lock lock_;
 };
 

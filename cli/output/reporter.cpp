@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "cli/platform/answer.h"
 #include "cli/platform/console.h"
 #include "fleet/base/text_encoding.h"
 #include "fleet/base/text_wrap.h"
@@ -12,6 +13,14 @@ namespace {
 
 constexpr const char kDetailIndent[] = "        ";  // under the message, after "zavctl: "
 constexpr const char kNoteIndent[] = "  ";
+
+// A message broken to 80 columns for a person at a terminal; into a file or
+// a pipe every message stays on its line, so that it can be searched for
+// whole. (A report's own layout, paragraph(), is 80 columns wherever it
+// goes.)
+std::string fitted(const std::string& text, const std::string& indent, Stream stream) {
+    return is_terminal(stream) ? wrapped(text, indent) : text;
+}
 
 nlohmann::json with_schema(const nlohmann::json& value) {
     nlohmann::json document = value;
@@ -74,12 +83,12 @@ void Reporter::block(const std::string& text, const std::string& indent) const {
 }
 
 void Reporter::note(const std::string& text) const {
-    if (!quiet_) write_text(Stream::kError, tagged(wrapped(escaped_controls(text), kNoteIndent) + "\n"));
+    if (!quiet_) write_text(Stream::kError, tagged(fitted(escaped_controls(text), kNoteIndent, Stream::kError) + "\n"));
 }
 
 void Reporter::warning(const std::string& text) const {
     write_text(Stream::kError,
-               tagged(wrapped("zavctl: Warnung: " + escaped_controls(text), kDetailIndent) + "\n"));
+               tagged(fitted("zavctl: Warnung: " + escaped_controls(text), kDetailIndent, Stream::kError) + "\n"));
 }
 
 void Reporter::document(const nlohmann::json& value) const {
@@ -90,15 +99,31 @@ void Reporter::document_line(const nlohmann::json& value) const {
     if (json_) write_utf8(Stream::kOut, with_schema(with_port(value)).dump() + "\n");
 }
 
+bool Reporter::ask(const std::string& text, const std::string& question) const {
+    write_text(Stream::kError, tagged(wrapped(escaped_controls(text), kNoteIndent) + "\n") + tag_ + question);
+    std::string answer;
+    if (!read_answer(answer)) {
+        write_text(Stream::kError, "\n");
+        return false;
+    }
+    const size_t begin = answer.find_first_not_of(" \t");
+    const size_t end = answer.find_last_not_of(" \t\r");
+    answer = begin == std::string::npos ? std::string() : answer.substr(begin, end - begin + 1);
+    for (char& c : answer) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return answer == "j" || answer == "ja";
+}
+
 int Reporter::fail(const Outcome& outcome, bool told_in_document) const {
     // The message stays on one line, as the program words it, so that it
-    // can be searched for; the explanation is broken to fit, each of its
-    // lines (a lost line, then what it did to the device) on its own.
+    // can be searched for; the explanation is broken to fit a terminal,
+    // each of its lines (a lost line, then what it did to the device) on
+    // its own.
     std::string text = "zavctl: " + escaped_controls(outcome.message) + "\n";
     size_t begin = 0;
     while (begin < outcome.detail.size()) {
         const size_t end = std::min(outcome.detail.find('\n', begin), outcome.detail.size());
-        text += wrapped(kDetailIndent + escaped_controls(outcome.detail.substr(begin, end - begin)), kDetailIndent) +
+        text += fitted(kDetailIndent + escaped_controls(outcome.detail.substr(begin, end - begin)), kDetailIndent,
+                       Stream::kError) +
                 "\n";
         begin = end + 1;
     }

@@ -4,8 +4,10 @@
 // reads the JSON and a person who watches see the same failure.
 //
 // Text passes through here on its way to the terminal: control characters
-// (from a file name, an adapter's name, a record) are written escaped, and
-// notes and the explanation of a failure are broken to 80 columns.
+// (from a file name, an adapter's name, a record) are written escaped;
+// notes, warnings and the explanation of a failure are broken to 80
+// columns on a terminal (into a file or a pipe each stays on its line),
+// and a report's paragraphs wherever they go.
 #pragma once
 
 #include <string>
@@ -55,6 +57,11 @@ public:
     // One JSON document on one line (JSON mode only): a series writes one
     // per device, so that a script can follow it as it runs.
     void document_line(const nlohmann::json& value) const;
+
+    // Asks the person at the terminal (answer.h; only where one can be
+    // asked): text, then the question, on standard error even with
+    // --quiet. True only for "j" or "ja".
+    bool ask(const std::string& text, const std::string& question) const;
 
     // Tells a failure and returns its exit code: its message and detail on
     // standard error and, in JSON mode when no document told it already,

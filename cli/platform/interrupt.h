@@ -36,7 +36,9 @@ bool waits_ended();
 // What the first Ctrl+C that does not stop at once says on standard error,
 // there and then, from the handler itself: the user must see at once that
 // the key was heard and what will happen. A text of the program
-// (Windows-1252); "" says nothing (--quiet).
-void set_first_interrupt_notice(const std::string& text);
+// (Windows-1252); "" says nothing (--quiet). when_several, if not "", is
+// said instead while several are at work that the first Ctrl+C lets
+// finish (the ports of a series, each on its device).
+void set_first_interrupt_notice(const std::string& text, const std::string& when_several = std::string());
 
 }  // namespace zav::cli

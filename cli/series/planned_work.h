@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "cli/series/series.h"
+#include "cli/series/series_work.h"
 #include "core/config/config_image.h"
 #include "fleet/base/outcome.h"
 #include "fleet/plan/planned_records.h"

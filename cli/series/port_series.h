@@ -1,7 +1,7 @@
-// One port of a series: it finds a device there, takes a row for it from
-// what the ports share (shared_series.h), has the work done and tells it,
-// and waits until the device is gone. With several ports each runs on a
-// thread of its own; everything it keeps here is its own.
+// One port of a series: it finds a device there (port_line.h), takes a row
+// for it from what the ports share (series.h), has the work done and told
+// (device_report.h), and waits until the device is gone. With several ports
+// each runs on a thread of its own; everything it keeps is its own.
 #pragma once
 
 #include <cstddef>

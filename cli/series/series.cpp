@@ -3,31 +3,25 @@
 #include <cstring>
 #include <memory>
 
+#include "cli/device/port_short_name.h"
 #include "cli/platform/console.h"
 #include "cli/platform/interrupt.h"
 #include "cli/platform/thread.h"
 #include "cli/series/port_series.h"
-#include "cli/series/shared_series.h"
+#include "cli/series/series_words.h"
+#include "fleet/base/text_encoding.h"
 #include "fleet/record/fitting_report.h"
 
 namespace zav::cli {
 
-std::string row_name(const PlanRow& row) {
-    return "Gerät " + std::to_string(row.device) + " (" + row.label_cp1252 + ")";
-}
-
-std::string port_tag(const std::string& port) {
-    const size_t last = port.find_last_of("/\\");
-    return last == std::string::npos ? port : port.substr(last + 1);
-}
-
 Series::Series(const Reporter& reporter, SeriesWork& work, const SeriesSetup& setup)
-    : reporter_(reporter), work_(work), setup_(setup), rows_(setup.plan, setup.rows_done) {
+    : reporter_(reporter), work_(work), setup_(setup), rows_(setup.plan, setup.logged.done, setup.logged.unverified) {
     const std::vector<std::string> names = setup.ports.empty() ? std::vector<std::string>{setup.port} : setup.ports;
     for (const std::string& name : names) {
         SeriesPort port;
         port.name = name;
-        port.tag = shown_name(port_tag(name));
+        // The trace's name for it, as a text of the program.
+        port.tag = cp1252_from_utf8(port_short_name(name));
         ports_.push_back(port);
     }
 }
@@ -85,6 +79,10 @@ bool Series::tell_plan_start() {
     const std::vector<int> done = rows_.done_devices();
     const size_t total = setup_.plan->rows.size();
     say("Plan " + shown_name(setup_.plan_path) + ": " + std::to_string(total) + (total == 1 ? " Gerät." : " Geräte."));
+    for (const size_t row : setup_.logged.attention) {
+        reporter_.line("Laut Protokoll noch zu klären: ein Gerät mit der Konfiguration von " +
+                       row_name(setup_.plan->rows[row]) + ".");
+    }
     if (done.empty()) return true;
     const std::string log = shown_name(setup_.log->path());
     const PlanRow* row = rows_.next();
@@ -138,19 +136,6 @@ void Series::tell_identical_rows() {
                        "für die nächste offene.");
         reporter_.document_line({{"event", "identical_records"}, {"devices", devices}});
     }
-}
-
-std::string devices_list(const std::vector<int>& numbers) {
-    std::string text = numbers.size() == 1 ? "Gerät " : "Geräte ";
-    for (size_t i = 0; i < numbers.size(); ++i) {
-        if (i > 0) text += i + 1 == numbers.size() ? " und " : ", ";
-        text += std::to_string(numbers[i]);
-    }
-    return text;
-}
-
-std::string devices_text(const std::vector<int>& numbers) {
-    return numbers.empty() ? std::string() : " (" + devices_list(numbers) + ")";
 }
 
 int run_series(const Reporter& reporter, SeriesWork& work, const SeriesSetup& setup) {

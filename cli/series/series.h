@@ -10,6 +10,14 @@
 // Ctrl+C between devices ends the series at once; during a device it ends
 // the series after it (twice: at once). With a plan the series ends by
 // itself when every row is done. A summary ends every series.
+//
+// Series is what the ports of a series share: the work and the series'
+// type, the rows of the plan and the count of the devices, the log, the
+// summary and what ended the series. The devices themselves are each
+// port's (port_series.h). With several ports each runs on a thread of its
+// own; what they share is guarded here, each piece in one place (the rows
+// by their own lock, the log by its own, the console's lines by the
+// console), so that a port's own code needs no lock.
 #pragma once
 
 #include <cstdint>
@@ -18,109 +26,128 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/device/device_session.h"
-#include "cli/output/audit_log.h"
 #include "cli/output/reporter.h"
+#include "cli/platform/interrupt.h"
+#include "cli/platform/lock.h"
 #include "cli/series/series_rows.h"
+#include "cli/series/series_summary.h"
+#include "cli/series/series_work.h"
+#include "core/config/config_image.h"
+#include "fleet/base/json_text.h"
 #include "fleet/base/outcome.h"
-#include "fleet/log/device_outcome.h"
-#include "fleet/plan/plan_reader.h"
 
 namespace zav::cli {
 
-// A device's turn, as the series gives it to the work.
-struct DeviceTurn {
-    int number = 0;               // "Gerät N": the plan's row (1 for the first device), else counted
-    const PlanRow* row = nullptr;  // the plan's row for it, or none
-    std::string label;            // for file names (UTF-8): the row's label, else "Geraet-N"
-    std::string time;             // when the work on it began, ISO 8601 with offset
-    const SeriesRows* rows = nullptr;  // the plan's rows, or none
-    // Where the work tells what it does on the way (a retry): the port's,
-    // which names the port when there are several.
-    const Reporter* reporter = nullptr;
-
-    // The row done already whose device held the record held, when it is
-    // not this turn's own record too: the device is that row's again.
-    const PlanRow* done_row_holding(const uint8_t* held) const {
-        return rows == nullptr ? nullptr : rows->done_row_holding(held, row);
-    }
-};
-
-// What the work did with a device.
-struct DeviceDone {
-    Outcome outcome;  // told on the device's line, and why it failed
-    DeviceOutcome tally = DeviceOutcome::kFailed;  // what the summary counts and the log says
-    std::string line_tail;  // after the message on its line: " (nach 1 Wiederholung)"
-    std::string details;    // lines told under it (one per '\n'), indented by the series
-    nlohmann::json event;   // the work's keys for the JSON line "device"
-    AuditLine audit;        // the work's part of the log line: file, record, backup, differences, retries
-    bool ends_series = false;  // a failure the next device would meet too (a backup folder that fails)
-    // The device holds the record of this done row (done_row_holding): it
-    // was left as it is, and is neither counted nor logged.
-    const PlanRow* holds_done_row = nullptr;
-};
-
-// How the summary counts one tally: "4 programmiert", and the devices
-// named when names_devices ("1 fehlgeschlagen (Gerät 3)"); in JSON under
-// the outcome's name ("programmed": 4).
-struct SummaryPart {
-    DeviceOutcome tally;
-    const char* words;       // "programmiert"
-    bool always;             // told also when none
-    const char* json_devices_key;  // the numbers' key, or nullptr when the devices are not named
-};
-
-class SeriesWork {
+class Series {
 public:
-    virtual ~SeriesWork() = default;
-    // The log's word for it: "program", "verify", "read".
-    virtual const char* command() const = 0;
-    // Whether all devices must be of one type (the five bytes of the setup
-    // block), from --setup or the first device.
-    virtual bool needs_one_type() const = 0;
-    // The type is known: get ready for it, before any device is worked on.
-    // A failure ends the series.
-    virtual Outcome take_type(const uint8_t* setup) = 0;
-    // An accepted device of the series' type: do the work.
-    virtual DeviceDone work(DeviceLink& device, const Identification& found, const DeviceTurn& turn) = 0;
-    // A device the series refuses before the work (no ZAV 160, a version
-    // the program refuses, another type): the work's keys for its line.
-    virtual DeviceDone refused(const DeviceTurn& turn, const Outcome& outcome) = 0;
-    // What the summary counts, in its order.
-    virtual std::vector<SummaryPart> summary_parts() const = 0;
-    // Whether a device with this tally has done its row of the plan.
-    virtual bool row_done_by(DeviceOutcome tally) const = 0;
-    // Whether a device with this tally was found holding its row's record
-    // (row_record), so that it is known again by it.
-    virtual bool row_record_held_by(DeviceOutcome) const { return false; }
-    // The record a row gives (nullptr: the template's), once take_type
-    // passed; nullptr for a work that gives none.
-    virtual const uint8_t* row_record(const PlanRow*) const { return nullptr; }
-    // Whether the series, started again with the same log, goes on after
-    // the rows the log shows done.
-    virtual bool continues_from_log() const { return false; }
+    Series(const Reporter& reporter, SeriesWork& work, const SeriesSetup& setup);
+
+    int run();
+
+    // How many ports the series works on, and the reporter of the one of
+    // that index: with several, each of its lines names the port.
+    size_t port_count() const { return ports_.size(); }
+    const std::string& port(size_t index) const { return ports_[index].name; }
+    Reporter port_reporter(size_t index) const;
+
+    const Reporter& reporter() const { return reporter_; }
+    SeriesWork& work() { return work_; }
+    const SeriesSetup& setup() const { return setup_; }
+    SeriesRows& rows() { return rows_; }
+    // A device told on the port of that index.
+    void count(DeviceOutcome tally, int number, size_t port) {
+        const Held held(lock_);
+        summary_.count(tally, number, port);
+    }
+
+    // A device that held the record of that done row's device.
+    void count_done_already(int number) {
+        const Held held(lock_);
+        summary_.count_done_already(number);
+    }
+    // A device left for the user (SeriesSummary::name_left_device).
+    void name_left_device(const PlanRow& row, const std::string& port, const std::string& time) {
+        const Held held(lock_);
+        summary_.name_left_device(row, port, time);
+    }
+
+    // Nothing more on the way once Ctrl+C was pressed: the acknowledgement
+    // was the last word before the device's own line and the summary.
+    void say(const std::string& text) const {
+        if (interrupt_count() == 0) reporter_.note(text);
+    }
+
+    // A failure that ends the series, told as every failure is, and as one
+    // JSON line.
+    void tell_stop(const Outcome& outcome) {
+        reporter_.fail(outcome, true);
+        nlohmann::json error = {{"exit_code", outcome.exit_code}, {"message", json_text(outcome.message)}};
+        if (!outcome.detail.empty()) error["detail"] = json_text(outcome.detail);
+        reporter_.document_line({{"event", "error"}, {"error", error}});
+        stop_with(outcome.exit_code);
+    }
+    // A failure told already (on a device's line) that ends the series.
+    void stop_with(int exit_code) {
+        const Held held(lock_);
+        if (ending_.stop_code == kExitOk) ending_.stop_code = exit_code;
+    }
+    bool stopped() const {
+        const Held held(lock_);
+        return ending_.stop_code != kExitOk;
+    }
+    void device_interrupted() {
+        const Held held(lock_);
+        ending_.interrupted_device = true;
+    }
+    // Nothing is left for a port to do: a failure ended the series, or every
+    // row of the plan is done (with several ports, by another port).
+    bool finished() const { return stopped() || (setup_.plan != nullptr && rows_.all_done()); }
+    // One of several ports failed for good (told by the port): it ends
+    // alone, the others go on.
+    void port_failed(size_t index, const Outcome& failure);
+
+    // The type of every device: from --setup, or from the first device.
+    // type() only once has_type() or take_type_of() said so.
+    bool has_type() const {
+        const Held held(lock_);
+        return have_type_;
+    }
+    const uint8_t* type() const { return type_; }
+    bool fix_type(const uint8_t* setup, const char* source);
+    // The first device's type becomes the series' type, unless a device on
+    // another port fixed it first; false when the work refuses it (that
+    // ended the series).
+    bool take_type_of(const uint8_t* setup);
+
+    // "Gerät N" of a device without a plan.
+    int count_device() {
+        const Held held(lock_);
+        return ++counted_;
+    }
+
+private:
+    bool tell_plan_start();
+    void tell_identical_rows();
+    void run_ports();
+
+    const Reporter& reporter_;
+    SeriesWork& work_;
+    const SeriesSetup& setup_;
+    SeriesRows rows_;
+    SeriesSummary summary_;
+    SeriesEnding ending_;
+    uint8_t type_[kSetupBlockBytes] = {};
+    bool have_type_ = false;
+    int counted_ = 0;
+    std::vector<SeriesPort> ports_;
+    // Guards the summary, the ending, the type and the count of devices
+    // (the rows and the log guard themselves).
+    mutable Lock lock_;
+    Lock type_lock_;  // one port at a time fixes the type
 };
 
-struct SeriesSetup {
-    std::string port;                   // as given: the first port
-    std::vector<std::string> ports;     // all of them, when there are several
-    const Plan* plan = nullptr;         // the order and labels of the devices, or none
-    std::string plan_path;
-    std::vector<bool> rows_done;        // the plan's rows a log shows done already
-    const uint8_t* given_type = nullptr;  // --setup, or nullptr
-    AuditLog* log = nullptr;            // where each device's line goes
-    std::string operator_name;          // as given or the login name
-};
-
-// Runs the series to its end and returns its exit code (cli/app/exit_codes.h):
-// the code of a failure that ended the series, 130 when Ctrl+C stopped a
-// device in the middle or left rows of the plan open, 5 when a verify found
-// differences, without a plan 4 when a device failed, else 0.
+// Runs the series to its end and returns its exit code (series_exit_code
+// in series_summary.h).
 int run_series(const Reporter& reporter, SeriesWork& work, const SeriesSetup& setup);
-
-// "Gerät 3", "Geräte 2 und 5", "Geräte 1, 2 und 5".
-std::string devices_list(const std::vector<int>& numbers);
-// " (Gerät 3)", " (Geräte 2 und 5)"; "" for none.
-std::string devices_text(const std::vector<int>& numbers);
 
 }  // namespace zav::cli

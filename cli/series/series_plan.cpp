@@ -34,13 +34,13 @@ Outcome read_plan(const std::string& path, Plan& plan) {
     return success();
 }
 
-std::vector<bool> rows_done_in_log(const PlannedRecords& records, const Plan& plan, const AuditLog& log,
+LoggedRows rows_in_log(const PlannedRecords& records, const Plan& plan, const AuditLog& log,
                                    const uint8_t* given_type, const Reporter& reporter) {
-    const LoggedRows logged = logged_rows(records, plan, log.earlier_content(), given_type);
+    LoggedRows logged = logged_rows(records, plan, log.earlier_content(), given_type);
     for (const SkippedLine& skipped : logged.skipped) {
         reporter.warning("Protokoll " + skipped_line_text(shown_name(log.path()), skipped));
     }
-    return logged.done;
+    return logged;
 }
 
 }  // namespace zav::cli

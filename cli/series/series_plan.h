@@ -9,6 +9,7 @@
 #include "cli/output/audit_log.h"
 #include "cli/output/reporter.h"
 #include "fleet/base/outcome.h"
+#include "fleet/log/logged_rows.h"
 #include "fleet/plan/plan_reader.h"
 #include "fleet/plan/planned_records.h"
 
@@ -18,10 +19,10 @@ namespace zav::cli {
 // Two rows with the same label are refused too.
 Outcome read_plan(const std::string& path, Plan& plan);
 
-// The rows (by index into plan.rows) the log shows done already
-// (logged_rows); a line that is not what the log promises (cut off by a
-// crash or a full disk) is passed over with a warning that names it.
-std::vector<bool> rows_done_in_log(const PlannedRecords& records, const Plan& plan, const AuditLog& log,
+// What the log shows of the plan's rows already (logged_rows); a line that
+// is not what the log promises (cut off by a crash or a full disk) is
+// passed over with a warning that names it.
+LoggedRows rows_in_log(const PlannedRecords& records, const Plan& plan, const AuditLog& log,
                                    const uint8_t* given_type, const Reporter& reporter);
 
 }  // namespace zav::cli

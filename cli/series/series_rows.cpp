@@ -4,12 +4,16 @@
 
 namespace zav::cli {
 
-SeriesRows::SeriesRows(const Plan* plan, const std::vector<bool>& done_before) : plan_(plan) {
+SeriesRows::SeriesRows(const Plan* plan, const std::vector<bool>& done_before,
+                       const std::vector<int>& unverified_before)
+    : plan_(plan) {
     const size_t count = plan_ == nullptr ? 0 : plan_->rows.size();
     state_.assign(count, RowState::kOpen);
     held_own_record_.assign(count, false);
-    for (size_t i = 0; i < count && i < done_before.size(); ++i) {
-        if (!done_before[i]) continue;
+    unverified_.assign(count, 0);
+    for (size_t i = 0; i < count; ++i) {
+        if (i < unverified_before.size()) unverified_[i] = unverified_before[i];
+        if (i >= done_before.size() || !done_before[i]) continue;
         state_[i] = RowState::kDone;
         held_own_record_[i] = true;
     }
@@ -34,11 +38,14 @@ const PlanRow* SeriesRows::take() {
     return row;
 }
 
-void SeriesRows::give_back(const PlanRow* row, bool done, bool held_own_record) {
+void SeriesRows::give_back(const PlanRow* row, const RowReturn& end) {
     if (row == nullptr) return;
     const Held held(lock_);
-    state_[index(*row)] = done ? RowState::kDone : RowState::kOpen;
-    held_own_record_[index(*row)] = done && held_own_record;
+    const size_t i = index(*row);
+    state_[i] = end.done ? RowState::kDone : RowState::kOpen;
+    held_own_record_[i] = end.done && end.held_record;
+    if (end.record_left_unverified) ++unverified_[i];
+    if (end.done && end.held_before && unverified_[i] > 0) --unverified_[i];
 }
 
 bool SeriesRows::done(const PlanRow& row) const {
@@ -82,6 +89,10 @@ bool SeriesRows::same_record(size_t a, size_t b) const {
     return std::memcmp(records_[a].data(), records_[b].data(), kRecordBytes) == 0;
 }
 
+bool SeriesRows::holds(size_t row, const uint8_t* record) const {
+    return std::memcmp(records_[row].data(), record, kRecordBytes) == 0;
+}
+
 std::vector<std::vector<const PlanRow*>> SeriesRows::identical_rows() const {
     const Held held(lock_);
     std::vector<std::vector<const PlanRow*>> groups;
@@ -99,16 +110,27 @@ std::vector<std::vector<const PlanRow*>> SeriesRows::identical_rows() const {
     return groups;
 }
 
-const PlanRow* SeriesRows::done_row_holding(const uint8_t* held, const PlanRow* for_row) const {
+Recognition SeriesRows::recognise(const uint8_t* held, const PlanRow* taken, bool may_take_open) {
     const Held locked(lock_);
-    if (records_.empty() || held == nullptr) return nullptr;
+    if (records_.empty() || held == nullptr) return {};
+    if (taken != nullptr && holds(index(*taken), held)) return {};
+    size_t holding = 0;
+    const size_t none = records_.size();
+    size_t open = none;
     for (size_t i = 0; i < records_.size(); ++i) {
-        if (state_[i] != RowState::kDone || !held_own_record_[i]) continue;
-        if (std::memcmp(records_[i].data(), held, kRecordBytes) != 0) continue;
-        if (for_row != nullptr && same_record(i, index(*for_row))) continue;
-        return &plan_->rows[i];
+        if (!holds(i, held)) continue;
+        ++holding;
+        if (state_[i] == RowState::kDone && held_own_record_[i]) {
+            return {unverified_[i] > 0 ? Recognition::kUnclear : Recognition::kDoneRow, &plan_->rows[i]};
+        }
+        if (state_[i] == RowState::kOpen) open = i;
     }
-    return nullptr;
+    // A record that several rows give cannot say which of them the device
+    // is: it takes the row it has.
+    if (!may_take_open || holding != 1 || open == none) return {};
+    state_[open] = RowState::kTaken;
+    if (taken != nullptr) state_[index(*taken)] = RowState::kOpen;
+    return {Recognition::kOpenRow, &plan_->rows[open]};
 }
 
 }  // namespace zav::cli

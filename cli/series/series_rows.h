@@ -1,11 +1,17 @@
 // The rows of a series with a plan, shared by all that works on the series:
-// which row the next device gets, which rows are done, and which done row a
-// device holds already. A row is done only when a device finished it (for
-// program: verified holding the row's record); a device that failed leaves
-// its row open, and the next device gets it. A port takes a row when a
-// device answers and gives it back, done or open, so that the rows are
+// which row the next device gets, which rows are done, and what the record
+// a device holds says about it. A row is done only when a device finished
+// it (for program: verified holding the row's record); a device that failed
+// leaves its row open, and the next device gets it. A port takes a row when
+// a device answers and gives it back, done or open, so that the rows are
 // handed out in one place however many ports take them: each call is one
 // step under the rows' own lock, so that two ports never take the same row.
+//
+// A device is known by the record it holds, which is sound only while one
+// device can hold a row's record. A device that was written whole and then
+// not verified (its verify failed or was cut off) may hold it too: while
+// such a device may be about, a device holding a done row's record cannot
+// be told from the row's own device, and is left for the user to place.
 #pragma once
 
 #include <cstdint>
@@ -17,12 +23,40 @@
 
 namespace zav::cli {
 
+// How a device ended with the row it had, as the rows keep it.
+struct RowReturn {
+    bool done = false;          // the row is done by it; else open again for the next device
+    bool held_record = false;   // it was found holding the row's record, so that it is known again by it
+    // It held the row's record when it came (nothing was written): it
+    // settles one device that may hold the record unverified, which most
+    // likely it is.
+    bool held_before = false;
+    // It was not done, but every block of the row's record went to it: it
+    // may hold the record without having been verified.
+    bool record_left_unverified = false;
+};
+
+// What the record a device holds says about it, beside the row it took.
+struct Recognition {
+    enum Kind {
+        kNone,      // nothing: the work goes on with the row taken
+        kOpenRow,   // an open row's record, and no other row's: the device took that row instead
+        kDoneRow,   // a done row's record: that row's device come again
+        kUnclear,   // a done row's record, and another device may hold it unverified: which is the row's is unknown
+    };
+    Kind kind = kNone;
+    const PlanRow* row = nullptr;  // the row whose record it holds, for all but kNone
+};
+
 class SeriesRows {
 public:
     // plan: nullptr for a series without one (then there are no rows); it
     // must outlive this object. done_before: by index, the rows a log shows
-    // done already, their devices holding the rows' records.
-    SeriesRows(const Plan* plan, const std::vector<bool>& done_before);
+    // done already, their devices holding the rows' records; unverified_before:
+    // by index, how many devices the log shows may hold a row's record
+    // unverified (fleet/log/logged_rows.h).
+    SeriesRows(const Plan* plan, const std::vector<bool>& done_before,
+               const std::vector<int>& unverified_before = std::vector<int>());
 
     bool with_plan() const { return plan_ != nullptr; }
 
@@ -32,9 +66,8 @@ public:
     // Takes that row for the device at hand.
     const PlanRow* take();
     // The device at hand is finished with its row: done, or open again for
-    // the next device. held_own_record: the device was found holding the
-    // row's record, so that it can be recognised when it comes again.
-    void give_back(const PlanRow* row, bool done, bool held_own_record);
+    // the next device.
+    void give_back(const PlanRow* row, const RowReturn& end);
 
     bool all_done() const;
     bool done(const PlanRow& row) const;
@@ -50,21 +83,26 @@ public:
     // in the plan's order: a device holding that record belongs to any of
     // them.
     std::vector<std::vector<const PlanRow*>> identical_rows() const;
-    // The done row whose device was found holding the record held, unless
-    // that record is also for_row's own (then the device may well be
-    // for_row's): the device at hand is that row's device again. nullptr
-    // when there is none.
-    const PlanRow* done_row_holding(const uint8_t* held, const PlanRow* for_row) const;
+
+    // What the record held says about a device that took the row taken,
+    // unless that record is taken's own too (then the device may well be
+    // taken's). A done row's record: kDoneRow, or kUnclear while a device
+    // may hold that record unverified. With may_take_open, an open row's
+    // record that no other row gives: that row is taken for the device
+    // instead, and taken is open again (kOpenRow).
+    Recognition recognise(const uint8_t* held, const PlanRow* taken, bool may_take_open);
 
 private:
     enum class RowState { kOpen, kTaken, kDone };
     const PlanRow* first_open() const;
     size_t index(const PlanRow& row) const { return row.device - 1; }
     bool same_record(size_t a, size_t b) const;
+    bool holds(size_t row, const uint8_t* record) const;
 
     const Plan* plan_;
     std::vector<RowState> state_;
     std::vector<bool> held_own_record_;
+    std::vector<int> unverified_;
     std::vector<ConfigRecord> records_;
     mutable Lock lock_;
 };

@@ -5,10 +5,12 @@
 
 #include "cli/app/setup_option.h"
 #include "cli/device/port_opening.h"
+#include "cli/device/port_short_name.h"
 #include "cli/platform/file_identity.h"
 #include "cli/platform/console.h"
 #include "cli/series/series_plan.h"
 #include "fleet/base/file_names.h"
+#include "fleet/base/text_encoding.h"
 #include "fleet/base/time_stamps.h"
 
 namespace zav::cli {
@@ -33,6 +35,16 @@ Outcome check_ports(const std::vector<std::string>& ports) {
                                "Die Ports " + shown_name(ports[j]) + " und " + shown_name(ports[i]) +
                                    " sind derselbe Port.",
                                "Jeden Port nur einmal mit --port nennen.");
+            }
+            // Each line of a port, and the trace, name it by its short name:
+            // two ports of one name would be one port to the reader.
+            if (port_short_name(ports[i]) == port_short_name(ports[j])) {
+                return failure(kExitUsage,
+                               "Die Ports " + shown_name(ports[j]) + " und " + shown_name(ports[i]) +
+                                   " hießen in den Zeilen und in der Spur beide \"" +
+                                   cp1252_from_utf8(port_short_name(ports[i])) + "\".",
+                               "Einen der beiden unter einem Namen nennen, dessen letzter Teil nur er hat (etwa "
+                               "über einen symbolischen Verweis).");
             }
         }
     }

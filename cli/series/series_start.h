@@ -12,7 +12,7 @@
 #include "cli/app/common_options.h"
 #include "cli/output/audit_log.h"
 #include "cli/output/reporter.h"
-#include "cli/series/series.h"
+#include "cli/series/series_work.h"
 #include "core/config/config_image.h"
 #include "fleet/base/outcome.h"
 #include "fleet/plan/plan_reader.h"

@@ -3,12 +3,14 @@
 #include <algorithm>
 
 #include "cli/platform/console.h"
+#include "cli/series/series_words.h"
 #include "fleet/base/json_text.h"
+#include "fleet/base/time_stamps.h"
 #include "fleet/log/device_outcome.h"
 
 namespace zav::cli {
 
-int series_exit_code(const SeriesEnding& ending, const SeriesRows& rows, bool differences, bool failures) {
+int series_exit_code(const SeriesEnding& ending, const SeriesRows& rows, const SeriesVerdicts& verdicts) {
     if (ending.interrupted_device) return kExitInterrupted;
     if (ending.stop_code != kExitOk) return ending.stop_code;
     if (ending.port_failure_code != kExitOk && !(rows.with_plan() && rows.all_done())) {
@@ -16,16 +18,23 @@ int series_exit_code(const SeriesEnding& ending, const SeriesRows& rows, bool di
     }
     if (rows.with_plan()) {
         if (!rows.all_done()) return kExitInterrupted;
-        return differences ? kExitDiffers : kExitOk;
+        if (verdicts.attention) return kExitAttention;
+        return verdicts.differences ? kExitDiffers : kExitOk;
     }
-    if (failures) return kExitRefused;
-    return differences ? kExitDiffers : kExitOk;
+    if (verdicts.failures) return kExitRefused;
+    return verdicts.differences ? kExitDiffers : kExitOk;
 }
 
 void SeriesSummary::count(DeviceOutcome tally, int number, size_t port) {
     ++tallies_[tally];
     numbers_[tally].push_back(number);
     by_port_[port][tally].push_back(number);
+}
+
+void SeriesSummary::count_done_already(int number) { done_already_.push_back(number); }
+
+void SeriesSummary::name_left_device(const PlanRow& held, const std::string& port, const std::string& time) {
+    left_.push_back({&held, port, time});
 }
 
 int SeriesSummary::count_of(DeviceOutcome tally) const {
@@ -79,8 +88,9 @@ void SeriesSummary::tell_ports(const Reporter& reporter, const SeriesWork& work,
 
 int SeriesSummary::tell(const Reporter& reporter, const SeriesWork& work, const SeriesRows& rows, const AuditLog* log,
                         const SeriesEnding& ending, const std::vector<SeriesPort>& ports) const {
-    const int exit_code = series_exit_code(ending, rows, count_of(DeviceOutcome::kDiffers) > 0,
-                                           count_of(DeviceOutcome::kFailed) > 0);
+    const int exit_code = series_exit_code(ending, rows,
+                                           {count_of(DeviceOutcome::kDiffers) > 0, count_of(DeviceOutcome::kFailed) > 0,
+                                            count_of(DeviceOutcome::kNeedsAttention) > 0});
     const bool logged = log != nullptr && log->active();
 
     std::string text;
@@ -93,7 +103,24 @@ int SeriesSummary::tell(const Reporter& reporter, const SeriesWork& work, const 
         text += (text.empty() ? "" : ", ") + std::to_string(n) + " " + part.words;
         if (part.json_devices_key != nullptr) text += devices_text(numbers(part.tally));
     }
+    if (rows.with_plan()) {
+        // Not a device of its own, but each was looked at and left as it is.
+        std::vector<int> once;
+        for (const int number : done_already_) {
+            if (std::find(once.begin(), once.end(), number) == once.end()) once.push_back(number);
+        }
+        document["done_already"] = done_already_.size();
+        document["done_already_devices"] = once;
+        if (!once.empty()) text += ", " + std::to_string(done_already_.size()) + " schon erledigt" + devices_text(once);
+    }
     reporter.line("Serie beendet: " + text + ".");
+    nlohmann::json left = nlohmann::json::array();
+    for (const LeftDevice& device : left_) {
+        reporter.line("Zu klären: das Gerät an " + shown_name(device.port) + " seit " + clock_time_of(device.time) +
+                      " mit der Konfiguration von " + row_name(*device.held) + ".");
+        left.push_back({{"device", device.held->device}, {"port", json_name(device.port)}, {"started", device.time}});
+    }
+    if (!left_.empty()) document["attention"] = left;
     if (ports.size() > 1) tell_ports(reporter, work, ports, document);
     if (rows.with_plan()) {
         const std::vector<int> left = rows.open_devices();

@@ -18,6 +18,7 @@ enum ExitCode : int {
     kExitLink = 3,         // no device or the link is lost: port missing or busy, no answer, connection broken
     kExitRefused = 4,      // the device or the data refused: setup block, version, erased memory, a field, a block
     kExitDiffers = 5,      // differences found (verify, diff)
+    kExitAttention = 6,    // a series left a device that only the user can place (device_outcome.h)
     kExitInterrupted = 130,  // Ctrl+C, as shells count it
 };
 

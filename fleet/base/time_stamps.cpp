@@ -37,6 +37,8 @@ std::string iso8601_with_offset(const std::tm& local, long offset_seconds) {
 
 std::string date_of(const std::string& iso_time) { return iso_time.substr(0, 10); }
 
+std::string clock_time_of(const std::string& iso_time) { return iso_time.size() < 19 ? iso_time : iso_time.substr(11, 8); }
+
 std::string file_name_time(const std::string& iso_time, char between) {
     std::string when = date_of(iso_time) + between;
     for (size_t i = 11; i < iso_time.size() && i < 19; ++i) {

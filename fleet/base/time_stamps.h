@@ -20,6 +20,8 @@ std::string iso8601_with_offset(const std::tm& local, long offset_seconds);
 
 // "2026-12-08" of an ISO 8601 time.
 std::string date_of(const std::string& iso_time);
+// "09:15:02" of an ISO 8601 time.
+std::string clock_time_of(const std::string& iso_time);
 
 // The date and the time of day of an ISO 8601 time for a file's name,
 // between them the character given: "2026-12-08_091502" for

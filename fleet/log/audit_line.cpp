@@ -61,7 +61,9 @@ ordered_json audit_line_json(const AuditLine& line) {
             {"message", utf8_from_cp1252(line.message)},
             {"differences", differences},
             {"retries", line.retries},
-            {"duration_s", duration_seconds(line.duration_ms)}};
+            {"duration_s", duration_seconds(line.duration_ms)},
+            {"written", line.written ? ordered_json(*line.written) : ordered_json()},
+            {"first_message", line.first_message.empty() ? ordered_json() : ordered_json(utf8_from_cp1252(line.first_message))}};
 }
 
 void take_plan_row(AuditLine& line, const PlanRow& row) {

@@ -42,10 +42,18 @@ struct AuditLine {
     std::string backup;                // the backup taken before the write, or ""
     DeviceOutcome outcome = DeviceOutcome::kFailed;
     int exit_code = 0;
-    std::string message;               // the program's words
+    std::string message;               // the program's words: how it ended
+    // The first failure's words, where the device was tried again and
+    // ended otherwise ("Verbindung unterbrochen !" before "Kein ZAV 160
+    // gefunden !"); "" when there was one cause.
+    std::string first_message;
     std::vector<LoggedDifference> differences;
     int retries = 0;                   // transactions tried again for this device
     uint32_t duration_ms = 0;            // how long the work on the device took
+    // program, restore: whether every block of the record went to the
+    // device, so that it may hold the record even though it failed (its
+    // verify did); none for a command that writes nothing.
+    std::optional<bool> written;
 };
 
 // The plan's row of a device: its row, label, inventory number, remark

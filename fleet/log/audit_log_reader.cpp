@@ -160,7 +160,15 @@ AuditEntry entry_of(const json& line) {
     const std::optional<int> exit_code = number_or_null(line, "exit_code", 0, 255);
     if (!exit_code) fault(in_quotes("exit_code") + " fehlt (null)");
     entry.exit_code = *exit_code;
-    if (!number_or_null(line, "retries", 0, kMostInt)) fault(in_quotes("retries") + " fehlt (null)");
+    const std::optional<int> retries = number_or_null(line, "retries", 0, kMostInt);
+    if (!retries) fault(in_quotes("retries") + " fehlt (null)");
+    entry.retries = *retries;
+    // Lines written before these keys lack them.
+    if (line.contains("written") && !line["written"].is_null()) {
+        if (!line["written"].is_boolean()) fault(in_quotes("written") + " ist weder true noch false");
+        entry.written = line["written"].get<bool>();
+    }
+    if (line.contains("first_message")) entry.first_message = text_or_null(line, "first_message");
     check_seconds(line, "duration_s");
 
     const json& device = line["device"];

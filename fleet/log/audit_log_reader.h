@@ -55,6 +55,9 @@ struct AuditEntry {
     int exit_code = 0;
     std::string message;
     std::vector<LoggedDifference> differences;
+    int retries = 0;
+    std::optional<bool> written;  // none where the log says null, and in lines written before the key
+    std::string first_message;    // "" where the log says null, and in lines written before the key
 };
 
 // A line that was passed over, and why.

@@ -5,7 +5,8 @@ namespace zav {
 namespace {
 
 constexpr DeviceOutcome kOutcomes[] = {DeviceOutcome::kProgrammed, DeviceOutcome::kUnchanged, DeviceOutcome::kVerified,
-                                       DeviceOutcome::kDiffers,    DeviceOutcome::kRead,      DeviceOutcome::kFailed};
+                                       DeviceOutcome::kDiffers,    DeviceOutcome::kRead,      DeviceOutcome::kFailed,
+                                       DeviceOutcome::kNeedsAttention};
 
 }  // namespace
 
@@ -17,6 +18,7 @@ const char* outcome_name(DeviceOutcome outcome) {
         case DeviceOutcome::kDiffers: return "differs";
         case DeviceOutcome::kRead: return "read";
         case DeviceOutcome::kFailed: return "failed";
+        case DeviceOutcome::kNeedsAttention: return "needs_attention";
     }
     return "failed";
 }

@@ -14,10 +14,15 @@ enum class DeviceOutcome {
     kDiffers,     // compared: different
     kRead,        // read and kept
     kFailed,
+    // Left untouched for the user to decide: it holds the record of a row
+    // done by another device, and an earlier device may have been left
+    // holding that record unverified, so that which of them is the row's
+    // cannot be told.
+    kNeedsAttention,
 };
 
 // Its name in the log and in JSON: "programmed", "unchanged", "verified",
-// "differs", "read", "failed".
+// "differs", "read", "failed", "needs_attention".
 const char* outcome_name(DeviceOutcome outcome);
 
 // The outcome a name stands for; none for a word that names none.

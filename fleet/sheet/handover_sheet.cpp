@@ -42,6 +42,7 @@
 #include "fleet/record/fitting_report.h"
 #include "fleet/record/record_fields.h"
 #include "fleet/record/record_view.h"
+#include "fleet/text/config_text_fields.h"
 
 namespace zav {
 
@@ -93,13 +94,15 @@ std::string row(const std::string& name_html, const std::string& value_html, con
 
 std::string shown_value(const std::string& program_text) { return program_text.empty() ? "(leer)" : program_text; }
 
+// The device once, as zavctl named it in the series ("Gerät 3"): with a
+// plan that number is its place in the plan, and the spreadsheet's row
+// (the heading is row 1) would be a second number for the same.
 std::string device_text(const SheetDevice& device) {
-    std::string text;
-    if (device.device_number) text = "Nr. " + std::to_string(*device.device_number);
-    if (device.plan_row) {
-        text += (text.empty() ? "" : ", ") + std::string("Plan-Zeile ") + std::to_string(*device.plan_row);
+    if (device.device_number) {
+        return "Nr. " + std::to_string(*device.device_number) + (device.plan_row ? " laut Plan" : "");
     }
-    return text;
+    if (device.plan_row) return "Zeile " + std::to_string(*device.plan_row) + " des Plans";
+    return std::string();
 }
 
 std::string handover_section(const SheetDevice& device) {
@@ -346,6 +349,7 @@ SheetDevice sheet_device_of(const AuditEntry& entry, const std::string& log_name
     device.sha256 = entry.sha256;
     device.outcome = entry.outcome;
     device.message = entry.message;
+    device.first_message = entry.first_message;
     device.differences = entry.differences;
     device.zavctl = entry.zavctl;
     device.source = log_name + ", Zeile " + std::to_string(entry.line);
@@ -353,8 +357,11 @@ SheetDevice sheet_device_of(const AuditEntry& entry, const std::string& log_name
 }
 
 bool has_sheet(const SheetDevice& device) {
-    return device.setup.has_value() && device.record.has_value() &&
-           outcome_named(device.outcome) != DeviceOutcome::kFailed;
+    // A device left to be placed by the user holds a row's record that
+    // another device was given: a sheet would hand over the wrong one.
+    const std::optional<DeviceOutcome> outcome = outcome_named(device.outcome);
+    return device.setup.has_value() && device.record.has_value() && outcome != DeviceOutcome::kFailed &&
+           outcome != DeviceOutcome::kNeedsAttention;
 }
 
 std::string outcome_text(const std::string& outcome) {
@@ -367,6 +374,7 @@ std::string outcome_text(const std::string& outcome) {
         case DeviceOutcome::kDiffers: return utf8("geprüft: Unterschiede");
         case DeviceOutcome::kRead: return utf8("gelesen und gesichert");
         case DeviceOutcome::kFailed: return utf8("fehlgeschlagen");
+        case DeviceOutcome::kNeedsAttention: return utf8("zu klären");
     }
     return outcome;
 }
@@ -396,9 +404,13 @@ std::string handover_sheet_html(const std::vector<SheetDevice>& devices) {
 std::string inventory_csv(const std::vector<SheetDevice>& devices) {
     size_t most_addresses = 0;
     std::vector<std::optional<RecordView>> views;
-    std::vector<std::string> plan_keys;  // every plan's columns, in the order first met
+    // Every plan's columns, in the order first met, but a 5-tone number's:
+    // the device's own is in its column ("5-Ton Nummer 1") already.
+    std::vector<std::string> plan_keys;
     for (const SheetDevice& device : devices) {
         for (const auto& [key, value] : device.plan_values) {
+            const std::optional<config_text::FieldRef> field = config_text::field_of_path(key);
+            if (field && field->kind == config_text::FieldKind::kNumber) continue;
             if (std::find(plan_keys.begin(), plan_keys.end(), key) == plan_keys.end()) plan_keys.push_back(key);
         }
         views.emplace_back();
@@ -444,7 +456,9 @@ std::string inventory_csv(const std::vector<SheetDevice>& devices) {
             cells.push_back(given == device.plan_values.end() ? std::string() : inventory_cell(given->second));
         }
         cells.push_back(inventory_cell(device.outcome.empty() ? std::string() : outcome_text(device.outcome)));
-        cells.push_back(inventory_cell(device.message));
+        cells.push_back(inventory_cell(device.first_message.empty()
+                                           ? device.message
+                                           : device.message + " (zuerst: " + device.first_message + ")"));
         cells.push_back(inventory_cell(device.sha256));
         cells.push_back(inventory_cell(device.file));
         cells.push_back(inventory_cell(device.source));

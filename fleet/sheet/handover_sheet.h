@@ -44,6 +44,7 @@ struct SheetDevice {
     std::string sha256;
     std::string outcome;        // the log's outcome; "" for a file, which nothing checked
     std::string message;        // the program's words on the outcome
+    std::string first_message;  // the first failure's words, where the last was another
     std::vector<LoggedDifference> differences;
     std::string zavctl;         // the version that did the work, from the log
     std::string source;         // where it comes from: "audit.jsonl, Zeile 3" or the file's name
@@ -52,7 +53,8 @@ struct SheetDevice {
 // A device from a line of the audit log; source names the log.
 SheetDevice sheet_device_of(const AuditEntry& entry, const std::string& log_name);
 
-// Whether a device gets a sheet: it was reached, and the log holds its record.
+// Whether a device gets a sheet: it was reached, the log holds its record,
+// and it neither failed nor was left for the user to place.
 bool has_sheet(const SheetDevice& device);
 
 // "programmiert", "unverändert", "geprüft: gleich", "geprüft: Unterschiede",
@@ -78,11 +80,12 @@ constexpr char kKeepAsText[] = "\xE2\x81\xA0";
 
 // The inventory (UTF-8): a byte order mark, then ';'-separated rows with
 // CR LF, as German spreadsheets open a CSV file by a double click. One row
-// per device, failed ones too, its time as a spreadsheet takes it for a
-// date ("08.12.2026 09:15"; a time the log gives in another form is a text
-// like any other); the 5-tone addresses in as many columns as
-// the device with the most; every column of the plans (inventory number,
-// remark, each field's value as the plan gave it). Every cell holds its
+// per device given (inventory_rows.h makes one per vehicle), its time as a
+// spreadsheet takes it for a date ("08.12.2026 09:15"; a time the log gives
+// in another form is a text like any other); the 5-tone addresses in as many
+// columns as the device with the most; every column of the plans but the
+// 5-tone numbers, which the device's own columns show (inventory number,
+// remark, each other field's value as the plan gave it). Every cell holds its
 // text and nothing else, so that any spreadsheet, and any program, reads
 // it. Only where a spreadsheet would take the text for a number or a date
 // (and drop a leading zero, or make "2.30" a date) or for a formula (=, +,

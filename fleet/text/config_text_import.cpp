@@ -130,17 +130,24 @@ bool is_bare_key_character(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
 }
 
-// A key as it was meant: umlauts and ß spelt out, as the format's own keys
-// spell them ("fuenf_ton"); any other character stays.
-std::string spelt_out(std::string_view key) {
-    static const std::pair<std::string_view, const char*> kSpellings[] = {
-        {"\xC3\xA4", "ae"}, {"\xC3\xB6", "oe"}, {"\xC3\xBC", "ue"}, {"\xC3\x84", "Ae"},
-        {"\xC3\x96", "Oe"}, {"\xC3\x9C", "Ue"}, {"\xC3\x9F", "ss"}};
+using Spelling = std::pair<std::string_view, const char*>;
+// Umlauts and ß spelt out, as the format's own keys spell them ("fuenf_ton").
+constexpr Spelling kSpeltOut[] = {{"\xC3\xA4", "ae"}, {"\xC3\xB6", "oe"}, {"\xC3\xBC", "ue"}, {"\xC3\x84", "Ae"},
+                                  {"\xC3\x96", "Oe"}, {"\xC3\x9C", "Ue"}, {"\xC3\x9F", "ss"}};
+// The letters without their dots, as a key typed with them by mistake
+// ("alarmpäuse") was meant.
+constexpr Spelling kWithoutDots[] = {{"\xC3\xA4", "a"}, {"\xC3\xB6", "o"}, {"\xC3\xBC", "u"}, {"\xC3\x84", "A"},
+                                     {"\xC3\x96", "O"}, {"\xC3\x9C", "U"}, {"\xC3\x9F", "ss"}};
+
+// A key with each umlaut and ß written as spellings says; any other
+// character stays.
+template <size_t N>
+std::string respelt(std::string_view key, const Spelling (&spellings)[N]) {
     std::string out;
     for (size_t i = 0; i < key.size();) {
-        const auto spelling = std::find_if(std::begin(kSpellings), std::end(kSpellings),
+        const auto spelling = std::find_if(std::begin(spellings), std::end(spellings),
                                            [&](const auto& s) { return key.substr(i, s.first.size()) == s.first; });
-        if (spelling != std::end(kSpellings)) {
+        if (spelling != std::end(spellings)) {
             out += spelling->second;
             i += spelling->first.size();
         } else {
@@ -150,6 +157,35 @@ std::string spelt_out(std::string_view key) {
         }
     }
     return out;
+}
+
+// Whether a key, or a dotted path ("zusatzrelais.1.ein_zeit"), is made of
+// the format's keys and numbers alone.
+bool is_format_key(std::string_view path) {
+    static const std::string_view kKeys[] = {
+        kKeyFormat, kKeyFitting, kKeyDeadTime, kKeyAlarmPause, kKeyAlarmMemory,    kKeyAlarms, kKeyTonePair, kKeyCoding,
+        kKeyAddresses, kKeyCount, kKeyNumbers, kKeyManual,  kKeyRelays, kKeyRelayFiveTone, kKeyOnTime, kKeyRawBytes};
+    size_t begin = 0;
+    for (;;) {
+        const size_t end = std::min(path.find('.', begin), path.size());
+        const std::string_view part = path.substr(begin, end - begin);
+        const bool number = !part.empty() && std::all_of(part.begin(), part.end(), [](char c) {
+            return c >= '0' && c <= '9';
+        });
+        if (!number && std::find(std::begin(kKeys), std::end(kKeys), part) == std::end(kKeys)) return false;
+        if (end == path.size()) return true;
+        begin = end + 1;
+    }
+}
+
+// The key a key with an umlaut was meant to be, when the format has one:
+// spelt out ("fünf_ton": fuenf_ton) or without the dots ("alarmpäuse":
+// alarmpause). Only a key that exists is offered.
+std::optional<std::string> meant_key(std::string_view key) {
+    for (const std::string& candidate : {respelt(key, kSpeltOut), respelt(key, kWithoutDots)}) {
+        if (is_format_key(candidate)) return candidate;
+    }
+    return std::nullopt;
 }
 
 // A key with a letter beyond a-z ("fünf_ton"): toml++ stops at that letter
@@ -177,8 +213,12 @@ std::optional<TextError> key_with_foreign_letter(Place place, const SourceLines&
     size_t first_foreign = begin;
     while (static_cast<uint8_t>(line[first_foreign]) < 0x80) ++first_foreign;
     const Place foreign = lines.place_of_offset(lines.offset_of_line(place.line) + first_foreign);
+    const std::string_view key = line.substr(begin, end - begin);
+    const std::optional<std::string> meant = meant_key(key);
     return TextError{foreign.line, foreign.column, "",
-                     "Schlüssel nur aus a–z, 0–9, _ und -: " + spelt_out(line.substr(begin, end - begin))};
+                     meant ? "Schlüssel nur aus a–z, 0–9, _ und -: " + *meant
+                           : "Schlüssel nur aus a–z, 0–9, _ und -; \"" + cp1252_from_utf8(key) +
+                                 "\" ist kein Schlüssel"};
 }
 
 // What toml++ found wrong, in our words (config_text_toml_words.h); where

@@ -7,8 +7,11 @@ tools/bench --zavctl runs this.
 """
 import argparse
 import os
+import signal
+import socket
 import subprocess
 import sys
+import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -106,6 +109,69 @@ def run_series(zavctl, port, wire, work, run, reads):
     raise RuntimeError("no series run could be measured")
 
 
+def device_answer(control, command):
+    """zavsim's answer to a control command, after its "ok"."""
+    with socket.create_connection(("127.0.0.1", control), timeout=5) as connection:
+        connection.sendall((command + "\n").encode())
+        reply = connection.makefile().readline().strip()
+    if not reply.startswith("ok"):
+        raise RuntimeError("zavsim: %s -> %s" % (command, reply))
+    return reply[2:].strip()
+
+
+def run_pulled(zavctl, port, control, work, run):
+    """A series device that falls silent in the middle of its programming,
+    as when its cable is pulled (the adapter stays): from that moment to the
+    line that leaves its row open, and to "abgeklemmt", after which the next
+    device may come. Ctrl+C ends the series then."""
+    tell_device(control, "clear")
+    tell_device(control, "record " + benchmark_record())
+    arguments = series_arguments(work, 1000 + run)
+    log = arguments[arguments.index("--log") + 1]
+    if os.path.exists(log):
+        os.remove(log)
+    reads_before = int(device_answer(control, "get stats").split("reads=")[1].split()[0])
+    process = subprocess.Popen([zavctl, "--port", port] + arguments, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    told = []
+
+    def collect(stream):
+        for line in stream:
+            told.append((time.clock_gettime(time.CLOCK_MONOTONIC_RAW), line.decode(errors="replace")))
+    readers = [threading.Thread(target=collect, args=(stream,)) for stream in (process.stdout, process.stderr)]
+    for reader in readers:
+        reader.start()
+
+    def when(text, timeout):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            found = [at for at, line in list(told) if text in line]
+            if found:
+                return found[0]
+            time.sleep(0.005)
+        raise RuntimeError("zavctl never said %r: %s" % (text, "".join(line for _, line in told)))
+    try:
+        # The backup read is done: the programming starts right after it.
+        deadline = time.monotonic() + 30
+        while int(device_answer(control, "get stats").split("reads=")[1].split()[0]) == reads_before:
+            if time.monotonic() > deadline:
+                raise RuntimeError("the device was never read")
+            time.sleep(0.005)
+        time.sleep(0.2)  # a few blocks into the programming
+        tell_device(control, "fault silent")
+        pulled = time.clock_gettime(time.CLOCK_MONOTONIC_RAW)
+        left_open = when("bleibt offen", 60)
+        gone = when("Gerät 1 abgeklemmt.", 60)
+        process.send_signal(signal.SIGINT)
+        process.wait(timeout=10)
+    finally:
+        if process.poll() is None:
+            process.kill()
+            process.wait()
+        for reader in readers:
+            reader.join(timeout=5)
+    return {"open": left_open - pulled, "gone": gone - pulled}
+
+
 def render(results, runs):
     machine = results["machine"]
     lines = [
@@ -149,6 +215,19 @@ def render(results, runs):
             title, measured[0]["bytes"], 1000 * median([m["lower_bound"] for m in measured]), 1000 * median(seconds),
             1000 * max(seconds), median(ratio), max(ratio), "met" if max(ratio) <= SERIES_TARGET_RATIO else "missed",
             3600.0 / median(seconds), "met" if max(seconds) < SERIES_TARGET_SECONDS else "missed"))
+    pulled = results["pulled"]
+    lines += [
+        "",
+        "A series device that falls silent a few blocks into its programming (`fault silent`, as when its cable is "
+        "pulled and the adapter stays), default retries: from that moment to the line that leaves its row open "
+        "(\"bleibt offen\") and to \"abgeklemmt\", after which the next device may come; median of %d runs." % len(pulled),
+        "",
+        "| Device | Until \"bleibt offen\" (worst) | Until \"abgeklemmt\" (worst) |",
+        "|---|---|---|",
+        "| silent in the middle of its programming | %.1f s (%.1f s) | %.1f s (%.1f s) |" % (
+            median([m["open"] for m in pulled]), max(m["open"] for m in pulled),
+            median([m["gone"] for m in pulled]), max(m["gone"] for m in pulled)),
+    ]
     whole = [m["process_cpu_seconds"] for key, _, _, _ in COMMANDS for m in results[key]]
     lines += [
         "",
@@ -192,6 +271,8 @@ def main():
                 programmed.append(first)
                 unchanged.append(second)
         results["series_programmed"], results["series_unchanged"] = programmed, unchanged
+        results["pulled"] = [run_pulled(args.zavctl, port, args.control, args.work, run) for run in range(3)]
+        tell_device(args.control, "clear")
     finally:
         wire.close()
     table = render(results, args.runs)

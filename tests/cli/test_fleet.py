@@ -6,10 +6,14 @@ the ones the guide shows."""
 import datetime
 import hashlib
 import json
+import os
 import pathlib
+import pty
 import signal
+import subprocess
+import threading
 
-from conftest import HEADER, ROOT, Running, config_file, stats, unwrapped, wait_for, zavctl
+from conftest import HEADER, ROOT, ZAVCTL, Running, config_file, stats, unwrapped, wait_for, zavctl
 
 TEMPLATE = str(ROOT / "examples" / "plan-vorlage.toml")
 PLAN = ROOT / "examples" / "plan-fahrzeuge.csv"
@@ -151,7 +155,8 @@ def test_a_failed_device_keeps_its_row_and_a_device_attached_twice_is_programmed
         series.kill()
     assert told("Gerät 3 (ELW 1 Führung): ", 2).endswith("Verifikation OK !")
     assert_holds_row(device.record(), ROWS[2])
-    assert series.told("Serie beendet:") == "Serie beendet: 3 programmiert, 2 fehlgeschlagen (Geräte 2 und 3)."
+    assert series.told("Serie beendet:") == \
+        "Serie beendet: 3 programmiert, 2 fehlgeschlagen (Geräte 2 und 3), 1 schon erledigt (Gerät 1)."
     assert series.told("Noch offen") is None
     assert programmings_seen(device) == 4
     assert [(entry["plan"]["row"], entry["outcome"]) for entry in log_lines(log)] == \
@@ -355,3 +360,65 @@ def test_the_yearly_check_names_a_difference_by_field_and_writes_nothing(device,
     assert (events[2]["device"], events[2]["row"], events[2]["label"]) == (1, 2, "LF 20 Fahrer")
     assert (events[3]["verified"], events[3]["differs"], events[3]["left_devices"]) == (1, 0, [2])
     assert programmings_seen(device) == written
+
+
+def test_at_a_terminal_a_device_that_cannot_be_told_from_a_done_one_is_only_written_when_the_user_says_so(
+        device, tmp_path):
+    two_rows = tmp_path / "zwei.csv"
+    two_rows.write_bytes(b"".join(PLAN.read_bytes().splitlines(keepends=True)[:3]))
+    device.control("pace on")
+    # Standard input and standard error on a terminal, as a technician's.
+    master, terminal = pty.openpty()
+    series = subprocess.Popen([ZAVCTL, "--port", device.port, "program", TEMPLATE, "--series", "--plan",
+                               str(two_rows), "--retries", "0", "--log", str(tmp_path / "serie.jsonl")],
+                              stdin=terminal, stderr=terminal, stdout=subprocess.PIPE)
+    os.close(terminal)
+    screen, out = [], []
+
+    def read_terminal():
+        try:
+            while chunk := os.read(master, 4096):
+                screen.append(chunk)
+        except OSError:  # the other end closed
+            pass
+    readers = [threading.Thread(target=read_terminal),
+               threading.Thread(target=lambda: out.extend(line.decode() for line in series.stdout))]
+    for reader in readers:
+        reader.start()
+    said = lambda: b"".join(screen).decode(errors="replace") + "".join(out)
+    try:
+        # Row 1 written whole to the device, its verify read fails; a
+        # device of another record does row 1.
+        wait_for(lambda: programmings_seen(device) == 1, 60, "the programming")
+        device.control("fault read-silent-after 3")
+        wait_for(lambda: "bleibt offen" in said(), 60, "row 1 left open")
+        saved = device.record()
+        device.control("vanish")
+        wait_for(lambda: said().count("abgeklemmt.") == 1, 30, "the device gone")
+        device.control("clear")
+        device.control("pace off")
+        device.control("record " + bytes(108).hex())
+        device.control("appear")
+        wait_for(lambda: "Gerät 1 (LF 20 Fahrer): V2.30, Verifikation OK !" in said(), 60, "row 1 done")
+        # The first device again: asked, and left as it is unless the
+        # answer is yes.
+        for answer, times in ((b"\n", 1), (b"j\n", 2)):
+            device.control("vanish")
+            wait_for(lambda: said().count("abgeklemmt.") == times + 1, 30, "the device gone")
+            device.control("record " + saved.hex())
+            device.control("appear")
+            wait_for(lambda: said().count("Mit Gerät 2 (HLF 20 Maschinist) programmieren? [j/N] ") == times, 60,
+                     "the question")
+            os.write(master, answer)
+        code = series.wait(timeout=60)
+    finally:
+        if series.poll() is None:
+            series.kill()
+        for reader in readers:
+            reader.join(timeout=5)
+        os.close(master)
+    assert code == 6, said()
+    assert programmings_seen(device) == 3
+    assert "Zu klären: Dieses Gerät hält die Konfiguration von Gerät 1 (LF 20 Fahrer)" in said()
+    assert "Gerät 2 (HLF 20 Maschinist): V2.30, Verifikation OK !" in said()
+    assert "Serie beendet: 2 programmiert, 1 fehlgeschlagen (Gerät 1), 1 zu klären (Gerät 1)." in said()

@@ -35,19 +35,21 @@ def record_with(addresses):
     return bytes(record)
 
 
-def log_line(number, label, addresses, outcome="programmed"):
+def log_line(number, label, addresses, outcome="programmed", reached=None, values=None):
+    """A series' line; a failed device was not reached unless reached says
+    so (then the line holds the record it should have got)."""
     record = record_with(addresses)
-    reached = outcome != "failed"
+    reached = outcome != "failed" if reached is None else reached
     return json.dumps({
         "schema": 1, "time": f"2026-12-08T09:{10 + number}:02+01:00", "zavctl": "2.30",
         "command": "program", "port": "/dev/ttyUSB0", "adapter": "FTDI FT232R USB UART",
         "operator": "müller",
         "device": {"number": number, "version": "2.10", "setup": SETUP, "tone_set": "A"} if reached else None,
-        "plan": {"row": number, "label": label}, "file": "fahrzeug.toml",
+        "plan": {"row": number, "label": label, **({"values": values} if values else {})}, "file": "fahrzeug.toml",
         "record": record.hex().upper() if reached else None,
         "sha256": hashlib.sha256(record).hexdigest() if reached else None,
         "backup": None, "outcome": outcome, "exit_code": 0 if reached else 3,
-        "message": "Verifikation OK !" if reached else "Kein ZAV 160 gefunden !",
+        "message": "Kein ZAV 160 gefunden !" if outcome == "failed" else "Verifikation OK !",
         "differences": [], "retries": 0, "duration_s": 4.8,
     }, ensure_ascii=False)
 
@@ -143,6 +145,45 @@ def test_a_damaged_log_and_a_taken_output_are_refused(tmp_path):
         assert done.returncode == 1, (output, done.stderr.decode())
         assert "ist eine der Eingaben" in done.stderr.decode()
         assert log.read_bytes() == before
+
+
+def test_a_log_in_the_ports_order_gives_sheets_in_the_plans_and_one_inventory_row_per_vehicle(tmp_path):
+    (lf, lf_addresses), (hlf, hlf_addresses), (elw, elw_addresses) = DEVICES
+    values = {"adressen.nummern.1": "10101", "zusatzrelais.1.ein_zeit": "10"}
+    log = tmp_path / "serie.jsonl"
+    # As two ports finish them: row 2's first device failed after it was
+    # reached (its line names the record it was to get), another did it;
+    # a device left for the user holds row 1's record; row 4 never got done.
+    log.write_text("".join(line + "\n" for line in [
+        log_line(2, hlf, hlf_addresses, outcome="failed", reached=True, values=values),
+        log_line(3, elw, elw_addresses, values=values),
+        log_line(1, lf, lf_addresses, values=values),
+        log_line(2, hlf, hlf_addresses, values=values),
+        log_line(1, lf, lf_addresses, outcome="needs_attention", values=values),
+        log_line(4, "TLF 3000", [], outcome="failed", reached=True),
+    ]), encoding="utf-8")
+
+    sheet = tmp_path / "blatt.html"
+    done = zavctl("report", str(log), "-o", str(sheet))
+    assert done.returncode == 0, done.stderr.decode()
+    page = sheet.read_text(encoding="utf-8")
+    assert [page.index(f"<h1>{label}</h1>") for label in (lf, hlf, elw)] == \
+        sorted(page.index(f"<h1>{label}</h1>") for label in (lf, hlf, elw))
+    assert "<th>Gerät</th><td>Nr. 2 laut Plan</td>" in page and "Plan-Zeile" not in page
+    assert "zu klären, kein Blatt." in unwrapped(done.stderr)
+
+    inventory = tmp_path / "inventar.csv"
+    done = zavctl("--json", "report", str(log), "--csv", "-o", str(inventory))
+    assert done.returncode == 0, done.stderr.decode()
+    assert json.loads(done.stdout)["devices"] == 4
+    rows = list(csv.DictReader(io.StringIO(inventory.read_bytes().decode("utf-8-sig"), newline=""), delimiter=";"))
+    assert [(row["Bezeichnung"], row["Ergebnis"]) for row in rows] == \
+        [(lf, "programmiert"), (hlf, "programmiert"), (elw, "programmiert"), ("TLF 3000", "fehlgeschlagen")]
+    # A vehicle never done is no device holding the record it was to get.
+    assert rows[3]["SHA-256"] == "" and rows[3]["5-Ton Nummer 1"] == ""
+    # The plan's 5-tone number stands once, in the device's own column.
+    assert "adressen.nummern.1" not in rows[0] and rows[0]["zusatzrelais.1.ein_zeit"] == "\u206010"
+    assert rows[0]["5-Ton Nummer 1"] == "\u206010101"
 
 
 def test_the_inventory_opens_in_a_spreadsheet_and_files_get_sheets_without_a_log(tmp_path):

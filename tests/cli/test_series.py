@@ -317,6 +317,33 @@ def test_one_exit_code_table_in_the_help_the_guide_and_the_json_description():
     listed = overview[overview.index("Exit-Codes:\n") + len("Exit-Codes:\n"):]
     told = [(int(code), " ".join(meaning.split()))
             for code, meaning in re.findall(r"^  (\d+) +(.+(?:\n {7}\S.*)*)", listed, re.M)]
-    assert [code for code, _ in told] == [0, 1, 2, 3, 4, 5, 130]
+    assert [code for code, _ in told] == [0, 1, 2, 3, 4, 5, 6, 130]
     assert markdown_table("docs/Benutzerhandbuch.md") == told
     assert markdown_table("docs/JSON.md") == told
+
+
+def test_a_device_silent_in_the_middle_of_its_programming_is_told_and_logged_with_both_causes(device, tmp_path):
+    image = tmp_path / "image.zcf"
+    image.write_bytes(config_file(changed(device.record(), 96, 45)))
+    log = tmp_path / "serie.jsonl"
+    device.control("pace on")
+    series = Running("--port", device.port, "program", str(image), "--series", "--log", str(log))
+    try:
+        wait_for(lambda: "pc>dev 00 00" in (device.folder / "frames.log").read_text(), 30, "the first block")
+        device.control("fault silent")  # the cable pulled, the adapter still there
+        # The retry's look is told as it waits, and finding nobody it ends
+        # the device: no further retry, and one more silent look makes it gone.
+        series.wait_told("Das Gerät antwortet nicht; noch 1,5 s warten", lines=series.err)
+        series.wait_told("Gerät 1 abgeklemmt.", lines=series.err)
+        looks = identify_commands(device)
+        series.process.send_signal(signal.SIGINT)
+        assert series.end() == 4
+    finally:
+        series.kill()
+    assert looks <= 6, looks  # the one that found it, the retry's two, one look of two, perhaps the next
+    assert not [line for line in series.err if "Neuer Versuch 2 von 2" in line]
+    assert series.told("Gerät 1: ") == "Gerät 1: V2.30, Kein ZAV 160 gefunden ! (nach 1 Wiederholung)"
+    assert "  Zuerst: Verbindung unterbrochen !" in series.out
+    [entry] = [json.loads(line) for line in log.read_text().splitlines()]
+    assert (entry["message"], entry["first_message"], entry["retries"]) == \
+        ("Kein ZAV 160 gefunden !", "Verbindung unterbrochen !", 1)

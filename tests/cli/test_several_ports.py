@@ -187,7 +187,9 @@ def test_ctrl_c_on_two_ports_finishes_both_devices_and_names_the_open_rows(hub_o
     try:
         wait_for(lambda: all("pc>dev 00 00" in frames(device) for device in hub.devices), 60, "both writing")
         series.process.send_signal(signal.SIGINT)
-        series.wait_told("Serie endet nach diesem Gerät; Strg+C erneut bricht sofort ab.", timeout=3, lines=series.err)
+        # Both ports are at work: the first Ctrl+C says so.
+        series.wait_told("Serie endet nach den laufenden Geräten; Strg+C erneut bricht sofort ab.", timeout=3,
+                         lines=series.err)
         code = series.end()
     finally:
         series.kill()
@@ -198,7 +200,7 @@ def test_ctrl_c_on_two_ports_finishes_both_devices_and_names_the_open_rows(hub_o
     assert sorted(entry["plan"]["row"] for entry in log_lines(log)) == [2, 3]
     for device in hub.devices:
         assert stats(device)["programmings"] == 1
-    assert series.err.count("Serie endet nach diesem Gerät; Strg+C erneut bricht sofort ab.") == 1
+    assert series.err.count("Serie endet nach den laufenden Geräten; Strg+C erneut bricht sofort ab.") == 1
     assert series.told("Noch offen laut Plan:") == \
         f"Noch offen laut Plan: Geräte 3 und 4 (mit demselben --log erneut starten)."
 
@@ -211,7 +213,12 @@ def test_a_device_holding_a_row_done_on_another_port_is_not_programmed_again(hub
     series = Running(*hub.ports(), "program", TEMPLATE, "--series", "--plan", str(plan_of(tmp_path, 2)),
                      "--log", str(log), "--backup-dir", str(tmp_path / "sicherungen"))
     try:
-        wait_for(lambda: device_lines(series, first.name), 60, "the first row done on the first port")
+        # The first device's line is told once its row is given back; only
+        # a verified device has done its row, and only its record can be
+        # known again. (A line that tells a failure would let the other
+        # port take row 1 and program it.)
+        wait_for(lambda: device_lines(series, first.name), 60, "the first device told on the first port")
+        assert device_lines(series, first.name) == ["[ttyA] Gerät 1 (Fahrzeug 1): V2.30, Verifikation OK !"]
         # The device just programmed, taken to the other adapter.
         second.control("record " + first.control("get record").strip()[:216])
         second.control("appear")
@@ -236,7 +243,7 @@ def test_a_second_ctrl_c_stops_every_port_at_once(hub_of, tmp_path):
     try:
         wait_for(lambda: all("pc>dev 02 00" in frames(device) for device in hub.devices), 60, "both at block 2")
         series.process.send_signal(signal.SIGINT)
-        series.wait_told("Serie endet nach diesem Gerät", timeout=3, lines=series.err)
+        series.wait_told("Serie endet nach den laufenden Geräten", timeout=3, lines=series.err)
         series.process.send_signal(signal.SIGINT)
         code = series.end(timeout=10)
     finally:
@@ -248,3 +255,122 @@ def test_a_second_ctrl_c_stops_every_port_at_once(hub_of, tmp_path):
     # The devices are named in the order they failed, which the ports decide.
     assert series.told("Serie beendet:") in ("Serie beendet: 0 programmiert, 2 fehlgeschlagen (Geräte 1 und 2).",
                                              "Serie beendet: 0 programmiert, 2 fehlgeschlagen (Geräte 2 und 1).")
+
+
+def test_a_device_left_holding_a_row_unverified_is_not_taken_for_the_row_another_port_did(hub_of, tmp_path):
+    hub = hub_of(2)
+    first, second = hub.devices
+    first.control("pace on")  # slow enough that its verify can be spoiled once the programming began
+    second.control("vanish")  # its adapter waits empty until the first device failed
+    log = tmp_path / "serie.jsonl"
+    series = Running("--json", *hub.ports(), "program", TEMPLATE, "--series", "--plan", str(plan_of(tmp_path, 2)),
+                     "--log", str(log), "--retries", "0", "--backup-dir", str(tmp_path / "sicherungen"))
+
+    def told(port, **keys):
+        return [d for d in map(json.loads, list(series.out))
+                if d.get("port") == port and all(d.get(key) == value for key, value in keys.items())]
+    try:
+        # Every block of row 1 is written to the first device, then its verify read fails.
+        wait_for(lambda: "pc>dev 2E" in frames(first), 60, "the first device's programming")
+        first.control("fault read-silent-after 3")
+        wait_for(lambda: told(first.port, event="device", outcome="failed"), 60, "the first device failed")
+        # Row 1 goes to the next device, on the other port.
+        second.control("record " + bytes(108).hex())
+        second.control("appear")
+        wait_for(lambda: told(second.port, event="device", device=1, ok=True), 60, "row 1 done on the other port")
+        # The first device, attached again, holds row 1's record too.
+        first.control("vanish")
+        wait_for(lambda: told(first.port, event="gone"), 30, "the first device gone")
+        first.control("clear")
+        first.control("appear")
+        wait_for(lambda: told(first.port, event="device", outcome="needs_attention"), 60, "the first device left")
+        second.control("vanish")
+        second.control("record " + bytes([1] * 108).hex())
+        second.control("appear")
+        code = series.end(timeout=60)
+    finally:
+        series.kill()
+    assert code == 6
+    assert stats(first)["programmings"] == 1  # left as it is
+    left = told(first.port, event="device", outcome="needs_attention")[0]
+    assert (left["device"], left["ok"], left["exit_code"], left["row_done"]) == (1, False, 6, False)
+    end = json.loads(series.out[-1])
+    assert (end["programmed"], end["needs_attention"], end["attention_devices"], end["left_devices"]) == \
+        (2, 1, [1], [])
+    assert [(a["device"], a["port"]) for a in end["attention"]] == [(1, first.port)]
+    assert [(entry["plan"]["row"], entry["port"], entry["outcome"], entry["written"]) for entry in log_lines(log)] == \
+        [(2, first.port, "failed", True), (2, second.port, "programmed", True),
+         (2, first.port, "needs_attention", False), (3, second.port, "programmed", True)]
+
+
+def test_a_resumed_series_knows_the_devices_written_before_it_was_stopped(hub_of, tmp_path):
+    hub = hub_of(2)
+    log, plan = tmp_path / "serie.jsonl", plan_of(tmp_path, 3)
+    for device in hub.devices:
+        device.control("pace on")
+    stopped = Running(*hub.ports(), "program", TEMPLATE, "--series", "--plan", str(plan), "--log", str(log),
+                      "--retries", "5", "--backup-dir", str(tmp_path / "sicherungen"))
+    try:
+        # Both records are written whole; their verify reads fail until
+        # the second Ctrl+C stops them.
+        wait_for(lambda: all("pc>dev 2E" in frames(device) for device in hub.devices), 60, "both programming")
+        for device in hub.devices:
+            device.control("fault read-silent-after 3")
+        wait_for(lambda: all(frames(device).count("pc>dev 2D") >= 3 for device in hub.devices), 60, "both verifying")
+        stopped.process.send_signal(signal.SIGINT)
+        stopped.wait_told("Serie endet nach", timeout=5, lines=stopped.err)
+        stopped.process.send_signal(signal.SIGINT)
+        assert stopped.end() == 130
+    finally:
+        stopped.kill()
+    first, second = hub.devices
+    written = sorted((entry["device"]["number"], entry["outcome"], entry["written"]) for entry in log_lines(log))
+    assert written == [(1, "failed", True), (2, "failed", True)]
+    # Which port had which row is the ports' race: the log says.
+    holding = {entry["device"]["number"]: next(d for d in hub.devices if d.port == entry["port"]).record()
+               for entry in log_lines(log)}
+    second.stop()
+
+    # Resumed on one adapter, where each device is attached in turn.
+    first.control("clear")
+    first.control("pace off")
+    first.control("record " + holding[2].hex())
+    resumed = Running("--json", "--port", first.port, "program", TEMPLATE, "--series", "--plan", str(plan),
+                      "--log", str(log), "--backup-dir", str(tmp_path / "sicherungen"))
+    devices = lambda: [d for d in map(json.loads, list(resumed.out)) if d["event"] == "device"]
+    try:
+        for n, record in enumerate([holding[2], bytes(108), holding[1], bytes([7] * 108)], 1):
+            if n > 1:
+                first.control("vanish")
+                wait_for(lambda: sum(d["event"] == "gone" for d in map(json.loads, list(resumed.out))) == n - 1, 30,
+                         "the device gone")
+                first.control("record " + record.hex())
+                first.control("appear")
+            wait_for(lambda: len(devices()) == n, 60, f"device {n} told")
+        code = resumed.end(timeout=60)
+    finally:
+        resumed.kill()
+    # The device holding row 2's record got row 2, not the next open one,
+    # and was not written again; a fresh device did row 1; the device
+    # written with row 1 and never verified is not taken for row 1's.
+    assert [(d["device"], d["outcome"], d["programmed"]) for d in devices()] == \
+        [(2, "unchanged", False), (1, "programmed", True), (1, "needs_attention", False), (3, "programmed", True)]
+    assert code == 6
+
+
+def test_two_ports_the_lines_and_the_trace_would_name_alike_are_refused(tmp_path):
+    devices = []
+    for folder in ("a", "b"):
+        (tmp_path / folder).mkdir()
+        devices.append(VirtualDevice(tmp_path / folder, name="zav"))
+        devices[-1].name = "zav"
+    try:
+        run = zavctl("--port", devices[0].port, "--port", devices[1].port, "program", TEMPLATE, "--series",
+                     "--plan", str(plan_of(tmp_path, 2)), "--log", str(tmp_path / "serie.jsonl"), timeout=20)
+    finally:
+        for device in devices:
+            device.stop()
+    assert run.returncode == 1, run.stderr.decode()
+    assert run.stderr.decode().startswith(
+        f"zavctl: Die Ports {devices[0].port} und {devices[1].port} hießen in den Zeilen und in der Spur beide \"zav\".")
+    assert all(frames(device) == "" for device in devices) and not (tmp_path / "serie.jsonl").exists()

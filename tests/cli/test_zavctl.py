@@ -172,3 +172,12 @@ def test_every_help_fits_80_columns():
     # with each command's own help as a section.
     page = pathlib.Path(ZAVCTL).with_name("zavctl.1").read_text(encoding="utf-8")
     assert [command for command in commands if f'.SS "{command}"' not in page] == ["help"]
+
+
+def test_a_missing_adapter_is_told_once_on_one_line_into_a_pipe(tmp_path):
+    port = tmp_path / "ttyUSB-nicht-eingesteckt-mit-einem-langen-Namen-der-über-achtzig-Spalten-reicht"
+    run = zavctl("identify", port=str(port))
+    assert run.returncode == 3
+    assert run.stderr.decode() == \
+        f"zavctl: Port {port} konnte nicht geöffnet werden !\n" \
+        "        Den Port gibt es nicht: ist der Adapter eingesteckt? \"zavctl ports\" zeigt die Ports.\n"

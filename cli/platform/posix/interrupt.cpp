@@ -13,6 +13,7 @@
 
 #include "cli/platform/console.h"
 #include "cli/platform/interrupt.h"
+#include "cli/platform/lock.h"
 #include "cli/platform/posix/interrupt_wake.h"
 #include "fleet/base/text_encoding.h"
 
@@ -20,28 +21,39 @@ namespace zav::cli {
 
 namespace {
 
-volatile sig_atomic_t g_count = 0;
+// Atomic, not only volatile: the handler runs on whichever thread the signal
+// meets, and every port's thread reads the count.
+std::atomic<int> g_count{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the handler writes it");
 // How many are at work that the first Ctrl+C lets finish (each port of a
 // series on its device); the first Ctrl+C stops at once while none is.
 std::atomic<int> g_finishing{0};
-static_assert(std::atomic<int>::is_always_lock_free, "the handler reads it");
 std::atomic<bool> g_waits_ended{false};
 int g_wake_read = -1;
 int g_wake_write = -1;
 
-// The notice as the terminal takes it (UTF-8). Its length is set to 0 while
-// the text changes, so the handler never writes a half-changed text.
+// The notice as the terminal takes it (UTF-8), and the one for several at
+// work. A length is set to 0 while its text changes, and set once the text
+// is there, so the handler never writes a half-changed text.
 char g_notice[512];
-volatile sig_atomic_t g_notice_length = 0;
+std::atomic<int> g_notice_length{0};
+char g_notice_several[512];
+std::atomic<int> g_notice_several_length{0};
 
 // Enough that a held-down Ctrl+C can never wrap the counter.
-constexpr sig_atomic_t kCountLimit = 1000;
+constexpr int kCountLimit = 1000;
 
 void on_signal(int) {
     const int saved_errno = errno;
-    if (g_count < kCountLimit) g_count = g_count + 1;
-    if (g_count == 1 && g_finishing.load() > 0 && g_notice_length > 0) {
-        ssize_t ignored = write(STDERR_FILENO, g_notice, static_cast<size_t>(g_notice_length));
+    const int count = g_count.load() < kCountLimit ? g_count.fetch_add(1) + 1 : g_count.load();
+    const int finishing = g_finishing.load();
+    const int several_length = g_notice_several_length.load();
+    const int length = g_notice_length.load();
+    if (count == 1 && finishing > 1 && several_length > 0) {
+        ssize_t ignored = write(STDERR_FILENO, g_notice_several, static_cast<size_t>(several_length));
+        (void)ignored;
+    } else if (count == 1 && finishing > 0 && length > 0) {
+        ssize_t ignored = write(STDERR_FILENO, g_notice, static_cast<size_t>(length));
         (void)ignored;
     }
     if (g_wake_write >= 0) {
@@ -75,7 +87,10 @@ void install_interrupt_handler() {
 
 int interrupt_count() { return g_count; }
 
-bool interrupted() { return g_waits_ended.load() || g_count >= 2 || (g_count >= 1 && g_finishing.load() == 0); }
+bool interrupted() {
+    const int count = g_count.load();
+    return g_waits_ended.load() || count >= 2 || (count >= 1 && g_finishing.load() == 0);
+}
 
 namespace {
 
@@ -109,20 +124,45 @@ void set_interrupt_stops_at_once(bool at_once) {
     if (before == 1 && interrupted()) wake_waits();
 }
 
-void set_first_interrupt_notice(const std::string& text) {
-    // Cleared only by the last one at work: another port may still be in
-    // the middle of its device.
-    if (text.empty() && g_finishing.load() > 0) return;
-    g_notice_length = 0;
+namespace {
+
+// The ports of a series set the notices one at a time; the texts they were
+// last set to, so that a port setting the same again leaves the buffers
+// alone (the handler may be reading them).
+Lock& notice_lock() {
+    static Lock lock;
+    return lock;
+}
+std::string g_notice_text;
+std::string g_notice_several_text;
+
+// Puts text into a notice's buffer for the handler.
+void prepare_notice(const std::string& text, char* buffer, size_t size, std::atomic<int>& length,
+                    std::string& set_to) {
+    if (text == set_to && (text.empty() || length.load() > 0)) return;
+    set_to = text;
+    length = 0;
     if (text.empty()) return;
     // At a terminal the line starts afresh over a progress bar (and the
     // "^C" the terminal echoed); the bar is redrawn below it.
     std::string line = utf8_from_cp1252(text);
     if (is_terminal(Stream::kError)) line = "\r" + line + "\x1b[K";
     line += "\n";
-    if (line.size() > sizeof g_notice) return;
-    std::memcpy(g_notice, line.data(), line.size());
-    g_notice_length = static_cast<sig_atomic_t>(line.size());
+    if (line.size() > size) return;
+    std::memcpy(buffer, line.data(), line.size());
+    length = static_cast<int>(line.size());
+}
+
+}  // namespace
+
+void set_first_interrupt_notice(const std::string& text, const std::string& when_several) {
+    // Cleared only by the last one at work: another port may still be in
+    // the middle of its device.
+    if (text.empty() && g_finishing.load() > 0) return;
+    const Held held(notice_lock());
+    prepare_notice(text, g_notice, sizeof g_notice, g_notice_length, g_notice_text);
+    prepare_notice(text.empty() ? text : when_several, g_notice_several, sizeof g_notice_several,
+                   g_notice_several_length, g_notice_several_text);
 }
 
 int interrupt_wake_fd() { return g_wake_read; }

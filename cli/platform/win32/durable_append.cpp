@@ -12,7 +12,8 @@ bool move_to(HANDLE file, LARGE_INTEGER offset) { return SetFilePointerEx(file, 
 
 }  // namespace
 
-AppendResult append_durably(const std::string& path, const std::string& bytes, std::string& error) {
+AppendResult append_durably(const std::string& path, const std::string& bytes, std::string& error,
+                            size_t* part_left) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         error = "ist ein Ordner";
@@ -49,9 +50,16 @@ AppendResult append_durably(const std::string& path, const std::string& bytes, s
         error = windows_error_text(failure);
         const bool cut_back = move_to(file, end) && SetEndOfFile(file) && FlushFileBuffers(file);
         CloseHandle(file);
-        return cut_back ? AppendResult::kNotWritten : AppendResult::kPartLeft;
+        if (cut_back || written == 0) return AppendResult::kNotWritten;
+        if (part_left != nullptr) *part_left = written;
+        return AppendResult::kPartLeft;
     }
-    CloseHandle(file);
+    if (!CloseHandle(file)) {
+        // The bytes were flushed; the tool says that the end was not
+        // confirmed rather than vouch for it.
+        error = windows_error_text(GetLastError());
+        return bytes.empty() ? AppendResult::kNotWritten : AppendResult::kUnconfirmed;
+    }
     return AppendResult::kWritten;
 }
 

@@ -25,6 +25,7 @@ bool g_installed = false;
 // thread; the critical section keeps it whole while either uses it.
 CRITICAL_SECTION g_notice_lock;
 std::string g_notice;
+std::string g_notice_several;  // while several are at work
 
 // The event follows interrupted(), so that a wait that wakes for it can
 // stop. Reset first and look again: a Ctrl+C on the handler's thread in
@@ -42,7 +43,8 @@ BOOL WINAPI on_console_event(DWORD event) {
     update_event();
     if (count == 1 && g_finishing > 0) {
         EnterCriticalSection(&g_notice_lock);
-        if (!g_notice.empty()) write_text(Stream::kError, g_notice);
+        const std::string& notice = g_finishing > 1 && !g_notice_several.empty() ? g_notice_several : g_notice;
+        if (!notice.empty()) write_text(Stream::kError, notice);
         LeaveCriticalSection(&g_notice_lock);
     }
     return TRUE;  // handled: the process goes on and stops at its own pace
@@ -83,14 +85,16 @@ void set_interrupt_stops_at_once(bool at_once) {
     update_event();
 }
 
-void set_first_interrupt_notice(const std::string& text) {
+void set_first_interrupt_notice(const std::string& text, const std::string& when_several) {
     if (!g_installed) return;
     // Cleared only by the last one at work: another port may still be in
     // the middle of its device.
     if (text.empty() && g_finishing > 0) return;
     EnterCriticalSection(&g_notice_lock);
     // At a console the line starts afresh over a progress bar.
-    g_notice = text.empty() ? std::string() : (is_terminal(Stream::kError) ? "\r" : "") + text + "\n";
+    const std::string start = is_terminal(Stream::kError) ? "\r" : "";
+    g_notice = text.empty() ? std::string() : start + text + "\n";
+    g_notice_several = text.empty() || when_several.empty() ? std::string() : start + when_several + "\n";
     LeaveCriticalSection(&g_notice_lock);
 }
 

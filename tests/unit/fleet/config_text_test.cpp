@@ -313,6 +313,11 @@ TEST(ConfigText, ErrorsSayWhereAndWhat) {
          "Schlüssel nur aus a–z, 0–9, _ und -: fuenf_ton"},
         {"sharp s in a heading", replaced(text, "[adressen]", "[adre\xC3\x9F" "en]"), "\xC3\x9F", "",
          "Schlüssel nur aus a–z, 0–9, _ und -: adressen"},
+        // Only a key that exists is offered: this one meant without the dots.
+        {"umlaut typed by mistake", replaced(text, "alarmpause =", "alarmp\xC3\xA4use ="), "\xC3\xA4use", "",
+         "Schlüssel nur aus a–z, 0–9, _ und -: alarmpause"},
+        {"umlaut in no key", replaced(text, "alarmpause =", "gr\xC3\xBC\xC3\x9F =\nalarmpause ="), "\xC3\xBC\xC3\x9F",
+         "", "Schlüssel nur aus a–z, 0–9, _ und -; \"grüß\" ist kein Schlüssel"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
