@@ -29,6 +29,7 @@
 #include "fleet/plan/csv_table.h"
 #include "fleet/plan/plan_reader.h"
 #include "fleet/sheet/handover_sheet.h"
+#include "fleet/text/config_text_fields.h"
 #include "fleet_fuzz.h"
 #include "fuzz_check.h"
 
@@ -252,6 +253,10 @@ void check_inventory(const Plan& plan) {
         FUZZ_CHECK(holds(cells[1], row.inventory_number));
         FUZZ_CHECK(holds(cells[2], row.remark));
         for (const PlanValue& value : row.values) {
+            // A 5-tone number stands in the device's own columns, not as a
+            // plan column; a device that failed has none to show.
+            const auto field = config_text::field_of_path(value.key);
+            if (field && field->kind == config_text::FieldKind::kNumber) continue;
             size_t column = 0;
             while (column < head.size() && !holds(head[column], value.key)) ++column;
             FUZZ_CHECK(column < head.size());
