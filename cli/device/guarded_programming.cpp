@@ -7,18 +7,9 @@
 #include "cli/platform/console.h"
 #include "core/config/config_commands.h"
 #include "fleet/base/file_names.h"
+#include "fleet/record/device_copy.h"
 
 namespace zav::cli {
-
-namespace {
-
-constexpr size_t kCopyWithCheckBytes = kRecordBytes + 2;
-
-bool all_erased(const uint8_t* copy) {
-    return std::all_of(copy, copy + kCopyWithCheckBytes, [](uint8_t byte) { return byte == 0xFF; });
-}
-
-}  // namespace
 
 int GuardedResult::retries() const {
     return std::max(0, backup_reads - 1) + programming.programming_retries + std::max(0, programming.verify_reads - 1);
@@ -26,7 +17,7 @@ int GuardedResult::retries() const {
 
 Outcome read_device_copy(DeviceLink& device, int retries, const Reporter& reporter, int& reads, bool& erased) {
     erased = false;
-    uint8_t earlier[kCopyWithCheckBytes];
+    uint8_t earlier[kDeviceCopyBytes];
     bool have_earlier = false;
     int retries_left = retries;
     for (;;) {
@@ -35,16 +26,16 @@ Outcome read_device_copy(DeviceLink& device, int retries, const Reporter& report
         if (outcome.ok() || outcome.exit_code == kExitInterrupted || device.line_lost) return outcome;
         bool again = false;
         if (outcome.kind == OutcomeKind::kNoConfiguration) {
-            // What the device holds, not what the line did to it: all
-            // erased, or the same bytes twice. The second read is part of
-            // telling the two apart, so it is made even without retries.
+            // What the device holds, or what the line did to it? The second
+            // read is part of telling the two apart, so it is made even
+            // without retries.
             const uint8_t* copy = device.state.read_back;
-            if (all_erased(copy) || (have_earlier && std::memcmp(earlier, copy, kCopyWithCheckBytes) == 0)) {
+            if (judge_unchecked_copy(copy, have_earlier ? earlier : nullptr) == UncheckedCopy::kDevicesOwn) {
                 erased = true;
                 return outcome;
             }
             again = !have_earlier || retries_left-- > 0;
-            std::memcpy(earlier, copy, kCopyWithCheckBytes);
+            std::memcpy(earlier, copy, kDeviceCopyBytes);
             have_earlier = true;
         } else {
             again = outcome.exit_code == kExitLink && retries_left-- > 0;

@@ -14,6 +14,7 @@
 #include "fleet/base/programming_words.h"
 #include "fleet/base/text_encoding.h"
 #include "fleet/base/time_stamps.h"
+#include "fleet/record/device_copy.h"
 #include "fleet/record/record_fields.h"
 #include "fleet/record/record_report.h"
 #include "fleet/text/config_text.h"
@@ -30,10 +31,6 @@ constexpr const char kSetupWriteOpen[] =
     "Ob das Gerät den Setup-Block übernommen hat, ist offen: mit \"Lesen\" prüfen.";
 // The name zavctl gives a device's backup when no plan names it.
 constexpr const char kBackupLabel[] = "Geraet";
-
-bool all_erased(const uint8_t* copy) {
-    return std::all_of(copy, copy + kDeviceCopyBytes, [](uint8_t byte) { return byte == 0xFF; });
-}
 
 PageStep message_step(Caption caption, bool error, std::string text) {
     PageStep step;
@@ -206,15 +203,14 @@ PageStep PageCommands::device_copy_read(uint32_t result) {
         notes_.push_back(kBackupKeptPrefix + step.download_name);
         return step;
     }
-    // A copy that fails its check bytes: the device's own when it is erased
-    // or comes twice alike, else the line spoiled it and it is read again.
-    const bool same_again = earlier_copy_.size() == kDeviceCopyBytes &&
-                            std::equal(earlier_copy_.begin(), earlier_copy_.end(), copy);
-    if (!all_erased(copy) && !same_again && earlier_copy_.empty()) {
-        earlier_copy_.assign(copy, copy + kDeviceCopyBytes);
-        return start(Phase::kBackupRead, kReadCommand, kReadBlockLength, kReadProgressEnd);
-    }
-    if (!all_erased(copy) && !same_again) {
+    // A copy that fails its check bytes: the device's own, or read once
+    // more; the page tries again once, as zavctl does without retries.
+    const bool first_read = earlier_copy_.empty();
+    if (judge_unchecked_copy(copy, first_read ? nullptr : earlier_copy_.data()) == UncheckedCopy::kReadAgain) {
+        if (first_read) {
+            earlier_copy_.assign(copy, copy + kDeviceCopyBytes);
+            return start(Phase::kBackupRead, kReadCommand, kReadBlockLength, kReadProgressEnd);
+        }
         PageStep step = message_step(Caption::kConfiguration, true, kNoConfiguration);
         step.details.push_back(kNotProgrammedUnread);
         return step;
